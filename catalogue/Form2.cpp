@@ -1,0 +1,121 @@
+#include "Form2.h"
+
+#include "SQLite.h"
+#include "editor/Form3.h"
+#include "editor/DataGrid.h"
+#include "platform/messagebox.h"
+#include "platform/quote.h"
+#include "shell/Form1.h"
+#include "shell/Main.h"
+#include "shell/connection.h"
+#include "shell/errorreport.h"
+#include "shell/forms.h"
+#include "shell/locations.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+using Main::PlaceTwips;
+
+QString CurrentTableName;
+
+QString SelectWholeTable(const QString& table)
+{
+    return QLatin1String("SELECT * FROM ") + QuoteIdentifier(table) + QLatin1Char(';');
+}
+
+Form2::Form2()
+    : PushButton2(new QPushButton(QStringLiteral("< Back"), this)),
+      Frame1(new QGroupBox(QStringLiteral("Which table do you want edit?"), this)),
+      List1(new QListWidget(Frame1)),
+      PushButton1(new QPushButton(QStringLiteral("New Table"), this)),
+      PushButton3(new QPushButton(QStringLiteral("Next >"), this)),
+      Pointer(this)
+{
+    setObjectName(QStringLiteral("Form2"));
+    PushButton2->setObjectName(QStringLiteral("PushButton2"));
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    List1->setObjectName(QStringLiteral("List1"));
+    PushButton1->setObjectName(QStringLiteral("PushButton1"));
+    PushButton3->setObjectName(QStringLiteral("PushButton3"));
+
+    Main::ResizeClientTwips(this, 8040, 3165);
+    PlaceTwips(PushButton2, 120, 120, 7815, 405);
+    PlaceTwips(Frame1, 120, 630, 7800, 1935);
+    PlaceTwips(List1, 240, 300, 7320, 1410);
+    PlaceTwips(PushButton1, 120, 2670, 3840, 405);
+    PlaceTwips(PushButton3, 4080, 2670, 3840, 405);
+    Main::ApplyStandardFonts(this);
+    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    for (QPushButton* b : {PushButton2, PushButton1, PushButton3})
+        Pointer.handOver(b);
+    Pointer.arrowOver(Frame1);
+    Pointer.arrowOver(List1);
+
+    connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(); });
+    connect(PushButton3, &QPushButton::clicked, this, [this] { PushButton3_Click(); });
+}
+
+void Form2::Form_Load()
+{
+    Trap trap(Location::Form2_Load);
+    trap(100, [&] { Main::ApplyWindowColours(this); });
+    trap(102, [&] { setWindowIcon(Main::ApplicationIcon()); });
+    if (trap.test(104, [&] { return Main::FileExists(Main::ProgramFolder() + QLatin1String("/HAND-M.CUR")); }))
+        trap(106, [&] { Pointer.setMouseIcon(Main::LoadHandCursor()); });
+    trap(108, [&] { setWindowTitle(QStringLiteral("Vestrel")); });
+}
+
+void Form2::PushButton2_Click()
+{
+    Trap trap(Location::Form2_Back);
+    trap(100, [&] { Forms::form1().show(); });
+    trap(102, [&] { hide(); });
+}
+
+void Form2::PushButton3_Click()
+{
+    Trap trap(Location::Form2_Next);
+    std::shared_ptr<ADODB::Connection> connection;
+    std::shared_ptr<ADODB::RecordSet> recordset;
+    trap(100, [&] {
+        connection = std::make_shared<ADODB::Connection>();
+        recordset = std::make_shared<ADODB::RecordSet>();
+    });
+    if (trap.test(102, [&] { return List1->currentRow() == -1; })) {
+        trap(104, [&] { MsgBox(QStringLiteral("Please select a table"), vbOKOnly, Main::ApplicationTitle()); });
+        return;
+    }
+    trap(106, [&] { Pointer.setMousePointer(vbHourglass); });
+    trap(108, [&] {
+        connection->CursorLocation = ADODB::adUseClient;
+        connection->Open(DatabaseConnectionString(CurrentDatabasePath()));
+    });
+    trap(110, [&] { CurrentTableName = List1->currentItem()->text(); });
+    trap(112, [&] { Forms::form3().show(); });
+    trap(114, [&] { Forms::form3().Label2->setText(QLatin1String(" Now Editing: ") + CurrentTableName); });
+    trap(116, [&] { Forms::form3().DataGrid1->setDataSource(nullptr); });
+    trap(118, [&] { connection->CursorLocation = ADODB::adUseClient; });
+    trap(120, [&] {
+        recordset->Open(SelectWholeTable(CurrentTableName), connection, ADODB::adOpenDynamic,
+                        ADODB::adLockOptimistic);
+    });
+    trap(122, [&] { Forms::form3().DataGrid1->setDataSource(recordset); });
+    trap(124, [&] { Forms::form3().DataGrid1->setFocus(); });
+    trap(126, [&] { hide(); });
+    trap(128, [&] { Pointer.setMousePointer(vbDefault); });
+}
+
+void Form2::closeEvent(QCloseEvent* event)
+{
+    if (!Forms::isLoaded3() || Forms::form3().CanEndProgram()) {
+        event->accept();
+        Main::EndProgram();
+    } else {
+        event->ignore();
+    }
+}

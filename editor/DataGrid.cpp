@@ -1,0 +1,192 @@
+#include "DataGrid.h"
+
+#include "platform/error.h"
+#include "platform/messagebox.h"
+#include "shell/Main.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+
+namespace {
+// A delegate that remembers the editor it opened, so a pending edit can be
+// taken from it whenever the row must be written.
+class TrackingDelegate : public QStyledItemDelegate {
+public:
+    TrackingDelegate(QPointer<QWidget>* slot, QObject* parent) : QStyledItemDelegate(parent), slot_(slot) {}
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override
+    {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        *slot_ = editor;
+        return editor;
+    }
+
+private:
+    QPointer<QWidget>* slot_;
+};
+} // namespace
+
+DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new RecordSetModel(this))
+{
+    setModel(model_);
+    setItemDelegate(new TrackingDelegate(&editor_, this));
+    setToolTip(QStringLiteral("Changes you make are automatically saved as you make them."));
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked
+                    | QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    setWordWrap(false);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    verticalHeader()->setMinimumWidth(24);
+    horizontalHeader()->setDefaultSectionSize(120);
+    horizontalHeader()->setHighlightSections(false);
+}
+
+void DataGrid::setDataSource(std::shared_ptr<ADODB::RecordSet> recordset)
+{
+    if (editor_)
+        closeEditor(editor_, QAbstractItemDelegate::RevertModelCache);
+    model_->setRecordSet(std::move(recordset));
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    if (model_->rowCount() > 0 && model_->columnCount() > 0)
+        setCurrentIndex(model_->index(0, 0));
+}
+
+void DataGrid::commitOpenEditor()
+{
+    if (editor_ && state() == QAbstractItemView::EditingState) {
+        QWidget* editor = editor_;
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
+void DataGrid::showRefused(const QString& message)
+{
+    MsgBox(message, vbExclamation | vbOKOnly, Main::ApplicationTitle());
+}
+
+bool DataGrid::CommitPendingRow()
+{
+    commitOpenEditor();
+    try {
+        model_->commitPending();
+        return true;
+    } catch (...) {
+        showRefused(DescribeException(std::current_exception()));
+        return false;
+    }
+}
+
+void DataGrid::RevertPendingRow()
+{
+    if (editor_ && state() == QAbstractItemView::EditingState)
+        closeEditor(editor_, QAbstractItemDelegate::RevertModelCache);
+    model_->revertPending();
+}
+
+void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QTableView::currentChanged(current, previous); // takes what the open editor holds
+    if (restoring_ || !model_->hasPendingRow() || current.row() == model_->pendingRow())
+        return;
+    try {
+        model_->commitPending();
+        return;
+    } catch (...) {
+        showRefused(DescribeException(std::current_exception()));
+    }
+    // The refused row stays current, pending and visible.
+    restoring_ = true;
+    const QModelIndex back = model_->index(model_->pendingRow(), std::max(previous.column(), 0));
+    selectionModel()->setCurrentIndex(back, QItemSelectionModel::ClearAndSelect);
+    scrollTo(back);
+    restoring_ = false;
+}
+
+void DataGrid::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && state() != QAbstractItemView::EditingState
+        && model_->hasPendingRow()) {
+        RevertPendingRow();
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Delete && state() != QAbstractItemView::EditingState
+        && !selectionModel()->selectedRows().isEmpty()) {
+        DeleteSelectedRows();
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void DataGrid::DeleteSelectedRows()
+{
+    std::vector<qsizetype> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        if (index.row() < model_->records())
+            rows.push_back(index.row());
+    if (rows.empty() || !model_->recordSet() || !model_->recordSet()->isUpdatable())
+        return;
+    if (!CommitPendingRow())
+        return;
+    const QString question = rows.size() == 1
+        ? QStringLiteral("Delete the selected row from the table?")
+        : QStringLiteral("Delete the %1 selected rows from the table?").arg(rows.size());
+    if (MsgBox(question, vbYesNo | vbQuestion, Main::ApplicationTitle()) != vbYes)
+        return;
+    try {
+        model_->deleteRecords(rows);
+    } catch (...) {
+        showRefused(DescribeException(std::current_exception()));
+    }
+}
+
+int DataGrid::VisibleRows() const
+{
+    const int height = verticalHeader()->defaultSectionSize();
+    return std::max(1, viewport()->height() / std::max(1, height));
+}
+
+int DataGrid::TopRow() const { return verticalScrollBar()->value(); }
+
+int DataGrid::Row() const { return currentIndex().isValid() ? currentIndex().row() - TopRow() : -1; }
+
+void DataGrid::SetRow(int relative)
+{
+    const int last = model_->rowCount() - 1;
+    if (last < 0)
+        return;
+    // An index past the end (as "Add New Row" asks for) lands on the last line,
+    // which is the new-row line where the table can be written.
+    const int row = std::clamp(TopRow() + relative, 0, last);
+    const int column = std::max(currentIndex().column(), 0);
+    setCurrentIndex(model_->index(row, column));
+    if (row >= TopRow() + VisibleRows())
+        scrollTo(model_->index(row, column), QAbstractItemView::PositionAtBottom);
+}
+
+void DataGrid::Scroll(int columns, int rows)
+{
+    if (columns)
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() + columns);
+    verticalScrollBar()->setValue(verticalScrollBar()->value() + rows);
+}
+
+QString DataGrid::ColumnCaption(int column) const
+{
+    return model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+}
+
+QString DataGrid::ColumnText(int column) const
+{
+    if (!currentIndex().isValid())
+        return QString();
+    return model_->displayText(currentIndex().row(), column);
+}

@@ -1,0 +1,51 @@
+#pragma once
+// The data grid: a table view over a recordset. A changed row is written when
+// the user leaves it (or when asked); Esc reverts it; a refused write keeps the
+// row pending and shows the database's message. It also offers the operations
+// that the exports walk: row count, visible rows, current row relative to the
+// top visible row, scrolling, and the columns' captions and displayed texts.
+#include "RecordSetModel.h"
+
+#include <QPointer>
+#include <QTableView>
+#include <memory>
+
+class DataGrid : public QTableView {
+public:
+    explicit DataGrid(QWidget* parent = nullptr);
+
+    void setDataSource(std::shared_ptr<ADODB::RecordSet> recordset);
+    std::shared_ptr<ADODB::RecordSet> dataSource() const { return model_->recordSet(); }
+    RecordSetModel* recordModel() const { return model_; }
+
+    // Writes the pending row, with whatever the open cell editor holds. False
+    // when the database refused it; the user has then been shown why.
+    bool CommitPendingRow();
+    bool HasPendingRow() const { return model_->hasPendingRow(); }
+    void RevertPendingRow();
+    // Deletes the whole rows selected with the row selectors, after one question.
+    void DeleteSelectedRows();
+
+    // What the exports use.
+    qsizetype ApproxCount() const { return model_->records(); } // the row count
+    int VisibleRows() const;
+    int TopRow() const;
+    int Row() const; // current row relative to the top visible row
+    void SetRow(int relative);
+    void Scroll(int columns, int rows);
+    int ColumnCount() const { return model_->columnCount(); }
+    QString ColumnCaption(int column) const;
+    QString ColumnText(int column) const; // displayed text in the current row
+
+protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void commitOpenEditor();
+    void showRefused(const QString& message);
+
+    RecordSetModel* model_;
+    QPointer<QWidget> editor_;
+    bool restoring_ = false;
+};

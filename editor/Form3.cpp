@@ -1,0 +1,144 @@
+#include "Form3.h"
+
+#include "DataGrid.h"
+#include "catalogue/Form2.h"
+#include "platform/messagebox.h"
+#include "shell/Main.h"
+#include "shell/errorreport.h"
+#include "shell/forms.h"
+#include "shell/locations.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+
+using Main::PlaceTwips;
+
+Form3::Form3()
+    : Label2(new QLabel(QStringLiteral(" Table: "), this)),
+      DataGrid1(new DataGrid(this)),
+      PushButton1(new QPushButton(QStringLiteral("< Back"), this)),
+      PushButton4(new QPushButton(QStringLiteral("Help"), this)),
+      PushButton5(new QPushButton(QStringLiteral("Add New Row"), this)),
+      PushButton2(new QPushButton(QStringLiteral("Add New Column"), this)),
+      PushButton6(new QPushButton(QStringLiteral("Export Table As.."), this)),
+      PushButton3(new QPushButton(QStringLiteral("Quit"), this)),
+      Pointer(this)
+{
+    setObjectName(QStringLiteral("Form3"));
+    Label2->setObjectName(QStringLiteral("Label2"));
+    DataGrid1->setObjectName(QStringLiteral("DataGrid1"));
+    PushButton1->setObjectName(QStringLiteral("PushButton1"));
+    PushButton4->setObjectName(QStringLiteral("PushButton4"));
+    PushButton5->setObjectName(QStringLiteral("PushButton5"));
+    PushButton2->setObjectName(QStringLiteral("PushButton2"));
+    PushButton6->setObjectName(QStringLiteral("PushButton6"));
+    PushButton3->setObjectName(QStringLiteral("PushButton3"));
+
+    Main::ResizeClientTwips(this, 14400, 7455);
+    PlaceTwips(Label2, 240, 120, 4695, 255);
+    PlaceTwips(DataGrid1, 120, 360, 14160, 6525);
+    PlaceTwips(PushButton1, 120, 6960, 1800, 405);
+    PlaceTwips(PushButton4, 2040, 6960, 1800, 405);
+    PlaceTwips(PushButton5, 3960, 6960, 2760, 405);
+    PlaceTwips(PushButton2, 6840, 6960, 2760, 405);
+    PlaceTwips(PushButton6, 9720, 6960, 2640, 405);
+    PlaceTwips(PushButton3, 12480, 6960, 1800, 405);
+    Main::ApplyStandardFonts(this);
+
+    // Tab order: the grid, then "< Back", "Quit", "Export Table As..", "Help",
+    // "Add New Row", "Add New Column".
+    setTabOrder(DataGrid1, PushButton1);
+    setTabOrder(PushButton1, PushButton3);
+    setTabOrder(PushButton3, PushButton6);
+    setTabOrder(PushButton6, PushButton4);
+    setTabOrder(PushButton4, PushButton5);
+    setTabOrder(PushButton5, PushButton2);
+
+    for (QPushButton* b : {PushButton1, PushButton4, PushButton5, PushButton2, PushButton6, PushButton3})
+        Pointer.handOver(b);
+    Pointer.arrowOver(Label2);
+    Pointer.arrowOver(DataGrid1);
+    Pointer.arrowOver(DataGrid1->viewport());
+
+    connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
+    connect(PushButton3, &QPushButton::clicked, this, [this] { PushButton3_Click(); });
+    connect(PushButton4, &QPushButton::clicked, this, [this] { PushButton4_Click(); });
+    connect(PushButton5, &QPushButton::clicked, this, [this] { cmdAddNewRow_Click(); });
+}
+
+void Form3::Form_Load()
+{
+    Trap trap(Location::Form3_Load);
+    trap(100, [&] { Main::ApplyWindowColours(this); });
+    trap(102, [&] { setWindowIcon(Main::ApplicationIcon()); });
+    if (trap.test(106, [&] { return Main::FileExists(Main::ProgramFolder() + QLatin1String("/HAND-M.CUR")); }))
+        trap(108, [&] { Pointer.setMouseIcon(Main::LoadHandCursor()); });
+    trap(110, [&] { setWindowTitle(QStringLiteral("Vestrel")); });
+}
+
+void Form3::PushButton1_Click()
+{
+    Trap trap(Location::Form3_Back);
+    // What was typed is written before the window goes; a refused row keeps it here.
+    if (!DataGrid1->CommitPendingRow())
+        return;
+    trap(100, [&] { Forms::form2().show(); });
+    trap(102, [&] { hide(); });
+}
+
+void Form3::PushButton3_Click()
+{
+    Trap trap(Location::Form3_Quit);
+    trap(100, [&] {
+        if (CanEndProgram())
+            Main::EndProgram();
+    });
+}
+
+void Form3::PushButton4_Click()
+{
+    Trap trap(Location::Form3_Help);
+    trap(102, [&] {
+        MsgBox(QStringLiteral("Error: 'Too many rows affected', you have duplicate rows in the table, I have "
+                              "removed them."),
+               vbOKOnly, Main::ApplicationTitle());
+    });
+}
+
+void Form3::cmdAddNewRow_Click()
+{
+    Trap trap(Location::Form3_AddNewRow);
+    trap(100, [&] { DataGrid1->setFocus(); });
+    if (trap.test(102, [&] { return DataGrid1->ApproxCount() > 0; }))
+        trap(104, [&] { DataGrid1->SetRow(int(DataGrid1->ApproxCount()) + 1); });
+    trap(106, [&] { DataGrid1->setFocus(); });
+    trap(108, [&] {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : DataGrid1;
+        QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier));
+        QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Up, Qt::NoModifier));
+        QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::ShiftModifier));
+        QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Down, Qt::ShiftModifier));
+    });
+}
+
+bool Form3::CanEndProgram()
+{
+    if (DataGrid1->CommitPendingRow())
+        return true;
+    return MsgBox(QStringLiteral("The row you changed could not be saved. Discard your change and quit?"),
+                  vbYesNo | vbExclamation, Main::ApplicationTitle())
+        == vbYes;
+}
+
+void Form3::closeEvent(QCloseEvent* event)
+{
+    if (CanEndProgram()) {
+        event->accept();
+        Main::EndProgram();
+    } else {
+        event->ignore();
+    }
+}

@@ -1,0 +1,144 @@
+#include "RecordSetModel.h"
+
+#include <QBrush>
+#include <QColor>
+
+void RecordSetModel::setRecordSet(std::shared_ptr<ADODB::RecordSet> recordset)
+{
+    beginResetModel();
+    recordset_ = std::move(recordset);
+    records_ = recordset_ ? recordset_->recordCount() : 0;
+    pendingRow_ = -1;
+    edits_.clear();
+    endResetModel();
+}
+
+int RecordSetModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.isValid() || !recordset_)
+        return 0;
+    return int(records_) + (hasNewRowLine() ? 1 : 0);
+}
+
+int RecordSetModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() || !recordset_ ? 0 : recordset_->columnCount();
+}
+
+QString RecordSetModel::displayText(int row, int column) const
+{
+    if (row == pendingRow_) {
+        const auto edit = edits_.find(column);
+        if (edit != edits_.end())
+            return edit->second;
+    }
+    if (row >= records_)
+        return QString();
+    return recordset_->text(row, column);
+}
+
+QVariant RecordSetModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || !recordset_)
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return displayText(index.row(), index.column());
+    if (role == Qt::ForegroundRole && recordset_->isBlobColumn(index.column()))
+        return QBrush(QColor(Qt::darkGray));
+    return {};
+}
+
+QVariant RecordSetModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole || !recordset_)
+        return {};
+    if (orientation == Qt::Horizontal)
+        return recordset_->columnName(section);
+    if (section == pendingRow_)
+        return QStringLiteral("\u270E"); // being edited
+    if (section == newRowLine())
+        return QStringLiteral("*");
+    return QString();
+}
+
+Qt::ItemFlags RecordSetModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.isValid() && recordset_ && recordset_->isUpdatable()
+        && !recordset_->isBlobColumn(index.column()))
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool RecordSetModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid() || !(flags(index) & Qt::ItemIsEditable))
+        return false;
+    const int row = index.row();
+    const int column = index.column();
+    if (pendingRow_ >= 0 && row != pendingRow_)
+        return false; // the pending row is written (or reverted) before another is edited
+    const QString text = value.toString();
+    if (text == displayText(row, column))
+        return false;
+    pendingRow_ = row;
+    edits_[column] = text;
+    emit dataChanged(index, index);
+    emit headerDataChanged(Qt::Vertical, row, row);
+    return true;
+}
+
+void RecordSetModel::refreshRow(int row)
+{
+    emit dataChanged(this->index(row, 0), this->index(row, columnCount() - 1));
+    emit headerDataChanged(Qt::Vertical, row, row);
+}
+
+void RecordSetModel::commitPending()
+{
+    if (pendingRow_ < 0)
+        return;
+    const int row = pendingRow_;
+    ADODB::RowChanges changes;
+    for (const auto& [column, text] : edits_) {
+        if (row < records_ && text == recordset_->text(row, column))
+            continue;
+        changes[column] = recordset_->typedValue(column, text);
+    }
+    if (row >= records_) {
+        recordset_->AddNew(changes); // throws when refused; the row stays pending
+        pendingRow_ = -1;
+        edits_.clear();
+        beginInsertRows(QModelIndex(), int(records_) + 1, int(records_) + 1);
+        ++records_;
+        endInsertRows();
+    } else {
+        recordset_->Update(row, changes);
+        pendingRow_ = -1;
+        edits_.clear();
+    }
+    refreshRow(row);
+}
+
+void RecordSetModel::revertPending()
+{
+    if (pendingRow_ < 0)
+        return;
+    const int row = pendingRow_;
+    pendingRow_ = -1;
+    edits_.clear();
+    refreshRow(row);
+}
+
+void RecordSetModel::deleteRecords(const std::vector<qsizetype>& rows)
+{
+    recordset_->Delete(rows);
+    std::vector<qsizetype> sorted = rows;
+    std::sort(sorted.begin(), sorted.end(), std::greater<>());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    for (qsizetype row : sorted) {
+        beginRemoveRows(QModelIndex(), int(row), int(row));
+        --records_;
+        endRemoveRows();
+    }
+}

@@ -1,0 +1,45 @@
+#pragma once
+// The grid's model over a recordset: the records, a new-row line at the bottom
+// (for a recordset that can be written), and the one pending row with its edits.
+#include "platform/adodb.h"
+
+#include <QAbstractTableModel>
+#include <map>
+#include <memory>
+
+class RecordSetModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void setRecordSet(std::shared_ptr<ADODB::RecordSet> recordset);
+    const std::shared_ptr<ADODB::RecordSet>& recordSet() const { return recordset_; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+    qsizetype records() const { return records_; }
+    int newRowLine() const { return hasNewRowLine() ? int(records_) : -1; }
+    bool hasNewRowLine() const { return recordset_ && recordset_->isUpdatable(); }
+    QString displayText(int row, int column) const;
+
+    int pendingRow() const { return pendingRow_; }
+    bool hasPendingRow() const { return pendingRow_ >= 0; }
+    // Writes the pending row; throws AppError when the database refuses it, and
+    // then the row stays pending with everything typed.
+    void commitPending();
+    void revertPending();
+    // Deletes records in one transaction; throws AppError when refused.
+    void deleteRecords(const std::vector<qsizetype>& rows);
+
+private:
+    void refreshRow(int row);
+
+    std::shared_ptr<ADODB::RecordSet> recordset_;
+    qsizetype records_ = 0;
+    int pendingRow_ = -1;
+    std::map<int, QString> edits_;
+};

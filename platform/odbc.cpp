@@ -1,0 +1,189 @@
+#include "odbc.h"
+
+#include "error.h"
+
+#include <QStringList>
+#include <cstring>
+
+#include <utility>
+
+namespace odbc {
+
+QString diagnostics(SQLSMALLINT handleType, SQLHANDLE handle)
+{
+    QStringList parts;
+    for (SQLSMALLINT record = 1;; ++record) {
+        SQLCHAR state[8] = {};
+        SQLINTEGER native = 0;
+        SQLCHAR message[2048] = {};
+        SQLSMALLINT length = 0;
+        SQLRETURN rc = SQLGetDiagRecA(handleType, handle, record, state, &native, message,
+                                      sizeof message, &length);
+        if (!SQL_SUCCEEDED(rc))
+            break;
+        parts << QString::fromUtf8(reinterpret_cast<const char*>(message)).trimmed();
+    }
+    return parts.join(QLatin1Char('\n'));
+}
+
+void check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const char* what)
+{
+    if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA)
+        return;
+    QString text = handle ? diagnostics(handleType, handle) : QString();
+    if (text.isEmpty())
+        text = QStringLiteral("ODBC call %1 failed (return code %2)").arg(QLatin1String(what)).arg(rc);
+    throw AppError(text);
+}
+
+Handle::Handle(SQLSMALLINT type, SQLHANDLE input) : type_(type)
+{
+    SQLRETURN rc = SQLAllocHandle(type, input, &handle_);
+    if (!SQL_SUCCEEDED(rc)) {
+        handle_ = SQL_NULL_HANDLE;
+        SQLSMALLINT inputType = type == SQL_HANDLE_DBC ? SQL_HANDLE_ENV : SQL_HANDLE_DBC;
+        check(rc, inputType, input, "SQLAllocHandle");
+    }
+}
+
+Handle::~Handle() { reset(); }
+
+Handle::Handle(Handle&& other) noexcept
+    : type_(other.type_), handle_(std::exchange(other.handle_, SQLHANDLE(nullptr))) {}
+
+Handle& Handle::operator=(Handle&& other) noexcept
+{
+    if (this != &other) {
+        reset();
+        type_ = other.type_;
+        handle_ = std::exchange(other.handle_, SQLHANDLE(nullptr));
+    }
+    return *this;
+}
+
+void Handle::reset()
+{
+    if (handle_ != SQL_NULL_HANDLE)
+        SQLFreeHandle(type_, handle_);
+    handle_ = SQL_NULL_HANDLE;
+}
+
+Statement::Statement(SQLHDBC dbc) : handle_(SQL_HANDLE_STMT, dbc) {}
+
+void Statement::bind(const std::vector<Param>& params)
+{
+    indicators_.assign(params.size(), 0);
+    for (size_t i = 0; i < params.size(); ++i) {
+        const Param& p = params[i];
+        SQLSMALLINT cType = p.binary ? SQL_C_BINARY : SQL_C_CHAR;
+        SQLSMALLINT sqlType = p.binary ? SQL_LONGVARBINARY : SQL_VARCHAR;
+        SQLPOINTER data = nullptr;
+        SQLULEN size = 1;
+        if (p.value) {
+            indicators_[i] = p.value->size();
+            data = const_cast<char*>(p.value->constData());
+            size = std::max<SQLULEN>(1, p.value->size());
+        } else {
+            indicators_[i] = SQL_NULL_DATA;
+        }
+        check(SQLBindParameter(handle_.get(), SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, cType, sqlType,
+                               size, 0, data, p.value ? p.value->size() : 0, &indicators_[i]),
+              SQL_HANDLE_STMT, handle_.get(), "SQLBindParameter");
+    }
+}
+
+void Statement::execute(const QString& sql, const std::vector<Param>& params)
+{
+    QByteArray text = sql.toUtf8();
+    if (params.empty()) {
+        check(SQLExecDirectA(handle_.get(), reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS),
+              SQL_HANDLE_STMT, handle_.get(), "SQLExecDirect");
+        return;
+    }
+    check(SQLPrepareA(handle_.get(), reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS),
+          SQL_HANDLE_STMT, handle_.get(), "SQLPrepare");
+    bind(params);
+    check(SQLExecute(handle_.get()), SQL_HANDLE_STMT, handle_.get(), "SQLExecute");
+    SQLFreeStmt(handle_.get(), SQL_RESET_PARAMS);
+}
+
+void Statement::tables()
+{
+    check(SQLTablesA(handle_.get(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0),
+          SQL_HANDLE_STMT, handle_.get(), "SQLTables");
+}
+
+SQLSMALLINT Statement::columnCount()
+{
+    SQLSMALLINT n = 0;
+    check(SQLNumResultCols(handle_.get(), &n), SQL_HANDLE_STMT, handle_.get(), "SQLNumResultCols");
+    return n;
+}
+
+QString Statement::columnName(int column)
+{
+    SQLCHAR name[1024] = {};
+    SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    check(SQLDescribeColA(handle_.get(), SQLUSMALLINT(column + 1), name, sizeof name, &length,
+                          &type, &size, &digits, &nullable),
+          SQL_HANDLE_STMT, handle_.get(), "SQLDescribeCol");
+    return QString::fromUtf8(reinterpret_cast<const char*>(name));
+}
+
+SQLSMALLINT Statement::columnType(int column)
+{
+    SQLCHAR name[8];
+    SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    SQLRETURN rc = SQLDescribeColA(handle_.get(), SQLUSMALLINT(column + 1), name, sizeof name,
+                                   &length, &type, &size, &digits, &nullable);
+    if (rc != SQL_SUCCESS_WITH_INFO)
+        check(rc, SQL_HANDLE_STMT, handle_.get(), "SQLDescribeCol");
+    return type;
+}
+
+bool Statement::fetch()
+{
+    SQLRETURN rc = SQLFetch(handle_.get());
+    if (rc == SQL_NO_DATA)
+        return false;
+    check(rc, SQL_HANDLE_STMT, handle_.get(), "SQLFetch");
+    return true;
+}
+
+bool Statement::getData(int column, std::string& out, bool binary)
+{
+    out.clear();
+    char buffer[8192];
+    const SQLSMALLINT cType = binary ? SQL_C_BINARY : SQL_C_CHAR;
+    const size_t terminator = binary ? 0 : 1;
+    for (;;) {
+        SQLLEN indicator = 0;
+        SQLRETURN rc = SQLGetData(handle_.get(), SQLUSMALLINT(column + 1), cType, buffer,
+                                  sizeof buffer, &indicator);
+        if (rc == SQL_NO_DATA)
+            return true;
+        check(rc, SQL_HANDLE_STMT, handle_.get(), "SQLGetData");
+        if (indicator == SQL_NULL_DATA)
+            return false;
+        if (rc == SQL_SUCCESS) {
+            size_t n = indicator == SQL_NO_TOTAL ? strlen(buffer) : size_t(indicator);
+            out.append(buffer, std::min(n, sizeof buffer - terminator));
+            return true;
+        }
+        // Truncated: a full buffer came back, more follows.
+        out.append(buffer, sizeof buffer - terminator);
+    }
+}
+
+SQLLEN Statement::rowCount()
+{
+    SQLLEN n = 0;
+    check(SQLRowCount(handle_.get(), &n), SQL_HANDLE_STMT, handle_.get(), "SQLRowCount");
+    return n;
+}
+
+void Statement::closeCursor() { SQLFreeStmt(handle_.get(), SQL_CLOSE); }
+
+} // namespace odbc

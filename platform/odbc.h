@@ -1,0 +1,67 @@
+#pragma once
+// Thin RAII layer over the ODBC C API. Every failing call becomes an AppError
+// whose description is the driver's (or driver manager's) diagnostic text.
+#include <QByteArray>
+#include <QString>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <sql.h>
+#include <sqlext.h>
+
+namespace odbc {
+
+// Throws when rc is not a success code, with the diagnostics of the handle.
+void check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const char* what);
+QString diagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
+
+class Handle {
+public:
+    Handle() = default;
+    Handle(SQLSMALLINT type, SQLHANDLE input);
+    ~Handle();
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    Handle(Handle&& other) noexcept;
+    Handle& operator=(Handle&& other) noexcept;
+    SQLHANDLE get() const { return handle_; }
+    SQLSMALLINT type() const { return type_; }
+    void reset();
+
+private:
+    SQLSMALLINT type_ = 0;
+    SQLHANDLE handle_ = SQL_NULL_HANDLE;
+};
+
+// One parameter of a statement: text (UTF-8), bytes, or NULL.
+struct Param {
+    std::optional<QByteArray> value;
+    bool binary = false;
+    static Param text(const std::optional<QByteArray>& v) { return Param{v, false}; }
+    static Param bytes(const std::optional<QByteArray>& v) { return Param{v, true}; }
+};
+
+// A statement on an open connection.
+class Statement {
+public:
+    explicit Statement(SQLHDBC dbc);
+    void execute(const QString& sql, const std::vector<Param>& params = {});
+    void tables(); // the catalogue's tables rowset
+    SQLSMALLINT columnCount();
+    QString columnName(int column);   // 0-based
+    SQLSMALLINT columnType(int column); // 0-based, the SQL type
+    bool fetch();
+    // Reads one cell of the current row (0-based); false when it is NULL.
+    bool getData(int column, std::string& out, bool binary = false);
+    SQLLEN rowCount();
+    void closeCursor();
+    SQLHSTMT get() const { return handle_.get(); }
+
+private:
+    void bind(const std::vector<Param>& params);
+    Handle handle_;
+    std::vector<SQLLEN> indicators_;
+};
+
+} // namespace odbc

@@ -1,0 +1,19 @@
+#pragma once
+// The one connection string and the one way to make a connection.
+#include "platform/adodb.h"
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+QString DatabaseConnectionString(const QString& path);
+
+// True when a search of the path finds a plain file (wildcards allowed).
+bool DatabaseFileExists(const QString& path);
+
+// The current database path: the start window's path box, read now.
+QString CurrentDatabasePath();
+
+// Creates a connection, sets the cursor location where the caller uses one,
+// and opens it on the current database path. Failures are raised.
+std::shared_ptr<ADODB::Connection> OpenDatabaseConnection(std::optional<int> cursorLocation);

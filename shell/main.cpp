@@ -1,0 +1,16 @@
+#include "Application.h"
+#include "Form1.h"
+#include "catalogue/Form2.h"
+#include "forms.h"
+
+int main(int argc, char** argv)
+{
+    Application app(argc, argv);
+    app.setApplicationName(QStringLiteral("Vestrel"));
+    app.setOrganizationName(QStringLiteral("Pellorin"));
+    Form1& start = Forms::form1();
+    // When the load went straight on to the table chooser, the start window stays hidden.
+    if (!Forms::isLoaded2() || !Forms::form2().isVisible())
+        start.show();
+    return app.exec();
+}

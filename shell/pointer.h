@@ -1,0 +1,42 @@
+#pragma once
+// A window's mouse pointer: default arrow (0), hourglass (11) or its custom
+// image (99), with the hover rules: the hand over push buttons, the arrow over
+// the window's other surfaces, and neither while the hourglass shows.
+#include <QCursor>
+#include <QObject>
+#include <optional>
+
+class QWidget;
+
+enum MousePointerValue : int { vbDefault = 0, vbHourglass = 11, vbCustom = 99 };
+
+class WindowPointer : public QObject {
+public:
+    explicit WindowPointer(QWidget* window);
+
+    int MousePointer() const { return value_; }
+    void setMousePointer(int value);
+    void setMouseIcon(const std::optional<QCursor>& cursor);
+
+    void handOver(QWidget* widget);  // a push button
+    void arrowOver(QWidget* widget); // background, frames, boxes, lists, the grid
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void watch(QWidget* widget, int value);
+    QWidget* window_;
+    int value_ = vbDefault;
+    std::optional<QCursor> icon_;
+};
+
+// Shows the hourglass on a window for the life of the object.
+class BusyPointer {
+public:
+    explicit BusyPointer(WindowPointer& pointer) : pointer_(pointer) { pointer_.setMousePointer(vbHourglass); }
+    ~BusyPointer() { pointer_.setMousePointer(vbDefault); }
+
+private:
+    WindowPointer& pointer_;
+};

@@ -1,0 +1,104 @@
+#include "testsupport.h"
+
+#include "platform/filedialog.h"
+#include "platform/launcher.h"
+#include "shell/Form1.h"
+#include "shell/Main.h"
+#include "shell/forms.h"
+
+#include <QLineEdit>
+#include <QSettings>
+#include <QTest>
+#include <sqlite3.h>
+
+TestEnvironment::TestEnvironment()
+{
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, temp_.filePath(QStringLiteral("config")));
+    Main::SetProgramFolderForTesting(QStringLiteral(VESTREL_BUILD_DIR));
+    SetMessageBoxHandler([this](const MessageBoxRequest& r) {
+        boxes << r;
+        return answers.isEmpty() ? int(vbOK) : answers.takeFirst();
+    });
+    CommonDialog::SetHandler([this](const CommonDialog::Request&) {
+        return dialogAnswers.isEmpty() ? QString() : dialogAnswers.takeFirst();
+    });
+    SetLaunchHandler([this](const QString& program, const QStringList& args) {
+        launches << (QStringList{program} + args);
+    });
+}
+
+TestEnvironment::~TestEnvironment()
+{
+    Forms::UnloadAll();
+    SetMessageBoxHandler({});
+    CommonDialog::SetHandler({});
+    SetLaunchHandler({});
+}
+
+void TestEnvironment::reset()
+{
+    Forms::UnloadAll();
+    boxes.clear();
+    answers.clear();
+    dialogAnswers.clear();
+    launches.clear();
+    QFile::remove(temp_.filePath(QStringLiteral("config/Pellorin.ini")));
+}
+
+QString TestEnvironment::makeDatabase(const QString& name, const QString& sql) const
+{
+    const QString file = temp_.filePath(name);
+    QFile::remove(file);
+    Sqlite db(file);
+    db.exec(sql);
+    return file;
+}
+
+Sqlite::Sqlite(const QString& path)
+{
+    if (sqlite3_open(path.toUtf8().constData(), &db_) != SQLITE_OK)
+        qFatal("cannot open %s", qPrintable(path));
+    sqlite3_busy_timeout(db_, 5000);
+}
+
+Sqlite::~Sqlite() { sqlite3_close(db_); }
+
+void Sqlite::exec(const QString& sql)
+{
+    char* error = nullptr;
+    if (sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+        const QString message = QString::fromUtf8(error);
+        sqlite3_free(error);
+        QTest::qFail(qPrintable(QStringLiteral("SQL failed: %1 (%2)").arg(message, sql)), __FILE__, __LINE__);
+    }
+}
+
+QList<QStringList> Sqlite::rows(const QString& sql)
+{
+    QList<QStringList> result;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK) {
+        QTest::qFail(sqlite3_errmsg(db_), __FILE__, __LINE__);
+        return result;
+    }
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        QStringList row;
+        for (int c = 0; c < sqlite3_column_count(st); ++c) {
+            if (sqlite3_column_type(st, c) == SQLITE_NULL)
+                row << QStringLiteral("<null>");
+            else
+                row << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, c)));
+        }
+        result << row;
+    }
+    sqlite3_finalize(st);
+    return result;
+}
+
+QString Sqlite::value(const QString& sql)
+{
+    const auto all = rows(sql);
+    return all.isEmpty() || all.first().isEmpty() ? QString() : all.first().first();
+}
+
+void SetDatabasePath(const QString& path) { Forms::form1().Text1->setText(path); }
