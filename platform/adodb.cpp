@@ -28,6 +28,16 @@ void Connection::Open(const QString& connectionString)
                 SQL_HANDLE_DBC, dbc.get(), "SQLDriverConnect");
     env_ = std::move(env);
     dbc_ = std::move(dbc);
+    // SQLite opens lazily; reading the schema version makes a file that is not
+    // a database fail here, where the caller expects a refused connection.
+    try {
+        odbc::Statement probe = statement();
+        probe.execute(QStringLiteral("PRAGMA schema_version;"));
+        probe.fetch();
+    } catch (...) {
+        Close();
+        throw;
+    }
 }
 
 void Connection::Close()

@@ -2,7 +2,7 @@
 QPushButton {
     border: 1px solid #7a8a99;
     border-radius: 3px;
-    padding: 2px 8px;
+    padding: 1px 1px;
     background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #fbfcfd, stop:1 #dfe5ea);
 }
 QPushButton:hover {

@@ -1,0 +1,305 @@
+// The start window, the connection string and recipe, and the shared routines.
+#include "catalogue/Form2.h"
+#include "platform/settings.h"
+#include "shell/Form1.h"
+#include "shell/Main.h"
+#include "shell/connection.h"
+#include "shell/errorreport.h"
+#include "shell/forms.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+
+namespace {
+QString remembered() { return GetSetting("Pellorin", "Vestrel", "SQLiteDatabase"); }
+}
+
+class StartWindowTest : public QObject {
+    Q_OBJECT
+    TestEnvironment env;
+    QString database;
+
+private slots:
+    void initTestCase()
+    {
+        database = env.makeDatabase("real.db", "CREATE TABLE t(a); INSERT INTO t VALUES (1);");
+    }
+    void init() { env.reset(); }
+
+    void connectionStringIsExact()
+    {
+        QCOMPARE(DatabaseConnectionString("/data/a.db"),
+                 QStringLiteral("DRIVER=SQLite3 ODBC Driver;Database=/data/a.db;LongNames=0;Timeout=1000;"
+                                "NoTXN=0;SyncPragma=NORMAL;StepAPI=0;"));
+        // The path goes in verbatim: no trimming, quoting or guarding against ";".
+        QCOMPARE(DatabaseConnectionString(" a;b.db "),
+                 QStringLiteral("DRIVER=SQLite3 ODBC Driver;Database= a;b.db ;LongNames=0;Timeout=1000;"
+                                "NoTXN=0;SyncPragma=NORMAL;StepAPI=0;"));
+        QCOMPARE(DatabaseConnectionString(QString()),
+                 QStringLiteral("DRIVER=SQLite3 ODBC Driver;Database=;LongNames=0;Timeout=1000;"
+                                "NoTXN=0;SyncPragma=NORMAL;StepAPI=0;"));
+    }
+
+    void databaseFileExists()
+    {
+        QVERIFY(DatabaseFileExists(database));
+        QVERIFY(!DatabaseFileExists(QString()));
+        QVERIFY(!DatabaseFileExists(env.path("missing.db")));
+        QVERIFY(!DatabaseFileExists(env.dir()));
+        QVERIFY(DatabaseFileExists(env.path("re*.db")));
+        QVERIFY(DatabaseFileExists(env.path("rea?.db")));
+        QVERIFY(!DatabaseFileExists(env.path("zz*.db")));
+    }
+
+    void connectionReadsThePathBoxNow()
+    {
+        SetDatabasePath(database);
+        auto first = OpenDatabaseConnection(ADODB::adUseClient);
+        QCOMPARE(first->CursorLocation, 3);
+        SetDatabasePath(env.path("missing-dir/none.db"));
+        QVERIFY_THROWS_EXCEPTION(std::exception, OpenDatabaseConnection(std::nullopt));
+        QVERIFY(first->IsOpen()); // an open connection is not touched by a path change
+    }
+
+    void testConnectionMessages_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("message");
+        QFile junk(env.path("junk.txt"));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write(QByteArray(4096, 'x'));
+        junk.close();
+        QTest::newRow("empty") << QString() << "Could not connect.";
+        QTest::newRow("missing file") << env.path("nothing.db") << "Could not connect.";
+        QTest::newRow("directory") << env.dir() << "Could not connect.";
+        QTest::newRow("not a database") << env.path("junk.txt") << "Could not connect.";
+        QTest::newRow("real database") << database << "Connection successful.";
+    }
+    void testConnectionMessages()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, message);
+        Form1& form = Forms::form1();
+        form.Text1->setText(path);
+        env.boxes.clear();
+        form.PushButton1->click();
+        QCOMPARE(env.boxes.size(), 1);
+        QCOMPARE(env.boxes[0].text, message);
+        QCOMPARE(env.boxes[0].style, 0);
+        QCOMPARE(env.boxes[0].caption, Main::ApplicationTitle());
+        QCOMPARE(form.Pointer.MousePointer(), 0);
+        QVERIFY(!QFile::exists(env.path("nothing.db"))); // testing never creates a file
+    }
+
+    void testConnectionWithoutDriver()
+    {
+        // The driver manager reads its driver list once per process, so the check
+        // runs in a child started with a configuration that does not know the driver.
+        if (qEnvironmentVariableIsSet("VESTREL_NO_DRIVER_CHILD")) {
+            Form1& form = Forms::form1();
+            form.Text1->setText(database);
+            env.boxes.clear();
+            form.PushButton1->click();
+            QCOMPARE(env.boxes.size(), 1);
+            QCOMPARE(env.boxes[0].text, QStringLiteral("Could not connect."));
+            QCOMPARE(form.Pointer.MousePointer(), 0);
+            return;
+        }
+        QDir(env.dir()).mkpath("odbc");
+        QFile ini(env.path("odbc/odbcinst.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.close();
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("VESTREL_NO_DRIVER_CHILD", "1");
+        environment.insert("ODBCSYSINI", env.path("odbc"));
+        environment.insert("ODBCINSTINI", "odbcinst.ini");
+        environment.insert("HOME", env.path("odbc"));
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {"testConnectionWithoutDriver"});
+        QVERIFY(child.waitForFinished(60000));
+        QVERIFY2(child.exitCode() == 0, child.readAllStandardOutput().constData());
+    }
+
+    void rememberedPath()
+    {
+        // First start: empty box, nothing tested, the start window stays.
+        Form1& first = Forms::form1();
+        QCOMPARE(first.Text1->text(), QString());
+        QVERIFY(!Forms::isLoaded2());
+        // Each keystroke rewrites the remembered path.
+        first.Text1->setFocus();
+        QTest::keyClicks(first.Text1, "/tmp/ab");
+        QCOMPARE(remembered(), QStringLiteral("/tmp/ab"));
+        QTest::keyClick(first.Text1, Qt::Key_Backspace);
+        QCOMPARE(remembered(), QStringLiteral("/tmp/a"));
+        // The next start restores it; a path that no longer opens just stays in the box.
+        Forms::UnloadAll();
+        Form1& second = Forms::form1();
+        QCOMPARE(second.Text1->text(), QStringLiteral("/tmp/a"));
+        QVERIFY(!Forms::isLoaded2());
+        QVERIFY(env.boxes.isEmpty());
+    }
+
+    void focusSelectsWholeText()
+    {
+        Form1& form = Forms::form1();
+        form.Text1->setText("/some/path.db");
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.PushButton1->setFocus();
+        form.Text1->setFocus();
+        QCOMPARE(form.Text1->selectedText(), QStringLiteral("/some/path.db"));
+    }
+
+    void browseAndSample()
+    {
+        Form1& form = Forms::form1();
+        form.Text1->setText("/kept.db");
+        // Cancel keeps the box as it was.
+        form.PushButton5->click();
+        QCOMPARE(form.Text1->text(), QStringLiteral("/kept.db"));
+        QCOMPARE(form.CommonDialog1.DialogTitle, QStringLiteral("Select SQLite Database"));
+        QCOMPARE(form.CommonDialog1.Filter, QStringLiteral("SQLite Database (*.db)|*.db|All Files (*.*)|*.*|"));
+        QCOMPARE(form.CommonDialog1.Flags, 2621441);
+        env.dialogAnswers << database;
+        form.PushButton5->click();
+        QCOMPARE(form.Text1->text(), database);
+        QCOMPARE(remembered(), database);
+        // The sample path is put in the box and remembered, present or not.
+        Main::SetProgramFolderForTesting(env.path("nowhere"));
+        form.PushButton2->click();
+        Main::SetProgramFolderForTesting(VESTREL_BUILD_DIR);
+        QCOMPARE(form.Text1->text(), env.path("nowhere") + "/Samples/sample1.db3");
+        QCOMPARE(remembered(), form.Text1->text());
+        QVERIFY(env.boxes.isEmpty());
+        // Help shows its one message.
+        form.PushButton7->click();
+        QCOMPARE(env.boxes.size(), 1);
+        QCOMPARE(env.boxes[0].text, QStringLiteral("Make sure database file is not in used by another application."));
+    }
+
+    void sampleDatabaseOpens()
+    {
+        Form1& form = Forms::form1();
+        form.PushButton2->click();
+        form.PushButton1->click();
+        QCOMPARE(env.boxes.size(), 1);
+        QCOMPARE(env.boxes[0].text, QStringLiteral("Connection successful."));
+    }
+
+    void layoutAndLook()
+    {
+        Form1& form = Forms::form1();
+        QCOMPARE(form.windowTitle(), QStringLiteral("Vestrel"));
+        QCOMPARE(form.size(), QSize(536, 185));
+        QCOMPARE(form.Text1->geometry(), QRect(88, 24, 361, 23));
+        QCOMPARE(form.PushButton3->geometry(), QRect(8, 150, 520, 27));
+        QCOMPARE(form.PushButton3->font().pointSizeF(), 11.25);
+        QVERIFY(form.PushButton3->font().bold());
+        QCOMPARE(form.Label7->font().pointSizeF(), 9.0);
+        QVERIFY(form.Label7->font().bold());
+        QCOMPARE(form.Text1->font().family(), QStringLiteral("Arial"));
+        // Tab order starts at the path box.
+        QCOMPARE(form.Text1->nextInFocusChain(), static_cast<QWidget*>(form.PushButton5));
+    }
+
+    void skin()
+    {
+        // With the skin file, window, frame and label take the button face; the box and buttons do not.
+        Form1& skinned = Forms::form1();
+        const QColor face = Main::ButtonFaceColour();
+        QCOMPARE(skinned.palette().color(QPalette::Window), face);
+        QCOMPARE(skinned.Frame1->palette().color(QPalette::Window), face);
+        QCOMPARE(skinned.Label7->palette().color(QPalette::Window), face);
+        QVERIFY(!skinned.styleSheet().isEmpty());
+        QVERIFY(!skinned.Text1->autoFillBackground());
+        // Without it, the white design stays and no style is applied.
+        Forms::UnloadAll();
+        Main::SetProgramFolderForTesting(env.path("empty"));
+        Form1& plain = Forms::form1();
+        Main::SetProgramFolderForTesting(VESTREL_BUILD_DIR);
+        QCOMPARE(plain.palette().color(QPalette::Window), QColor(Qt::white));
+        QCOMPARE(plain.Frame1->palette().color(QPalette::Window), QColor(Qt::white));
+        QVERIFY(plain.styleSheet().isEmpty());
+        QVERIFY(env.boxes.isEmpty());
+    }
+
+    void hoverPointer()
+    {
+        Form1& form = Forms::form1();
+        QEvent enter(QEvent::Enter);
+        QCoreApplication::sendEvent(form.PushButton3, &enter);
+        QCOMPARE(form.Pointer.MousePointer(), 99);
+        QCoreApplication::sendEvent(form.Label7, &enter); // the label leaves it
+        QCOMPARE(form.Pointer.MousePointer(), 99);
+        QCoreApplication::sendEvent(form.Frame1, &enter);
+        QCOMPARE(form.Pointer.MousePointer(), 0);
+        form.Pointer.setMousePointer(11);
+        QCoreApplication::sendEvent(form.PushButton1, &enter);
+        QCoreApplication::sendEvent(&form, &enter);
+        QCOMPARE(form.Pointer.MousePointer(), 11);
+    }
+
+    void applicationTitle()
+    {
+        QCOMPARE(Main::ShortenTitle("Vestrel"), QStringLiteral("Vestrel"));
+        QCOMPARE(Main::ShortenTitle("Vestrel Editor"), QStringLiteral("Vestrel"));
+        const QString five = "abcdefghi abcdefghi abcdefghi abcdefghi abcdefghi";
+        QCOMPARE(five.size(), 49);
+        QCOMPARE(Main::ShortenTitle(five).size(), 39);
+        const QString six = five + " abcdefghi";
+        QCOMPARE(Main::ShortenTitle(six), QStringLiteral("abcdefghi abcdefghi abcdefghi abcdefghi"));
+    }
+
+    void homePage()
+    {
+        int hits = 0;
+        for (int seed = 0; seed < 86400; ++seed) {
+            const int n = Main::HomePageDraw(seed);
+            QVERIFY(n >= 1 && n <= 100);
+            hits += n == 7;
+        }
+        QVERIFY2(hits > 86400 / 100 * 0.8 && hits < 86400 / 100 * 1.2, qPrintable(QString::number(hits)));
+        // Opening goes through the launcher with xdg-open, once at most.
+        for (int i = 0; i < 20; ++i)
+            Main::MaybeOpenHomePage();
+        QVERIFY(env.launches.size() <= 20);
+        for (const QStringList& l : env.launches)
+            QCOMPARE(l, (QStringList{"xdg-open", kHomePageAddress}));
+    }
+
+    void fileRoutines()
+    {
+        QVERIFY(!Main::FileExists(QString()));
+        QVERIFY(!Main::FileExists(env.path("none")));
+        QVERIFY(Main::FileExists(database));
+        const QString locked = env.path("readonly.txt");
+        QFile f(locked);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        QFile::setPermissions(locked, QFile::ReadOwner);
+        QDir(env.dir()).mkpath("ro");
+        QFile g(env.path("ro/x.txt"));
+        QVERIFY(g.open(QIODevice::WriteOnly));
+        g.close();
+        QFile::setPermissions(env.path("ro/x.txt"), QFile::ReadOwner);
+        Main::DeleteFileQuietly(locked);
+        Main::DeleteFileQuietly(env.path("ro/*.txt"));
+        Main::DeleteFileQuietly(env.path("never-there.txt"));
+        QVERIFY(!QFile::exists(locked));
+        QVERIFY(!QFile::exists(env.path("ro/x.txt")));
+        QVERIFY(env.boxes.isEmpty());
+    }
+};
+
+QTEST_MAIN(StartWindowTest)
+#include "tst_startwindow.moc"
