@@ -298,6 +298,7 @@ private slots:
         // Typing now starts a new record.
         QTest::keyClick(grid, Qt::Key_Z);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCoreApplication::processEvents(); // the editor hands its text over queued
         QVERIFY(grid->HasPendingRow());
         QVERIFY(grid->CommitPendingRow());
         QVERIFY(env.boxes.isEmpty());
