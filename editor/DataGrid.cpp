@@ -44,6 +44,8 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new RecordSetMo
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     verticalHeader()->setMinimumWidth(24);
     horizontalHeader()->setDefaultSectionSize(120);
+    horizontalHeader()->setResizeContentsPrecision(50);
+    verticalHeader()->setResizeContentsPrecision(50);
     horizontalHeader()->setHighlightSections(false);
 }
 
@@ -53,6 +55,10 @@ void DataGrid::setDataSource(std::shared_ptr<ADODB::RecordSet> recordset)
         closeEditor(editor_, QAbstractItemDelegate::RevertModelCache);
     model_->setRecordSet(std::move(recordset));
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    // Columns as wide as their first rows need, within reason.
+    resizeColumnsToContents();
+    for (int c = 0; c < model_->columnCount(); ++c)
+        setColumnWidth(c, std::clamp(columnWidth(c), 60, 320));
     if (model_->rowCount() > 0 && model_->columnCount() > 0)
         setCurrentIndex(model_->index(0, 0));
 }

@@ -5,6 +5,7 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <limits>
 
 namespace ADODB {
 
@@ -104,6 +105,7 @@ void Connection::inTransaction(const std::function<void()>& work)
 
 namespace {
 
+constexpr qsizetype kPageRows = 20000;
 const QString kClosed = QStringLiteral("Operation is not allowed when the object is closed.");
 
 bool isBinaryType(SQLSMALLINT type)
@@ -177,16 +179,33 @@ void RecordSet::Open(const QString& source, std::shared_ptr<Connection> connecti
         table.replace(QLatin1String("\"\""), QLatin1String("\""));
         describeTable(table, types, keyNames);
         if (key_ == RowKey::RowId) {
-            // The same scan with the rowid in front, so rows can be found again.
+            // The same scan in rowid order with the rowid in front, so rows can
+            // be found again; read in pages so that the driver never holds more
+            // than one page besides our own store.
             sql = QLatin1String("SELECT ") + rowidAlias_ + QLatin1String(", * FROM ")
-                + QuoteIdentifier(table_) + QLatin1Char(';');
+                + QuoteIdentifier(table_) + QLatin1String(" WHERE ") + rowidAlias_
+                + QLatin1String(" > ? ORDER BY ") + rowidAlias_ + QLatin1String(" LIMIT ")
+                + QString::number(kPageRows) + QLatin1Char(';');
             leading = 1;
         }
     }
     try {
-        odbc::Statement st = connection_->statement();
-        st.execute(sql);
-        fetchAll(st, leading);
+        if (leading) {
+            QByteArray after = QByteArray::number(std::numeric_limits<qint64>::min());
+            for (;;) {
+                odbc::Statement st = connection_->statement();
+                st.execute(sql, {odbc::Param::text(after)});
+                const qsizetype before = store_.rows();
+                fetchAll(st, leading);
+                if (store_.rows() - before < kPageRows)
+                    break;
+                after = QByteArray::number(rowids_.back());
+            }
+        } else {
+            odbc::Statement st = connection_->statement();
+            st.execute(sql);
+            fetchAll(st, leading);
+        }
     } catch (...) {
         Close();
         throw;
@@ -263,11 +282,13 @@ void RecordSet::describeTable(const QString& table, QHash<QString, QString>& typ
 void RecordSet::fetchAll(odbc::Statement& st, int leading)
 {
     const int n = st.columnCount();
-    for (int i = leading; i < n; ++i) {
-        columns_ << st.columnName(i);
-        blobColumns_ << isBinaryType(st.columnType(i));
+    if (columns_.isEmpty()) {
+        for (int i = leading; i < n; ++i) {
+            columns_ << st.columnName(i);
+            blobColumns_ << isBinaryType(st.columnType(i));
+        }
+        store_ = RowStore(n - leading);
     }
-    store_ = RowStore(n - leading);
     std::string buffer;
     while (st.fetch()) {
         if (leading) {
@@ -279,6 +300,7 @@ void RecordSet::fetchAll(odbc::Statement& st, int leading)
             const bool present = st.getData(i, buffer, blobColumns_[i - leading]);
             store_.addCell(buffer.data(), buffer.size(), !present);
         }
+        store_.endRow();
     }
 }
 

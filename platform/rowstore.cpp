@@ -1,6 +1,10 @@
 #include "rowstore.h"
 
+#include <cstring>
+
 namespace {
+constexpr size_t kBlockSize = size_t(4) << 20;
+
 const char* readVarint(const char* p, uint64_t* value)
 {
     uint64_t result = 0;
@@ -15,35 +19,88 @@ const char* readVarint(const char* p, uint64_t* value)
     *value = result;
     return p;
 }
-} // namespace
 
-void RowStore::writeVarint(uint64_t value)
+void writeVarint(std::string& out, uint64_t value)
 {
     while (value >= 0x80) {
-        arena_.push_back(char((value & 0x7f) | 0x80));
+        out.push_back(char((value & 0x7f) | 0x80));
         value >>= 7;
     }
-    arena_.push_back(char(value));
+    out.push_back(char(value));
 }
-
-void RowStore::beginRow() { starts_.push_back(arena_.size()); }
+} // namespace
 
 void RowStore::addCell(const char* data, size_t size, bool isNull)
 {
     if (isNull) {
-        writeVarint(1);
+        writeVarint(scratch_, 1);
         return;
     }
-    writeVarint(uint64_t(size) << 1);
-    arena_.insert(arena_.end(), data, data + size);
+    writeVarint(scratch_, uint64_t(size) << 1);
+    scratch_.append(data, size);
+}
+
+uint64_t RowStore::place(const std::string& bytes)
+{
+    if (blocks_.empty() || blocks_.back().size - blocks_.back().used < bytes.size()) {
+        Block block;
+        block.size = std::max(kBlockSize, bytes.size());
+        block.data.reset(new char[block.size]);
+        blocks_.push_back(std::move(block));
+    }
+    Block& block = blocks_.back();
+    const uint64_t location = (uint64_t(blocks_.size() - 1) << 32) | block.used;
+    std::memcpy(block.data.get() + block.used, bytes.data(), bytes.size());
+    block.used += bytes.size();
+    packed_ += bytes.size();
+    return location;
+}
+
+void RowStore::encode(const std::vector<CellValue>& cells)
+{
+    beginRow();
+    for (int c = 0; c < columns_; ++c) {
+        const CellValue& v = c < int(cells.size()) ? cells[size_t(c)] : CellValue();
+        addCell(v ? v->constData() : nullptr, v ? size_t(v->size()) : 0, !v);
+    }
 }
 
 void RowStore::appendRow(const std::vector<CellValue>& cells)
 {
-    beginRow();
-    for (int c = 0; c < columns_; ++c) {
-        const CellValue& v = c < int(cells.size()) ? cells[c] : CellValue();
-        addCell(v ? v->constData() : nullptr, v ? size_t(v->size()) : 0, !v);
+    encode(cells);
+    endRow();
+}
+
+void RowStore::replaceRow(qsizetype row, const std::vector<CellValue>& cells)
+{
+    garbage_ += rowSize(row);
+    encode(cells);
+    starts_[size_t(row)] = place(scratch_);
+    if (garbage_ > kBlockSize && garbage_ > packed_ / 2)
+        compact();
+}
+
+void RowStore::removeRow(qsizetype row)
+{
+    garbage_ += rowSize(row);
+    starts_.erase(starts_.begin() + row);
+}
+
+const char* RowStore::rowStart(qsizetype row) const
+{
+    const uint64_t location = starts_[size_t(row)];
+    return blocks_[size_t(location >> 32)].data.get() + (location & 0xffffffffu);
+}
+
+const char* RowStore::cellStart(qsizetype row, int column, uint64_t* header) const
+{
+    const char* p = rowStart(row);
+    for (int c = 0;; ++c) {
+        p = readVarint(p, header);
+        if (c == column)
+            return p;
+        if (!(*header & 1))
+            p += *header >> 1;
     }
 }
 
@@ -55,31 +112,7 @@ size_t RowStore::rowSize(qsizetype row) const
     const char* p = cellStart(row, columns_ - 1, &header);
     if (!(header & 1))
         p += header >> 1;
-    return size_t(p - (arena_.data() + starts_[row]));
-}
-
-void RowStore::replaceRow(qsizetype row, const std::vector<CellValue>& cells)
-{
-    garbage_ += rowSize(row);
-    appendRow(cells);
-    starts_[row] = starts_.back();
-    starts_.pop_back();
-    if (garbage_ > (1u << 20) && garbage_ > arena_.size() / 2)
-        compact();
-}
-
-void RowStore::removeRow(qsizetype row) { starts_.erase(starts_.begin() + row); }
-
-const char* RowStore::cellStart(qsizetype row, int column, uint64_t* header) const
-{
-    const char* p = arena_.data() + starts_[row];
-    for (int c = 0;; ++c) {
-        p = readVarint(p, header);
-        if (c == column)
-            return p;
-        if (!(*header & 1))
-            p += *header >> 1;
-    }
+    return size_t(p - rowStart(row));
 }
 
 bool RowStore::isNull(qsizetype row, int column) const
@@ -110,18 +143,27 @@ CellValue RowStore::value(qsizetype row, int column) const
 std::vector<CellValue> RowStore::row(qsizetype row) const
 {
     std::vector<CellValue> cells;
-    cells.reserve(columns_);
+    cells.reserve(size_t(columns_));
     for (int c = 0; c < columns_; ++c)
         cells.push_back(value(row, c));
     return cells;
 }
 
+size_t RowStore::memoryUsed() const
+{
+    size_t total = starts_.capacity() * sizeof(uint64_t);
+    for (const Block& b : blocks_)
+        total += b.size;
+    return total;
+}
+
 void RowStore::compact()
 {
     RowStore fresh(columns_);
-    fresh.arena_.reserve(arena_.size() - garbage_);
     fresh.starts_.reserve(starts_.size());
-    for (qsizetype r = 0; r < rows(); ++r)
-        fresh.appendRow(row(r));
+    for (qsizetype r = 0; r < rows(); ++r) {
+        fresh.scratch_.assign(rowStart(r), rowSize(r));
+        fresh.endRow();
+    }
     *this = std::move(fresh);
 }

@@ -1,10 +1,13 @@
 #pragma once
-// Rows of a result held compactly: one byte arena, each row a run of cells,
-// each cell a length-and-null prefix followed by its bytes. A row that is
-// rewritten is appended anew; the old bytes are reclaimed by compact().
+// Rows of a result held compactly: each row a run of cells, each cell a
+// length-and-null prefix followed by its bytes, packed into large blocks that
+// never move (so growing the store never copies it). A rewritten row is packed
+// anew; the old bytes are reclaimed by compact().
 #include <QByteArray>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -18,8 +21,9 @@ public:
     qsizetype rows() const { return qsizetype(starts_.size()); }
 
     // Appending a row cell by cell, as the fetch delivers it.
-    void beginRow();
+    void beginRow() { scratch_.clear(); }
     void addCell(const char* data, size_t size, bool isNull);
+    void endRow() { starts_.push_back(place(scratch_)); }
 
     void appendRow(const std::vector<CellValue>& cells);
     void replaceRow(qsizetype row, const std::vector<CellValue>& cells);
@@ -30,16 +34,25 @@ public:
     CellValue value(qsizetype row, int column) const;
     std::vector<CellValue> row(qsizetype row) const;
 
-    size_t memoryUsed() const { return arena_.capacity() + starts_.capacity() * sizeof(uint64_t); }
+    size_t memoryUsed() const;
     void compact();
 
 private:
+    struct Block {
+        std::unique_ptr<char[]> data;
+        size_t size = 0;
+        size_t used = 0;
+    };
+    uint64_t place(const std::string& bytes);
+    const char* rowStart(qsizetype row) const;
     const char* cellStart(qsizetype row, int column, uint64_t* header) const;
     size_t rowSize(qsizetype row) const;
-    void writeVarint(uint64_t value);
+    void encode(const std::vector<CellValue>& cells);
 
     int columns_ = 0;
-    std::vector<char> arena_;
-    std::vector<uint64_t> starts_;
+    std::vector<Block> blocks_;
+    std::vector<uint64_t> starts_; // block index << 32 | offset in the block
+    std::string scratch_;
     size_t garbage_ = 0;
+    size_t packed_ = 0;
 };

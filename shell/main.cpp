@@ -12,5 +12,7 @@ int main(int argc, char** argv)
     // When the load went straight on to the table chooser, the start window stays hidden.
     if (!Forms::isLoaded2() || !Forms::form2().isVisible())
         start.show();
-    return app.exec();
+    const int rc = app.exec();
+    Forms::UnloadAll(); // the windows go before the application object
+    return rc;
 }
