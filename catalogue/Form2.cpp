@@ -1,6 +1,8 @@
 #include "Form2.h"
 
 #include "SQLite.h"
+#include "frmNewTable.h"
+#include "shell/modal.h"
 #include "editor/Form3.h"
 #include "editor/DataGrid.h"
 #include "platform/messagebox.h"
@@ -56,6 +58,7 @@ Form2::Form2()
     Pointer.arrowOver(Frame1);
     Pointer.arrowOver(List1);
 
+    connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
     connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(); });
     connect(PushButton3, &QPushButton::clicked, this, [this] { PushButton3_Click(); });
 }
@@ -68,6 +71,27 @@ void Form2::Form_Load()
     if (trap.test(104, [&] { return Main::FileExists(Main::ProgramFolder() + QLatin1String("/HAND-M.CUR")); }))
         trap(106, [&] { Pointer.setMouseIcon(Main::LoadHandCursor()); });
     trap(108, [&] { setWindowTitle(QStringLiteral("Vestrel")); });
+}
+
+void Form2::PushButton1_Click()
+{
+    Trap trap(Location::Form2_NewTable);
+    trap(100, [&] {
+        frmNewTable window; // a fresh window at every opening
+        window.Form_Load();
+        ShowModal(&window);
+    });
+    trap(102, [&] {
+        Pointer.setMousePointer(vbHourglass);
+        setEnabled(false);
+    });
+    trap(104, [&] { FillTableList(List1); });
+    if (trap.test(106, [&] { return List1->count() > 0; }))
+        trap(108, [&] { List1->setCurrentRow(0); });
+    trap(110, [&] {
+        setEnabled(true);
+        Pointer.setMousePointer(vbDefault);
+    });
 }
 
 void Form2::PushButton2_Click()

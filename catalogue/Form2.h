@@ -13,6 +13,7 @@ public:
     Form2();
 
     void Form_Load();
+    void PushButton1_Click(); // "New Table"
     void PushButton2_Click(); // "< Back"
     void PushButton3_Click(); // "Next >"
 

@@ -2,6 +2,9 @@
 
 #include "DataGrid.h"
 #include "catalogue/Form2.h"
+#include "frmNewColumn.h"
+#include "shell/connection.h"
+#include "shell/modal.h"
 #include "platform/messagebox.h"
 #include "shell/Main.h"
 #include "shell/errorreport.h"
@@ -67,6 +70,7 @@ Form3::Form3()
     connect(PushButton3, &QPushButton::clicked, this, [this] { PushButton3_Click(); });
     connect(PushButton4, &QPushButton::clicked, this, [this] { PushButton4_Click(); });
     connect(PushButton5, &QPushButton::clicked, this, [this] { cmdAddNewRow_Click(); });
+    connect(PushButton2, &QPushButton::clicked, this, [this] { chkNewColumn_Click(); });
 }
 
 void Form3::Form_Load()
@@ -122,6 +126,34 @@ void Form3::cmdAddNewRow_Click()
         QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::ShiftModifier));
         QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Down, Qt::ShiftModifier));
     });
+}
+
+void Form3::chkNewColumn_Click()
+{
+    Trap trap(Location::Form3_AddNewColumn);
+    // The table is about to be reread: what was typed is written first.
+    if (!DataGrid1->CommitPendingRow())
+        return;
+    std::shared_ptr<ADODB::RecordSet> recordset;
+    std::shared_ptr<ADODB::Connection> connection;
+    trap(100, [&] { recordset = std::make_shared<ADODB::RecordSet>(); });
+    trap(102, [&] { connection = std::make_shared<ADODB::Connection>(); });
+    {
+        frmNewColumn window; // a fresh window at every opening
+        trap(104, [&] {
+            window.Form_Load();
+            window.callingform = QStringLiteral("Form3");
+        });
+        trap(106, [&] { ShowModal(&window); });
+    }
+    trap(108, [&] { connection->CursorLocation = ADODB::adUseClient; });
+    trap(110, [&] { connection->Open(DatabaseConnectionString(CurrentDatabasePath())); });
+    trap(112, [&] {
+        recordset->Open(SelectWholeTable(CurrentTableName), connection, ADODB::adOpenDynamic,
+                        ADODB::adLockOptimistic);
+    });
+    trap(114, [&] { DataGrid1->setDataSource(recordset); });
+    trap(116, [&] { DataGrid1->setFocus(); });
 }
 
 bool Form3::CanEndProgram()

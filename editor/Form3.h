@@ -18,6 +18,7 @@ public:
     void PushButton3_Click(); // "Quit"
     void PushButton4_Click(); // "Help"
     void cmdAddNewRow_Click(); // "Add New Row"
+    void chkNewColumn_Click(); // "Add New Column"
 
     // Writes the pending row before the program ends; when the database refuses
     // it, asks whether to discard it. False: the user keeps the program open.

@@ -61,8 +61,20 @@ odbc::Statement Connection::statement() const
     return odbc::Statement(dbc_.get());
 }
 
+namespace {
+std::function<void(const QString&)>& executeObserver()
+{
+    static std::function<void(const QString&)> observer;
+    return observer;
+}
+} // namespace
+
+void SetExecuteObserver(std::function<void(const QString&)> observer) { executeObserver() = std::move(observer); }
+
 void Connection::Execute(const QString& sql)
 {
+    if (executeObserver())
+        executeObserver()(sql);
     odbc::Statement st = statement();
     st.execute(sql);
 }

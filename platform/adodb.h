@@ -20,6 +20,9 @@ enum : int { adSchemaTables = 20 };
 
 class RecordSet;
 
+// Sees every statement text that Connection::Execute sends (tests capture them).
+void SetExecuteObserver(std::function<void(const QString&)> observer);
+
 class Connection {
 public:
     Connection() = default;

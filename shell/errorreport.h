@@ -21,14 +21,14 @@ class Trap {
 public:
     explicit Trap(QString location) : location_(std::move(location)) {}
 
-    // A numbered step.
-    template <typename F> void operator()(int step, F&& statement)
+    // A numbered step. True when it ran without failing.
+    template <typename F> bool operator()(int step, F&& statement)
     {
         line_ = step;
-        run(std::forward<F>(statement));
+        return run(std::forward<F>(statement));
     }
     // A statement without a number of its own: it belongs to the last step.
-    template <typename F> void operator()(F&& statement) { run(std::forward<F>(statement)); }
+    template <typename F> bool operator()(F&& statement) { return run(std::forward<F>(statement)); }
 
     // The condition of a conditional block; a failing condition enters the block.
     template <typename F> bool test(int step, F&& condition)
@@ -46,12 +46,14 @@ public:
     const QString& location() const { return location_; }
 
 private:
-    template <typename F> void run(F&& statement)
+    template <typename F> bool run(F&& statement)
     {
         try {
             statement();
+            return true;
         } catch (...) {
             report(std::current_exception());
+            return false;
         }
     }
     void report(std::exception_ptr error);

@@ -1,7 +1,11 @@
 #include "testsupport.h"
 
 #include "platform/filedialog.h"
+#include "platform/adodb.h"
 #include "platform/launcher.h"
+#include "shell/modal.h"
+
+#include <QDialog>
 #include "shell/Form1.h"
 #include "shell/Main.h"
 #include "shell/forms.h"
@@ -25,6 +29,13 @@ TestEnvironment::TestEnvironment()
     SetLaunchHandler([this](const QString& program, const QStringList& args) {
         launches << (QStringList{program} + args);
     });
+    ADODB::SetExecuteObserver([this](const QString& sql) { executed << sql; });
+    SetModalHandler([this](QDialog* dialog) {
+        if (onModal)
+            onModal(dialog);
+        else
+            dialog->reject();
+    });
 }
 
 TestEnvironment::~TestEnvironment()
@@ -33,6 +44,8 @@ TestEnvironment::~TestEnvironment()
     SetMessageBoxHandler({});
     CommonDialog::SetHandler({});
     SetLaunchHandler({});
+    ADODB::SetExecuteObserver({});
+    SetModalHandler({});
 }
 
 void TestEnvironment::reset()
@@ -42,6 +55,8 @@ void TestEnvironment::reset()
     answers.clear();
     dialogAnswers.clear();
     launches.clear();
+    executed.clear();
+    onModal = nullptr;
     QFile::remove(temp_.filePath(QStringLiteral("config/Pellorin.ini")));
 }
 

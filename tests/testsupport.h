@@ -4,6 +4,9 @@
 #include "platform/messagebox.h"
 
 #include <QList>
+#include <functional>
+
+class QDialog;
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
@@ -29,6 +32,8 @@ public:
     QList<int> answers;         // answers to boxes, in order; OK when none are left
     QStringList dialogAnswers;  // answers to file dialogs, in order; Cancel when none
     QList<QStringList> launches;
+    QStringList executed;                        // statements sent through Connection::Execute
+    std::function<void(QDialog*)> onModal;       // works a modal window; closes it when unset
 
 private:
     QTemporaryDir temp_;

@@ -1,0 +1,52 @@
+#pragma once
+// Collects one column definition; adds it to the open table ("Form3") or
+// appends it as a row of the new-table window's field list ("frmNewTable").
+#include "platform/adodb.h"
+#include "shell/pointer.h"
+
+#include <QDialog>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class frmNewTable;
+
+class frmNewColumn : public QDialog {
+public:
+    frmNewColumn();
+
+    void Form_Load();
+    void cmdAdd_Click();
+
+    // Who opened the window, and so what "Add" does.
+    QString callingform;
+    // The new-table window whose field list receives the row ("frmNewTable").
+    frmNewTable* newTableWindow = nullptr;
+    // Whether "Add" added a column to the open table.
+    bool columnAdded() const { return added_; }
+
+    QLabel* Label5;
+    QLineEdit* txtName;
+    QLabel* Label2;
+    QComboBox* cboDataType;
+    QLabel* Label1;
+    QLineEdit* txtM;
+    QLabel* Label4;
+    QLineEdit* txtD;
+    QLabel* Label3;
+    QLineEdit* txtDefault;
+    QCheckBox* chkAutoInc;
+    QPushButton* PushButton1;
+    WindowPointer Pointer;
+
+private:
+    std::shared_ptr<ADODB::Connection> connection_;
+    bool added_ = false;
+};
+
+// The texts both modes build from the boxes.
+QString PrecisionText(const QString& m, const QString& d); // "(M)" or "(M, D)" or empty
+inline const QString kAutoIncrementText = QStringLiteral(" AUTOINCREMENT ");
