@@ -185,6 +185,8 @@ void DataGrid::Scroll(int columns, int rows)
     verticalScrollBar()->setValue(verticalScrollBar()->value() + rows);
 }
 
+void DataGrid::ScrollToTop() { verticalScrollBar()->setValue(0); }
+
 QString DataGrid::ColumnCaption(int column) const
 {
     return model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();

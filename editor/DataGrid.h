@@ -33,6 +33,7 @@ public:
     int Row() const; // current row relative to the top visible row
     void SetRow(int relative);
     void Scroll(int columns, int rows);
+    void ScrollToTop();
     int ColumnCount() const { return model_->columnCount(); }
     QString ColumnCaption(int column) const;
     QString ColumnText(int column) const; // displayed text in the current row

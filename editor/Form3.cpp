@@ -2,6 +2,7 @@
 
 #include "DataGrid.h"
 #include "catalogue/Form2.h"
+#include "export/DataGrid1.h"
 #include "frmNewColumn.h"
 #include "shell/connection.h"
 #include "shell/modal.h"
@@ -14,7 +15,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QCursor>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 
 using Main::PlaceTwips;
@@ -28,6 +31,12 @@ Form3::Form3()
       PushButton2(new QPushButton(QStringLiteral("Add New Column"), this)),
       PushButton6(new QPushButton(QStringLiteral("Export Table As.."), this)),
       PushButton3(new QPushButton(QStringLiteral("Quit"), this)),
+      mnuSaveAs(new QMenu(QStringLiteral("Save As"), this)),
+      mnuTXT(mnuSaveAs->addAction(QStringLiteral("TXT"))),
+      mnuXLS(mnuSaveAs->addAction(QStringLiteral("XLS"))),
+      mnuCSV(mnuSaveAs->addAction(QStringLiteral("CSV"))),
+      mnuPDF(mnuSaveAs->addAction(QStringLiteral("PDF"))),
+      mnuXML(mnuSaveAs->addAction(QStringLiteral("XML"))),
       Pointer(this)
 {
     setObjectName(QStringLiteral("Form3"));
@@ -71,6 +80,10 @@ Form3::Form3()
     connect(PushButton4, &QPushButton::clicked, this, [this] { PushButton4_Click(); });
     connect(PushButton5, &QPushButton::clicked, this, [this] { cmdAddNewRow_Click(); });
     connect(PushButton2, &QPushButton::clicked, this, [this] { chkNewColumn_Click(); });
+    connect(PushButton6, &QPushButton::clicked, this, [this] { PushButton6_Click(); });
+    connect(mnuTXT, &QAction::triggered, this, [this] { mnuTXT_Click(); });
+    connect(mnuCSV, &QAction::triggered, this, [this] { mnuCSV_Click(); });
+    connect(mnuXML, &QAction::triggered, this, [this] { mnuXML_Click(); });
 }
 
 void Form3::Form_Load()
@@ -155,6 +168,31 @@ void Form3::chkNewColumn_Click()
     trap(114, [&] { DataGrid1->setDataSource(recordset); });
     trap(116, [&] { DataGrid1->setFocus(); });
 }
+
+void Form3::PushButton6_Click()
+{
+    Trap trap(Location::Form3_Export);
+    trap(100, [&] { mnuSaveAs->popup(QCursor::pos()); });
+}
+
+void Form3::ExportToFile(const QString& filter, void (*writer)(DataGrid*, const QString&))
+{
+    // The export reads the grid as the user sees it, with the pending row written.
+    if (!DataGrid1->CommitPendingRow())
+        return;
+    CommonDialog1.DialogTitle = QStringLiteral("Save");
+    CommonDialog1.Filter = filter;
+    CommonDialog1.ShowSave();
+    const QString fileName = CommonDialog1.FileName;
+    if (fileName.isEmpty())
+        return;
+    BusyPointer busy(Pointer);
+    writer(DataGrid1, fileName);
+}
+
+void Form3::mnuTXT_Click() { ExportToFile(QStringLiteral("Text Files (*.txt)|*.txt"), DataGrid1::SaveDataGridToFile); }
+void Form3::mnuCSV_Click() { ExportToFile(QStringLiteral("CSV Files (*.csv)|*.csv"), DataGrid1::SaveDataGridToCSVFile); }
+void Form3::mnuXML_Click() { ExportToFile(QStringLiteral("XML Files (*.xml)|*.xml"), DataGrid1::SaveDataGridToXMLFile); }
 
 bool Form3::CanEndProgram()
 {

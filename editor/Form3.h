@@ -6,7 +6,9 @@
 #include <QWidget>
 
 class DataGrid;
+class QAction;
 class QLabel;
+class QMenu;
 class QPushButton;
 
 class Form3 : public QWidget {
@@ -19,6 +21,10 @@ public:
     void PushButton4_Click(); // "Help"
     void cmdAddNewRow_Click(); // "Add New Row"
     void chkNewColumn_Click(); // "Add New Column"
+    void PushButton6_Click();  // "Export Table As.."
+    void mnuTXT_Click();
+    void mnuCSV_Click();
+    void mnuXML_Click();
 
     // Writes the pending row before the program ends; when the database refuses
     // it, asks whether to discard it. False: the user keeps the program open.
@@ -33,7 +39,17 @@ public:
     QPushButton* PushButton6;
     QPushButton* PushButton3;
     CommonDialog CommonDialog1;
+    QMenu* mnuSaveAs;
+    QAction* mnuTXT;
+    QAction* mnuXLS;
+    QAction* mnuCSV;
+    QAction* mnuPDF;
+    QAction* mnuXML;
     WindowPointer Pointer;
+
+private:
+    // The shape of the file exports: the Save dialog, then the writer under the hourglass.
+    void ExportToFile(const QString& filter, void (*writer)(DataGrid*, const QString&));
 
 protected:
     void closeEvent(QCloseEvent* event) override;

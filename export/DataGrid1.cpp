@@ -1,0 +1,131 @@
+#include "DataGrid1.h"
+
+#include "editor/DataGrid.h"
+#include "platform/error.h"
+#include "shell/errorreport.h"
+#include "shell/locations.h"
+
+#include <QFile>
+#include <QStringEncoder>
+
+namespace DataGrid1 {
+
+namespace {
+const QString kLineEnd = QStringLiteral("\r\n");
+const QChar kTab = QLatin1Char('\t');
+} // namespace
+
+void SaveStringToFile(const QString& text, const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw AppError(QStringLiteral("%1: %2").arg(file.errorString(), fileName));
+    QStringEncoder encode(QStringConverter::System);
+    const QByteArray bytes = encode(text);
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        throw AppError(QStringLiteral("%1: %2").arg(file.errorString(), fileName));
+    file.close();
+}
+
+void WalkGrid(DataGrid* grid, Trap& trap, const WalkSteps& steps, const std::function<void()>& beforeRow,
+              const std::function<void()>& onRow)
+{
+    int page = 0;
+    qsizetype rows = 0;
+    trap(steps.pageStart, [&] {
+        page = 0;
+        grid->ScrollToTop(); // the walk starts with the first record as the top visible row
+    });
+    trap(steps.loop, [&] { rows = grid->ApproxCount(); });
+    for (qsizetype i = 0; i < rows; ++i) {
+        if (beforeRow)
+            beforeRow();
+        if (trap.test(steps.pageTest, [&] { return page >= grid->VisibleRows(); })) {
+            trap(steps.scroll, [&] { grid->Scroll(0, grid->VisibleRows()); });
+            trap(steps.pageReset, [&] { page = 0; });
+        }
+        trap(steps.makeCurrent, [&] { grid->SetRow(page); });
+        trap(steps.advance, [&] { ++page; });
+        onRow();
+    }
+}
+
+namespace {
+// The flat formats: a header line of captions, then one line per record, every
+// line ended by CR LF. Fields are followed by the separator (trailing, TAB) or
+// stand between separators (CSV).
+QString WalkFlat(DataGrid* grid, Trap& trap, QChar separator, bool trailing,
+                 const std::function<QString(const QString&)>& field)
+{
+    QString text;
+    auto append = [&](int column, const QString& value) {
+        if (!trailing && column > 0)
+            text += separator;
+        text += field(value);
+        if (trailing)
+            text += separator;
+    };
+    int columns = 0;
+    trap(100, [&] { text.clear(); });
+    trap(102, [&] { columns = grid->ColumnCount(); });
+    for (int c = 0; c < columns; ++c)
+        trap(104, [&] { append(c, grid->ColumnCaption(c)); });
+    trap(108, [&] { text += kLineEnd; });
+    WalkGrid(grid, trap, {110, 112, 114, 116, 118, 120, 122}, nullptr, [&] {
+        int n = 0;
+        trap(124, [&] { n = grid->ColumnCount(); });
+        for (int c = 0; c < n; ++c)
+            trap(126, [&] { append(c, grid->ColumnText(c)); });
+        trap(130, [&] { text += kLineEnd; });
+    });
+    return text;
+}
+} // namespace
+
+void SaveDataGridToFile(DataGrid* grid, const QString& fileName)
+{
+    Trap trap(Location::DataGrid1_SaveDataGridToFile);
+    const QString text = WalkFlat(grid, trap, kTab, true, [](const QString& s) { return s; });
+    trap(134, [&] { SaveStringToFile(text, fileName); });
+}
+
+QString CsvField(const QString& text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\r'))
+        && !text.contains(QLatin1Char('\n')))
+        return text;
+    return QLatin1Char('"') + QString(text).replace(QLatin1String("\""), QLatin1String("\"\"")) + QLatin1Char('"');
+}
+
+void SaveDataGridToCSVFile(DataGrid* grid, const QString& fileName)
+{
+    Trap trap(Location::DataGrid1_SaveDataGridToCSVFile);
+    const QString text = WalkFlat(grid, trap, QLatin1Char(','), false, CsvField);
+    trap(134, [&] { SaveStringToFile(text, fileName); });
+}
+
+void SaveDataGridToXMLFile(DataGrid* grid, const QString& fileName)
+{
+    Trap trap(Location::DataGrid1_SaveDataGridToXMLFile);
+    QString text;
+    trap(100, [&] { text = QLatin1String("<xml>") + kLineEnd; });
+    WalkGrid(
+        grid, trap, {102, 104, 108, 110, 112, 114, 116},
+        [&] { trap(106, [&] { text += QLatin1String("<row>") + kLineEnd; }); },
+        [&] {
+            for (int c = 0; c < grid->ColumnCount(); ++c) {
+                trap(120, [&] {
+                    // Built whole first, so a failure leaves the line out entirely.
+                    const QString line = QLatin1Char('<') + grid->ColumnCaption(c) + QLatin1Char('>')
+                        + grid->ColumnText(c) + QLatin1String("</") + grid->ColumnCaption(c) + QLatin1Char('>')
+                        + kLineEnd;
+                    text += line;
+                });
+            }
+            trap(124, [&] { text += QLatin1String("</row>") + kLineEnd; });
+        });
+    trap(128, [&] { text += QLatin1String("</xml>"); });
+    trap(130, [&] { SaveStringToFile(text, fileName); });
+}
+
+} // namespace DataGrid1
