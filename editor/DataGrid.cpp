@@ -47,6 +47,11 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new RecordSetMo
     horizontalHeader()->setResizeContentsPrecision(50);
     verticalHeader()->setResizeContentsPrecision(50);
     horizontalHeader()->setHighlightSections(false);
+    // Scrolling by the user puts the top row back where the scroll bar shows it.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        if (virtualTop_ >= 0 && value != verticalScrollBar()->maximum())
+            virtualTop_ = -1;
+    });
 }
 
 void DataGrid::setDataSource(std::shared_ptr<ADODB::RecordSet> recordset)
@@ -160,7 +165,7 @@ int DataGrid::VisibleRows() const
     return std::max(1, viewport()->height() / std::max(1, height));
 }
 
-int DataGrid::TopRow() const { return verticalScrollBar()->value(); }
+int DataGrid::TopRow() const { return virtualTop_ >= 0 ? virtualTop_ : verticalScrollBar()->value(); }
 
 int DataGrid::Row() const { return currentIndex().isValid() ? currentIndex().row() - TopRow() : -1; }
 
@@ -171,21 +176,30 @@ void DataGrid::SetRow(int relative)
         return;
     // An index past the end (as "Add New Row" asks for) lands on the last line,
     // which is the new-row line where the table can be written.
-    const int row = std::clamp(TopRow() + relative, 0, last);
+    const int top = TopRow();
+    const int row = std::clamp(top + relative, 0, last);
     const int column = std::max(currentIndex().column(), 0);
     setCurrentIndex(model_->index(row, column));
-    if (row >= TopRow() + VisibleRows())
+    if (row >= top + VisibleRows())
         scrollTo(model_->index(row, column), QAbstractItemView::PositionAtBottom);
+    else if (virtualTop_ >= 0)
+        virtualTop_ = top; // making a row current may have moved the scroll bar
 }
 
 void DataGrid::Scroll(int columns, int rows)
 {
     if (columns)
         horizontalScrollBar()->setValue(horizontalScrollBar()->value() + columns);
-    verticalScrollBar()->setValue(verticalScrollBar()->value() + rows);
+    const int wanted = std::max(0, TopRow() + rows);
+    verticalScrollBar()->setValue(wanted);
+    virtualTop_ = wanted > verticalScrollBar()->value() ? wanted : -1;
 }
 
-void DataGrid::ScrollToTop() { verticalScrollBar()->setValue(0); }
+void DataGrid::ScrollToTop()
+{
+    verticalScrollBar()->setValue(0);
+    virtualTop_ = -1;
+}
 
 QString DataGrid::ColumnCaption(int column) const
 {

@@ -49,4 +49,7 @@ private:
     RecordSetModel* model_;
     QPointer<QWidget> editor_;
     bool restoring_ = false;
+    // The top row that scrolling asked for, which may lie past the last place
+    // the scroll bar can reach (near the end of the table); -1: the scroll bar's.
+    int virtualTop_ = -1;
 };
