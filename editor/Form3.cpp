@@ -3,9 +3,13 @@
 #include "DataGrid.h"
 #include "catalogue/Form2.h"
 #include "export/DataGrid1.h"
+#include "export/SpreadsheetExport.h"
+#include "platform/objects.h"
+#include "platform/spreadsheet.h"
 #include "frmNewColumn.h"
 #include "shell/connection.h"
 #include "shell/modal.h"
+#include "platform/error.h"
 #include "platform/messagebox.h"
 #include "shell/Main.h"
 #include "shell/errorreport.h"
@@ -84,6 +88,7 @@ Form3::Form3()
     connect(mnuTXT, &QAction::triggered, this, [this] { mnuTXT_Click(); });
     connect(mnuCSV, &QAction::triggered, this, [this] { mnuCSV_Click(); });
     connect(mnuXML, &QAction::triggered, this, [this] { mnuXML_Click(); });
+    connect(mnuXLS, &QAction::triggered, this, [this] { mnuXLS_Click(); });
 }
 
 void Form3::Form_Load()
@@ -193,6 +198,58 @@ void Form3::ExportToFile(const QString& filter, void (*writer)(DataGrid*, const 
 void Form3::mnuTXT_Click() { ExportToFile(QStringLiteral("Text Files (*.txt)|*.txt"), DataGrid1::SaveDataGridToFile); }
 void Form3::mnuCSV_Click() { ExportToFile(QStringLiteral("CSV Files (*.csv)|*.csv"), DataGrid1::SaveDataGridToCSVFile); }
 void Form3::mnuXML_Click() { ExportToFile(QStringLiteral("XML Files (*.xml)|*.xml"), DataGrid1::SaveDataGridToXMLFile); }
+
+void Form3::mnuXLS_Click()
+{
+    if (!DataGrid1->CommitPendingRow())
+        return;
+    Trap trap(Location::Form3_XLS);
+    std::shared_ptr<ExcelApplication> excel;
+    ExcelWorkbook* book = nullptr;
+    const auto unset = [] { return AppError(QStringLiteral("Object variable or With block variable not set")); };
+    auto application = [&]() -> ExcelApplication& {
+        if (!excel)
+            throw unset();
+        return *excel;
+    };
+    auto sheet = [&]() -> ExcelWorksheet& {
+        if (!book)
+            throw unset();
+        return book->ActiveSheet();
+    };
+    int column = 1, row = 2;
+    if (trap.test(100, [&] { return !(DataGrid1->ApproxCount() > 0); }))
+        return;
+    if (trap.test(102, [&] { return !IsExcelInstalled(); }))
+        return;
+    trap(104, [&] { Pointer.setMousePointer(vbHourglass); });
+    trap(106, [&] { excel = CreateObject<ExcelApplication>(QStringLiteral("Excel.Application")); });
+    trap(108, [&] {
+        book = &application().WorkbooksAdd();
+        book->Name = CurrentTableName;
+    });
+    trap(110, [&] { column = 1; });
+    int columns = 0;
+    trap(112, [&] { columns = DataGrid1->ColumnCount(); });
+    for (int c = 0; c < columns; ++c) {
+        trap(114, [&] { sheet().SetCellValue(1, column, DataGrid1->ColumnCaption(c)); });
+        trap(116, [&] { ++column; });
+    }
+    trap(120, [&] { row = 2; });
+    DataGrid1::WalkGrid(DataGrid1, trap, {122, 124, 126, 128, 130, 132, 134}, nullptr, [&] {
+        trap(136, [&] { column = 1; });
+        int n = 0;
+        trap(138, [&] { n = DataGrid1->ColumnCount(); });
+        for (int c = 0; c < n; ++c) {
+            trap(140, [&] { sheet().SetCellValue(row, column, DataGrid1->ColumnText(c)); });
+            trap(142, [&] { ++column; });
+        }
+        trap(146, [&] { ++row; });
+    });
+    trap(150, [&] { sheet().AutofitColumns(); });
+    trap(152, [&] { application().setVisible(true); });
+    trap(154, [&] { Pointer.setMousePointer(vbDefault); });
+}
 
 bool Form3::CanEndProgram()
 {

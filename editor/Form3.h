@@ -25,6 +25,7 @@ public:
     void mnuTXT_Click();
     void mnuCSV_Click();
     void mnuXML_Click();
+    void mnuXLS_Click();
 
     // Writes the pending row before the program ends; when the database refuses
     // it, asks whether to discard it. False: the user keeps the program open.

@@ -13,7 +13,7 @@ PACKAGES=(
   libxlsxwriter-dev zlib1g-dev
   libcups2-dev
   fonts-liberation fontconfig
-  xdg-utils
+  xdg-utils file unzip
 )
 
 missing=()

@@ -1,0 +1,3 @@
+#pragma once
+// Whether the spreadsheet application can be had here; says so when it cannot.
+bool IsExcelInstalled();
