@@ -3,7 +3,11 @@
 #include "DataGrid.h"
 #include "catalogue/Form2.h"
 #include "export/DataGrid1.h"
+#include "export/GetSetPrinter.h"
+#include "export/PdfExport.h"
 #include "export/SpreadsheetExport.h"
+#include "export/Wordpad1.h"
+#include "platform/launcher.h"
 #include "platform/objects.h"
 #include "platform/spreadsheet.h"
 #include "frmNewColumn.h"
@@ -20,6 +24,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QCursor>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -89,6 +94,7 @@ Form3::Form3()
     connect(mnuCSV, &QAction::triggered, this, [this] { mnuCSV_Click(); });
     connect(mnuXML, &QAction::triggered, this, [this] { mnuXML_Click(); });
     connect(mnuXLS, &QAction::triggered, this, [this] { mnuXLS_Click(); });
+    connect(mnuPDF, &QAction::triggered, this, [this] { mnuPDF_Click(); });
 }
 
 void Form3::Form_Load()
@@ -249,6 +255,33 @@ void Form3::mnuXLS_Click()
     trap(150, [&] { sheet().AutofitColumns(); });
     trap(152, [&] { application().setVisible(true); });
     trap(154, [&] { Pointer.setMousePointer(vbDefault); });
+}
+
+void Form3::mnuPDF_Click()
+{
+    if (!DataGrid1->CommitPendingRow())
+        return;
+    Trap trap(Location::Form3_PDF);
+    QString temporary, previous, helper;
+    trap(100, [&] { temporary = PdfTemporaryFile(); });
+    trap(102, [&] { DataGrid1::SaveDataGridToFile(DataGrid1, temporary); });
+    if (trap.test(104, [&] { return !QFileInfo::exists(temporary); }))
+        return;
+    trap(106, [&] { previous = GetSetPrinter::GetDefaultPrinter(); });
+    if (trap.test(108, [&] { return GetSetPrinter::SetDefaultPrinter(kPdfPrinter); })) {
+        trap(110, [&] { helper = Wordpad1::GetWordpadPath(); });
+        // The helper is waited for: the file and the default printer stay until
+        // the job has reached the printer.
+        trap(112, [&] {
+            const int status = RunAndWait(helper, {QStringLiteral("/p"), temporary});
+            if (status != 0)
+                throw AppError(QStringLiteral("Printing to %1 failed (the print helper ended with status %2).")
+                                   .arg(kPdfPrinter)
+                                   .arg(status));
+        });
+    }
+    trap(114, [&] { Main::DeleteFileQuietly(temporary); });
+    trap(116, [&] { GetSetPrinter::SetDefaultPrinter(previous); });
 }
 
 bool Form3::CanEndProgram()

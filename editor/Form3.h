@@ -26,6 +26,7 @@ public:
     void mnuCSV_Click();
     void mnuXML_Click();
     void mnuXLS_Click();
+    void mnuPDF_Click();
 
     // Writes the pending row before the program ends; when the database refuses
     // it, asks whether to discard it. False: the user keeps the program open.

@@ -23,3 +23,28 @@ void StartDetached(const QString& program, const QStringList& arguments)
     if (!QProcess::startDetached(program, arguments))
         throw AppError(QStringLiteral("File not found: %1").arg(program));
 }
+
+namespace {
+RunHandler& runHandler()
+{
+    static RunHandler h;
+    return h;
+}
+} // namespace
+
+void SetRunHandler(RunHandler h) { runHandler() = std::move(h); }
+
+int RunAndWait(const QString& program, const QStringList& arguments)
+{
+    if (runHandler())
+        return runHandler()(program, arguments);
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(program, arguments);
+    if (!process.waitForStarted())
+        throw AppError(QStringLiteral("File not found: %1").arg(program.isEmpty() ? QStringLiteral("(no program)") : program));
+    process.waitForFinished(-1);
+    if (process.exitStatus() != QProcess::NormalExit)
+        throw AppError(QStringLiteral("%1 ended abnormally").arg(program));
+    return process.exitCode();
+}

@@ -9,3 +9,10 @@ void StartDetached(const QString& program, const QStringList& arguments);
 
 using LaunchHandler = std::function<void(const QString&, const QStringList&)>;
 void SetLaunchHandler(LaunchHandler handler);
+
+// Runs the program and waits for it to end; returns its exit status. Throws
+// AppError when it cannot be started or does not end normally.
+int RunAndWait(const QString& program, const QStringList& arguments);
+
+using RunHandler = std::function<int(const QString&, const QStringList&)>;
+void SetRunHandler(RunHandler handler);

@@ -11,7 +11,8 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   unixodbc unixodbc-dev odbcinst libsqliteodbc sqlite3 libsqlite3-dev
   libxlsxwriter-dev zlib1g-dev
-  libcups2-dev
+  libcups2-dev cups cups-client printer-driver-cups-pdf
+  tesseract-ocr tesseract-ocr-eng poppler-utils
   fonts-liberation fontconfig
   xdg-utils file unzip
 )

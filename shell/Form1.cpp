@@ -4,6 +4,7 @@
 #include "catalogue/Form2.h"
 #include "catalogue/SQLite.h"
 #include "editor/Form3.h"
+#include "export/PdfExport.h"
 #include "connection.h"
 #include "errorreport.h"
 #include "forms.h"
@@ -98,6 +99,7 @@ void Form1::Form_Load()
         if (trap.test(132, [&] { return CanOpenDatabase(); }))
             trap(134, [&] { PushButton3_Click(); });
     }
+    trap([&] { CheckPdfPrinter(); });
 }
 
 void Form1::PushButton1_Click()

@@ -18,6 +18,12 @@
 TestEnvironment::TestEnvironment()
 {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, temp_.filePath(QStringLiteral("config")));
+    installSeams();
+}
+
+// Every seam answered by this environment (a case may have replaced one).
+void TestEnvironment::installSeams()
+{
     Main::SetProgramFolderForTesting(QStringLiteral(VESTREL_BUILD_DIR));
     SetMessageBoxHandler([this](const MessageBoxRequest& r) {
         boxes << r;
@@ -30,6 +36,13 @@ TestEnvironment::TestEnvironment()
         launches << (QStringList{program} + args);
     });
     ADODB::SetExecuteObserver([this](const QString& sql) { executed << sql; });
+    SetRunHandler([this](const QString& program, const QStringList& args) {
+        runs << (QStringList{program} + args);
+        return runStatus;
+    });
+    auto fake = std::make_unique<FakePrinters>();
+    printers = fake.get();
+    SetPrinterSystem(std::move(fake));
     SetModalHandler([this](QDialog* dialog) {
         if (onModal)
             onModal(dialog);
@@ -46,6 +59,8 @@ TestEnvironment::~TestEnvironment()
     SetLaunchHandler({});
     ADODB::SetExecuteObserver({});
     SetModalHandler({});
+    SetRunHandler({});
+    SetPrinterSystem(nullptr);
 }
 
 void TestEnvironment::reset()
@@ -57,6 +72,9 @@ void TestEnvironment::reset()
     launches.clear();
     executed.clear();
     onModal = nullptr;
+    runs.clear();
+    runStatus = 0;
+    installSeams();
     QFile::remove(temp_.filePath(QStringLiteral("config/Pellorin.ini")));
 }
 

@@ -14,6 +14,9 @@ class QDialog;
 
 struct sqlite3;
 
+// Printers that tests set up: names in order, and which is the default.
+class FakePrinters;
+
 class TestEnvironment {
 public:
     TestEnvironment();
@@ -34,8 +37,12 @@ public:
     QList<QStringList> launches;
     QStringList executed;                        // statements sent through Connection::Execute
     std::function<void(QDialog*)> onModal;       // works a modal window; closes it when unset
+    QList<QStringList> runs;                     // programs run and waited for
+    int runStatus = 0;                           // what they end with
+    FakePrinters* printers = nullptr;            // the printers the program sees
 
 private:
+    void installSeams();
     QTemporaryDir temp_;
 };
 
@@ -56,3 +63,27 @@ private:
 
 // Writes the start window's path box (which every connection reads).
 void SetDatabasePath(const QString& path);
+
+#include "platform/printers.h"
+
+class FakePrinters : public PrinterSystem {
+public:
+    QStringList names{QStringLiteral("Office Laser"), QStringLiteral("PDF Printer")};
+    QString current = QStringLiteral("Office Laser");
+    QStringList defaultsSet; // every printer made the default, in order
+
+    QStringList printerNames() override { return names; }
+    QString defaultPrinter() override
+    {
+        if (names.isEmpty() || current.isEmpty())
+            throw PrinterError(1801, QStringLiteral("There are no printers installed."));
+        return current;
+    }
+    void setDefaultPrinter(const QString& name) override
+    {
+        if (!names.contains(name))
+            throw PrinterError(1801, QStringLiteral("The printer name is invalid."));
+        current = name;
+        defaultsSet << name;
+    }
+};
