@@ -41,8 +41,13 @@ QVariant RecordSetModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || !recordset_)
         return {};
-    if (role == Qt::DisplayRole || role == Qt::EditRole)
-        return displayText(index.row(), index.column());
+    if (role == Qt::DisplayRole || role == Qt::EditRole) {
+        try {
+            return displayText(index.row(), index.column());
+        } catch (...) {
+            return QString(); // a page that cannot be read now is tried again at the next paint
+        }
+    }
     if (role == Qt::ForegroundRole && recordset_->isBlobColumn(index.column()))
         return QBrush(QColor(Qt::darkGray));
     return {};

@@ -156,6 +156,7 @@ void RecordSet::Close()
     declaredTypes_.clear();
     store_ = RowStore();
     rowids_.clear();
+    window_.reset();
     position_ = 0;
     key_ = RowKey::ReadOnly;
     table_.clear();
@@ -166,7 +167,8 @@ void RecordSet::Close()
 void RecordSet::OpenRowset(odbc::Statement& statement)
 {
     Close();
-    fetchAll(statement, 0);
+    describeColumns(statement, 0);
+    FetchRows(statement, blobColumns_, store_, nullptr);
     open_ = true;
 }
 
@@ -181,8 +183,7 @@ void RecordSet::Open(const QString& source, std::shared_ptr<Connection> connecti
         QRegularExpression::CaseInsensitiveOption);
 
     connection_ = connection;
-    QString sql = source;
-    int leading = 0;
+    bool byRowid = false;
     QHash<QString, QString> types;
     QStringList keyNames;
     const auto match = wholeTable.match(source);
@@ -190,33 +191,16 @@ void RecordSet::Open(const QString& source, std::shared_ptr<Connection> connecti
         QString table = match.captured(1);
         table.replace(QLatin1String("\"\""), QLatin1String("\""));
         describeTable(table, types, keyNames);
-        if (key_ == RowKey::RowId) {
-            // The same scan in rowid order with the rowid in front, so rows can
-            // be found again; read in pages so that the driver never holds more
-            // than one page besides our own store.
-            sql = QLatin1String("SELECT ") + rowidAlias_ + QLatin1String(", * FROM ")
-                + QuoteIdentifier(table_) + QLatin1String(" WHERE ") + rowidAlias_
-                + QLatin1String(" > ? ORDER BY ") + rowidAlias_ + QLatin1String(" LIMIT ")
-                + QString::number(kPageRows) + QLatin1Char(';');
-            leading = 1;
-        }
+        byRowid = key_ == RowKey::RowId;
     }
     try {
-        if (leading) {
-            QByteArray after = QByteArray::number(std::numeric_limits<qint64>::min());
-            for (;;) {
-                odbc::Statement st = connection_->statement();
-                st.execute(sql, {odbc::Param::text(after)});
-                const qsizetype before = store_.rows();
-                fetchAll(st, leading);
-                if (store_.rows() - before < kPageRows)
-                    break;
-                after = QByteArray::number(rowids_.back());
-            }
+        if (byRowid) {
+            openRowidTable();
         } else {
             odbc::Statement st = connection_->statement();
-            st.execute(sql);
-            fetchAll(st, leading);
+            st.execute(source);
+            describeColumns(st, 0);
+            FetchRows(st, blobColumns_, store_, nullptr);
         }
     } catch (...) {
         Close();
@@ -291,35 +275,102 @@ void RecordSet::describeTable(const QString& table, QHash<QString, QString>& typ
     }
 }
 
-void RecordSet::fetchAll(odbc::Statement& st, int leading)
+namespace {
+qsizetype windowThreshold = 250000;
+qsizetype windowPageRows = 2000;
+constexpr size_t kWindowPages = 64;
+} // namespace
+
+void RecordSet::SetWindowing(qsizetype threshold, qsizetype pageRows)
+{
+    windowThreshold = threshold;
+    windowPageRows = pageRows;
+}
+
+void RecordSet::describeColumns(odbc::Statement& st, int leading)
 {
     const int n = st.columnCount();
-    if (columns_.isEmpty()) {
-        for (int i = leading; i < n; ++i) {
-            columns_ << st.columnName(i);
-            blobColumns_ << isBinaryType(st.columnType(i));
-        }
-        store_ = RowStore(n - leading);
+    for (int i = leading; i < n; ++i) {
+        columns_ << st.columnName(i);
+        blobColumns_ << isBinaryType(st.columnType(i));
     }
-    std::string buffer;
-    while (st.fetch()) {
-        if (leading) {
-            st.getData(0, buffer);
-            rowids_.push_back(std::strtoll(buffer.c_str(), nullptr, 10));
-        }
-        store_.beginRow();
-        for (int i = leading; i < n; ++i) {
-            const bool present = st.getData(i, buffer, blobColumns_[i - leading]);
-            store_.addCell(buffer.data(), buffer.size(), !present);
-        }
-        store_.endRow();
+    store_ = RowStore(n - leading);
+}
+
+void RecordSet::openRowidTable()
+{
+    const QString from = QLatin1String(" FROM ") + QuoteIdentifier(table_);
+    qsizetype count = 0;
+    {
+        odbc::Statement st = connection_->statement();
+        st.execute(QLatin1String("SELECT COUNT(*)") + from + QLatin1Char(';'));
+        std::string buffer;
+        if (st.fetch() && st.getData(0, buffer))
+            count = std::strtoll(buffer.c_str(), nullptr, 10);
     }
+    // The table's own order (rowid) with the rowid in front, so rows can be found again.
+    const QString page = QLatin1String("SELECT ") + rowidAlias_ + QLatin1String(", *") + from + QLatin1String(" WHERE ")
+        + rowidAlias_ + QLatin1String(" > ? ORDER BY ") + rowidAlias_ + QLatin1String(" LIMIT ");
+    if (count > windowThreshold) {
+        odbc::Statement st = connection_->statement();
+        st.execute(page + QLatin1String("0;"), {odbc::Param::text(QByteArray("0"))});
+        describeColumns(st, 1);
+        window_ = std::make_unique<RowWindow>([c = connection_] { return c->statement(); }, QuoteIdentifier(table_),
+                                              rowidAlias_, blobColumns_, count, windowPageRows, kWindowPages);
+        if (count > 0) {
+            qsizetype index = 0;
+            window_->locate(0, &index); // the first page, ready to paint
+        }
+        return;
+    }
+    // Smaller tables are read whole, in pages, so the driver never holds more
+    // than one page besides our own store.
+    QByteArray after = QByteArray::number(std::numeric_limits<qint64>::min());
+    for (;;) {
+        odbc::Statement st = connection_->statement();
+        st.execute(page + QString::number(kPageRows) + QLatin1Char(';'), {odbc::Param::text(after)});
+        if (columns_.isEmpty())
+            describeColumns(st, 1);
+        const qsizetype before = store_.rows();
+        FetchRows(st, blobColumns_, store_, &rowids_);
+        if (Progress)
+            Progress(store_.rows(), count);
+        if (store_.rows() - before < kPageRows)
+            break;
+        after = QByteArray::number(rowids_.back());
+    }
+}
+
+const RowStore& RecordSet::storeFor(qsizetype row, qsizetype* index) const
+{
+    if (window_)
+        return window_->locate(row, index);
+    *index = row;
+    return store_;
+}
+
+qint64 RecordSet::rowidOf(qsizetype row) const { return window_ ? window_->rowid(row) : rowids_[size_t(row)]; }
+
+void RecordSet::replaceRow(qsizetype row, const std::vector<CellValue>& cells)
+{
+    if (window_)
+        window_->replaceRow(row, cells);
+    else
+        store_.replaceRow(row, cells);
+}
+
+CellValue RecordSet::value(qsizetype row, int column) const
+{
+    qsizetype index = 0;
+    return storeFor(row, &index).value(index, column);
 }
 
 QString RecordSet::text(qsizetype row, int column) const
 {
-    const std::string_view bytes = store_.bytes(row, column);
-    if (blobColumns_.value(column) && !store_.isNull(row, column))
+    qsizetype index = 0;
+    const RowStore& store = storeFor(row, &index);
+    const std::string_view bytes = store.bytes(index, column);
+    if (blobColumns_.value(column) && !store.isNull(index, column))
         return QStringLiteral("(BLOB, %1 bytes)").arg(bytes.size());
     return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
 }
@@ -366,13 +417,13 @@ void RecordSet::requireUpdatable() const
 QString RecordSet::keyCondition(qsizetype row, std::vector<odbc::Param>& params) const
 {
     if (key_ == RowKey::RowId) {
-        params.push_back(odbc::Param::text(QByteArray::number(rowids_[size_t(row)])));
+        params.push_back(odbc::Param::text(QByteArray::number(rowidOf(row))));
         return rowidAlias_ + QLatin1String(" = ?");
     }
     QStringList parts;
     auto add = [&](int c) {
         parts << sameAsRead(QuoteIdentifier(columns_[c]), blobColumns_[c]);
-        params.push_back(originalParam(store_.value(row, c), blobColumns_[c]));
+        params.push_back(originalParam(value(row, c), blobColumns_[c]));
     };
     if (key_ == RowKey::PrimaryKey) {
         for (int c : keyColumns_)
@@ -445,7 +496,7 @@ void RecordSet::Update(qsizetype row, const RowChanges& changes)
         for (const auto& entry : changes) {
             const int column = entry.first;
             checks << sameAsRead(QuoteIdentifier(columns_[column]), false);
-            params.push_back(odbc::Param::text(store_.value(row, column)));
+            params.push_back(odbc::Param::text(value(row, column)));
         }
     }
     const QString sql = QLatin1String("UPDATE ") + QuoteIdentifier(table_) + QLatin1String(" SET ")
@@ -459,7 +510,9 @@ void RecordSet::Update(qsizetype row, const RowChanges& changes)
     });
 
     // Find the row again, now with its new values, and show what was stored.
-    std::vector<CellValue> merged = store_.row(row);
+    std::vector<CellValue> merged;
+    for (int c = 0; c < columnCount(); ++c)
+        merged.push_back(value(row, c));
     for (const auto& [column, value] : changes)
         merged[size_t(column)] = value;
     std::vector<odbc::Param> again;
@@ -481,7 +534,7 @@ void RecordSet::Update(qsizetype row, const RowChanges& changes)
                 again.push_back(odbc::Param::text(changes.at(c)));
             } else {
                 parts << sameAsRead(q, blobColumns_[c]);
-                again.push_back(originalParam(store_.value(row, c), blobColumns_[c]));
+                again.push_back(originalParam(value(row, c), blobColumns_[c]));
             }
         }
         condition = parts.join(QLatin1String(" AND "));
@@ -490,12 +543,12 @@ void RecordSet::Update(qsizetype row, const RowChanges& changes)
     qint64 rowid = 0;
     try {
         if (readBack(condition, again, stored, &rowid)) {
-            store_.replaceRow(row, stored);
+            replaceRow(row, stored);
             return;
         }
     } catch (const AppError&) {
     }
-    store_.replaceRow(row, merged);
+    replaceRow(row, merged);
 }
 
 qsizetype RecordSet::AddNew(const RowChanges& values)
@@ -550,6 +603,10 @@ qsizetype RecordSet::AddNew(const RowChanges& values)
             row = stored;
     } catch (const AppError&) {
     }
+    if (window_) {
+        window_->rowAppended();
+        return window_->count() - 1;
+    }
     store_.appendRow(row);
     if (key_ == RowKey::RowId)
         rowids_.push_back(rowid);
@@ -572,6 +629,10 @@ void RecordSet::Delete(std::vector<qsizetype> rows)
             requireOneRow(st.rowCount());
         }
     });
+    if (window_) {
+        window_->rowsRemoved(rows);
+        return;
+    }
     for (qsizetype row : rows) {
         store_.removeRow(row);
         if (key_ == RowKey::RowId)

@@ -3,6 +3,7 @@
 // and a recordset, written on the ODBC C API.
 #include "odbc.h"
 #include "rowstore.h"
+#include "rowwindow.h"
 
 #include <QHash>
 #include <QString>
@@ -67,7 +68,7 @@ public:
     void OpenRowset(odbc::Statement& statement);
 
     // Reading row by row.
-    bool isEOF() const { return !open_ || position_ >= store_.rows(); }
+    bool isEOF() const { return !open_ || position_ >= recordCount(); }
     QString Field(const QString& name) const;
     void MoveNext();
 
@@ -75,10 +76,17 @@ public:
     int columnCount() const { return int(columns_.size()); }
     QString columnName(int column) const { return columns_.value(column); }
     bool isBlobColumn(int column) const { return blobColumns_.value(column); }
-    qsizetype recordCount() const { return store_.rows(); }
-    CellValue value(qsizetype row, int column) const { return store_.value(row, column); }
-    bool isNull(qsizetype row, int column) const { return store_.isNull(row, column); }
-    QString text(qsizetype row, int column) const; // the displayed text
+    qsizetype recordCount() const { return window_ ? window_->count() : store_.rows(); }
+    CellValue value(qsizetype row, int column) const;
+    QString text(qsizetype row, int column) const; // the displayed text; reading a page may throw
+    // Whether the rows are read in windows of pages rather than all at once.
+    bool isWindowed() const { return bool(window_); }
+
+    // Called with rows read so far and all rows (0 when not known) while opening.
+    std::function<void(qsizetype, qsizetype)> Progress;
+
+    // Rowid tables with more rows than this are read in windows of pages.
+    static void SetWindowing(qsizetype threshold, qsizetype pageRows);
     RowKey rowKey() const { return key_; }
     bool isUpdatable() const { return key_ != RowKey::ReadOnly; }
     const QString& tableName() const { return table_; }
@@ -95,7 +103,11 @@ public:
 
 private:
     void describeTable(const QString& table, QHash<QString, QString>& types, QStringList& keyNames);
-    void fetchAll(odbc::Statement& statement, int skipLeading);
+    void describeColumns(odbc::Statement& statement, int leading);
+    void openRowidTable();
+    const RowStore& storeFor(qsizetype row, qsizetype* index) const;
+    qint64 rowidOf(qsizetype row) const;
+    void replaceRow(qsizetype row, const std::vector<CellValue>& cells);
     QString keyCondition(qsizetype row, std::vector<odbc::Param>& params) const;
     bool readBack(const QString& condition, const std::vector<odbc::Param>& params,
                   std::vector<CellValue>& cells, qint64* rowid);
@@ -106,8 +118,9 @@ private:
     QStringList columns_;
     QList<bool> blobColumns_;
     QStringList declaredTypes_;
-    RowStore store_;
+    RowStore store_;             // every row, when not windowed
     std::vector<qint64> rowids_;
+    std::unique_ptr<RowWindow> window_;
     qsizetype position_ = 0;
 
     RowKey key_ = RowKey::ReadOnly;

@@ -18,6 +18,11 @@ class DataGridTest : public QObject {
     Q_OBJECT
     TestEnvironment env;
 
+public:
+    bool windowed = false;
+
+private:
+
     // Opens the table the way the user does: start window, chooser, table window.
     DataGrid* open(const QString& path, const QString& table)
     {
@@ -56,6 +61,7 @@ private slots:
             "INSERT INTO t VALUES (1, 'a', 1, 1.0, NULL, x'00FF10200030');"
             "INSERT INTO t VALUES (2, 'b', 2, 2.0, 'keep', NULL);");
         DataGrid* grid = open(path, "t");
+        QCOMPARE(grid->dataSource()->isWindowed(), windowed);
         QCOMPARE(grid->ColumnCount(), 6);
         QCOMPARE(grid->ColumnCaption(5), QStringLiteral("data"));
         QCOMPARE(shown(grid, 0, 4), QString());                       // NULL shows empty
@@ -357,5 +363,17 @@ private slots:
     }
 };
 
-QTEST_MAIN(DataGridTest)
+// Every case runs twice: with tables read whole, and with every rowid table read
+// in windows of three-row pages.
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    DataGridTest whole;
+    int failed = QTest::qExec(&whole, argc, argv);
+    ADODB::RecordSet::SetWindowing(1, 3);
+    DataGridTest windowed;
+    windowed.windowed = true;
+    failed += QTest::qExec(&windowed, argc, argv);
+    return failed;
+}
 #include "tst_datagrid.moc"

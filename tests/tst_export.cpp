@@ -226,5 +226,15 @@ private slots:
     }
 };
 
-QTEST_MAIN(ExportTest)
+// Every case runs twice: with tables read whole, and read in windows of three-row pages.
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    ExportTest whole;
+    int failed = QTest::qExec(&whole, argc, argv);
+    ADODB::RecordSet::SetWindowing(1, 3);
+    ExportTest windowed;
+    failed += QTest::qExec(&windowed, argc, argv);
+    return failed;
+}
 #include "tst_export.moc"

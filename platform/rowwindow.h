@@ -1,0 +1,58 @@
+#pragma once
+// The rows of a large rowid table, read on demand in pages keyed by rowid (in
+// the table's own order) and kept in a bounded cache. Row i of the table is row
+// i % pageRows of page i / pageRows; a page's first rowid is found from the last
+// one known, stepping over the rows between with OFFSET.
+#include "odbc.h"
+#include "rowstore.h"
+
+#include <QList>
+#include <functional>
+#include <map>
+
+// Reads the rows of an executed statement into the store, the first column
+// being the rowid when rowids is given.
+void FetchRows(odbc::Statement& statement, const QList<bool>& blobColumns, RowStore& store,
+               std::vector<qint64>* rowids);
+
+class RowWindow {
+public:
+    using MakeStatement = std::function<odbc::Statement()>;
+
+    // quotedTable and alias name the table and its rowid; count is its row count.
+    RowWindow(MakeStatement statement, QString quotedTable, QString alias, QList<bool> blobColumns,
+              qsizetype count, qsizetype pageRows, size_t maxPages);
+
+    qsizetype count() const { return count_; }
+    // The store holding the row and its index there; loads the page. Throws AppError.
+    const RowStore& locate(qsizetype row, qsizetype* index) const;
+    qint64 rowid(qsizetype row) const;
+
+    void replaceRow(qsizetype row, const std::vector<CellValue>& cells);
+    // A row inserted at the end of the table (its rowid above all others).
+    void rowAppended();
+    // Rows deleted, in any order.
+    void rowsRemoved(const std::vector<qsizetype>& rows);
+    size_t pagesCached() const { return pages_.size(); }
+
+private:
+    struct Page {
+        RowStore rows;
+        std::vector<qint64> rowids;
+        quint64 lastUse = 0;
+    };
+    Page& page(qsizetype index) const;
+    qint64 pageStart(qsizetype index) const;
+    void forgetFrom(qsizetype page);
+
+    MakeStatement statement_;
+    QString quotedTable_;
+    QString alias_;
+    QList<bool> blobColumns_;
+    qsizetype count_;
+    qsizetype pageRows_;
+    size_t maxPages_;
+    mutable std::map<qsizetype, Page> pages_;
+    mutable std::map<qsizetype, qint64> starts_; // page -> its first rowid (rows >= it)
+    mutable quint64 clock_ = 0;
+};
