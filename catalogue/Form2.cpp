@@ -3,6 +3,7 @@
 #include "SQLite.h"
 #include "frmNewTable.h"
 #include "shell/modal.h"
+#include "shell/progress.h"
 #include "editor/Form3.h"
 #include "editor/DataGrid.h"
 #include "platform/messagebox.h"
@@ -125,8 +126,11 @@ void Form2::PushButton3_Click()
     trap(116, [&] { Forms::form3().DataGrid1->setDataSource(nullptr); });
     trap(118, [&] { connection->CursorLocation = ADODB::adUseClient; });
     trap(120, [&] {
+        LongWork progress(this, QStringLiteral("Opening %1...").arg(CurrentTableName));
+        recordset->Progress = progress.callback();
         recordset->Open(SelectWholeTable(CurrentTableName), connection, ADODB::adOpenDynamic,
                         ADODB::adLockOptimistic);
+        recordset->Progress = nullptr;
     });
     trap(122, [&] { Forms::form3().DataGrid1->setDataSource(recordset); });
     trap(124, [&] { Forms::form3().DataGrid1->setFocus(); });

@@ -13,6 +13,7 @@
 #include "frmNewColumn.h"
 #include "shell/connection.h"
 #include "shell/modal.h"
+#include "shell/progress.h"
 #include "platform/error.h"
 #include "platform/messagebox.h"
 #include "shell/Main.h"
@@ -173,8 +174,11 @@ void Form3::chkNewColumn_Click()
     trap(108, [&] { connection->CursorLocation = ADODB::adUseClient; });
     trap(110, [&] { connection->Open(DatabaseConnectionString(CurrentDatabasePath())); });
     trap(112, [&] {
+        LongWork progress(this, QStringLiteral("Opening %1...").arg(CurrentTableName));
+        recordset->Progress = progress.callback();
         recordset->Open(SelectWholeTable(CurrentTableName), connection, ADODB::adOpenDynamic,
                         ADODB::adLockOptimistic);
+        recordset->Progress = nullptr;
     });
     trap(114, [&] { DataGrid1->setDataSource(recordset); });
     trap(116, [&] { DataGrid1->setFocus(); });

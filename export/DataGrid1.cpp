@@ -1,8 +1,11 @@
 #include "DataGrid1.h"
 
+#include "TextSink.h"
+
 #include "editor/DataGrid.h"
 #include "platform/error.h"
 #include "shell/errorreport.h"
+#include "shell/progress.h"
 #include "shell/locations.h"
 
 #include <QFile>
@@ -37,7 +40,9 @@ void WalkGrid(DataGrid* grid, Trap& trap, const WalkSteps& steps, const std::fun
         grid->ScrollToTop(); // the walk starts with the first record as the top visible row
     });
     trap(steps.loop, [&] { rows = grid->ApproxCount(); });
+    LongWork progress(grid->window(), QStringLiteral("Exporting the table..."));
     for (qsizetype i = 0; i < rows; ++i) {
+        progress(i, rows);
         if (beforeRow)
             beforeRow();
         if (trap.test(steps.pageTest, [&] { return page >= grid->VisibleRows(); })) {
@@ -48,16 +53,16 @@ void WalkGrid(DataGrid* grid, Trap& trap, const WalkSteps& steps, const std::fun
         trap(steps.advance, [&] { ++page; });
         onRow();
     }
+    progress(rows, rows);
 }
 
 namespace {
 // The flat formats: a header line of captions, then one line per record, every
 // line ended by CR LF. Fields are followed by the separator (trailing, TAB) or
 // stand between separators (CSV).
-QString WalkFlat(DataGrid* grid, Trap& trap, QChar separator, bool trailing,
-                 const std::function<QString(const QString&)>& field)
+void WalkFlat(DataGrid* grid, Trap& trap, TextSink& text, QChar separator, bool trailing,
+              const std::function<QString(const QString&)>& field)
 {
-    QString text;
     auto append = [&](int column, const QString& value) {
         if (!trailing && column > 0)
             text += separator;
@@ -66,7 +71,7 @@ QString WalkFlat(DataGrid* grid, Trap& trap, QChar separator, bool trailing,
             text += separator;
     };
     int columns = 0;
-    trap(100, [&] { text.clear(); });
+    trap(100, [&] {});
     trap(102, [&] { columns = grid->ColumnCount(); });
     for (int c = 0; c < columns; ++c)
         trap(104, [&] { append(c, grid->ColumnCaption(c)); });
@@ -78,15 +83,15 @@ QString WalkFlat(DataGrid* grid, Trap& trap, QChar separator, bool trailing,
             trap(126, [&] { append(c, grid->ColumnText(c)); });
         trap(130, [&] { text += kLineEnd; });
     });
-    return text;
 }
 } // namespace
 
 void SaveDataGridToFile(DataGrid* grid, const QString& fileName)
 {
     Trap trap(Location::DataGrid1_SaveDataGridToFile);
-    const QString text = WalkFlat(grid, trap, kTab, true, [](const QString& s) { return s; });
-    trap(134, [&] { SaveStringToFile(text, fileName); });
+    TextSink text;
+    WalkFlat(grid, trap, text, kTab, true, [](const QString& s) { return s; });
+    trap(134, [&] { text.saveTo(fileName); });
 }
 
 QString CsvField(const QString& text)
@@ -100,15 +105,16 @@ QString CsvField(const QString& text)
 void SaveDataGridToCSVFile(DataGrid* grid, const QString& fileName)
 {
     Trap trap(Location::DataGrid1_SaveDataGridToCSVFile);
-    const QString text = WalkFlat(grid, trap, QLatin1Char(','), false, CsvField);
-    trap(134, [&] { SaveStringToFile(text, fileName); });
+    TextSink text;
+    WalkFlat(grid, trap, text, QLatin1Char(','), false, CsvField);
+    trap(134, [&] { text.saveTo(fileName); });
 }
 
 void SaveDataGridToXMLFile(DataGrid* grid, const QString& fileName)
 {
     Trap trap(Location::DataGrid1_SaveDataGridToXMLFile);
-    QString text;
-    trap(100, [&] { text = QLatin1String("<xml>") + kLineEnd; });
+    TextSink text;
+    trap(100, [&] { text += QLatin1String("<xml>") + kLineEnd; });
     WalkGrid(
         grid, trap, {102, 104, 108, 110, 112, 114, 116},
         [&] { trap(106, [&] { text += QLatin1String("<row>") + kLineEnd; }); },
@@ -125,7 +131,7 @@ void SaveDataGridToXMLFile(DataGrid* grid, const QString& fileName)
             trap(124, [&] { text += QLatin1String("</row>") + kLineEnd; });
         });
     trap(128, [&] { text += QLatin1String("</xml>"); });
-    trap(130, [&] { SaveStringToFile(text, fileName); });
+    trap(130, [&] { text.saveTo(fileName); });
 }
 
 } // namespace DataGrid1

@@ -321,6 +321,8 @@ void RecordSet::openRowidTable()
             qsizetype index = 0;
             window_->locate(0, &index); // the first page, ready to paint
         }
+        if (Progress)
+            Progress(count, count); // the rest is read as it is shown
         return;
     }
     // Smaller tables are read whole, in pages, so the driver never holds more

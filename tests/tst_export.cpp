@@ -3,11 +3,14 @@
 #include "editor/DataGrid.h"
 #include "editor/Form3.h"
 #include "export/DataGrid1.h"
+#include "export/TextSink.h"
 #include "shell/Form1.h"
 #include "shell/forms.h"
+#include "shell/progress.h"
 #include "testsupport.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QMenu>
@@ -119,6 +122,35 @@ private slots:
         QVERIFY(env.boxes.isEmpty());
     }
 
+    void longWorkShowsProgress()
+    {
+        // With no delay, every long step shows its bar: opening and exporting.
+        QList<std::tuple<QString, qsizetype, qsizetype>> updates;
+        LongWork::SetDelay(0);
+        LongWork::SetObserver([&](const QString& label, qsizetype done, qsizetype total) {
+            updates << std::make_tuple(label, done, total);
+        });
+        const QString path = env.makeDatabase(
+            "progress.db", "CREATE TABLE p(n INTEGER);"
+                           "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < 45000) "
+                           "INSERT INTO p SELECT i FROM s;");
+        DataGrid* grid = open(path, "p");
+        const auto opened = updates;
+        updates.clear();
+        DataGrid1::SaveDataGridToFile(grid, env.path("progress.txt"));
+        LongWork::SetDelay(500);
+        LongWork::SetObserver(nullptr);
+        QVERIFY(!opened.isEmpty());
+        QCOMPARE(std::get<0>(opened.first()), QStringLiteral("Opening p..."));
+        if (!grid->dataSource()->isWindowed())
+            QCOMPARE(opened.last(), std::make_tuple(QStringLiteral("Opening p..."), qsizetype(45000), qsizetype(45000)));
+        QVERIFY(!updates.isEmpty());
+        QCOMPARE(updates.last(), std::make_tuple(QStringLiteral("Exporting the table..."), qsizetype(45000), qsizetype(45000)));
+        for (int i = 1; i < updates.size(); ++i)
+            QVERIFY(std::get<1>(updates[i]) >= std::get<1>(updates[i - 1]));
+        QCOMPARE(readAll(env.path("progress.txt")).count("\r\n"), 45001);
+    }
+
     void menuItemsAndTheSaveDialog()
     {
         const QString path = exampleDatabase();
@@ -199,6 +231,16 @@ private slots:
                 QCOMPARE(a[i], b[i]);
         }
         QCOMPARE(ours, reference);
+        // The same when the text spills to a temporary file on the way.
+        TextSink::SetMemoryLimit(1000);
+        DataGrid1::SaveDataGridToFile(grid, env.path("big-spilled.txt"));
+        DataGrid1::SaveDataGridToFile(grid, env.path("no-such-folder/big.txt"));
+        TextSink::SetMemoryLimit(qsizetype(8) << 20);
+        QCOMPARE(readAll(env.path("big-spilled.txt")), reference);
+        QCOMPARE(env.boxes.size(), 1);
+        QVERIFY(env.boxes[0].text.contains("at line 134"));
+        QVERIFY(!QFile::exists(env.path("no-such-folder/big.txt")));
+        QVERIFY(QDir(QDir::tempPath()).entryList({"vestrel-export-*"}).isEmpty());
     }
 
     void csvReadBackByARealReader()
