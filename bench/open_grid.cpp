@@ -1,24 +1,16 @@
 // Opens a table the way the user does (start window, chooser, table window) on
-// the offscreen platform and waits until the grid's first rows are painted.
-// Prints seconds, records, peak MB.
-#include "catalogue/Form2.h"
-#include "editor/DataGrid.h"
-#include "editor/Form3.h"
+// the offscreen platform and times the chooser's "Next >" until the grid's first
+// rows are painted.
+// Then scrolls to the end, the middle and random rows, each until painted.
+// Prints: seconds to first paint, records, worst seconds to paint a scrolled-to
+// row, peak MB.
+#include "harness.h"
 #include "peak.h"
-#include "platform/launcher.h"
-#include "platform/messagebox.h"
 #include "shell/Application.h"
-#include "shell/Form1.h"
-#include "shell/forms.h"
 
 #include <QElapsedTimer>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPaintEvent>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QSettings>
-#include <cstdio>
+#include <QRandomGenerator>
+#include <QScrollBar>
 
 namespace {
 class PaintWatch : public QObject {
@@ -31,6 +23,12 @@ public:
         return false;
     }
 };
+
+void waitForPaint(PaintWatch& watch)
+{
+    while (!watch.painted)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -42,28 +40,40 @@ int main(int argc, char** argv)
         return 2;
     }
     QTemporaryDir settings;
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
-    SetMessageBoxHandler([](const MessageBoxRequest& r) {
-        std::fprintf(stderr, "message: %s\n", qPrintable(r.text));
-        return int(vbOK);
-    });
-    SetLaunchHandler([](const QString&, const QStringList&) {});
+    QuietProgram(settings);
 
+    // Timed from the chooser's "Next >" to the first paint of the grid's rows.
     QElapsedTimer timer;
-    timer.start();
-    Forms::form1().Text1->setText(QString::fromLocal8Bit(argv[1]));
-    Forms::form1().PushButton3->click();
-    const auto items = Forms::form2().List1->findItems(QString::fromLocal8Bit(argv[2]), Qt::MatchExactly);
-    if (items.isEmpty())
-        return 1;
-    Forms::form2().List1->setCurrentItem(items.first());
     PaintWatch watch;
     Forms::form3().DataGrid1->viewport()->installEventFilter(&watch);
-    Forms::form2().PushButton3->click();
-    while (!watch.painted)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    const double seconds = timer.nsecsElapsed() / 1e9;
-    std::printf("%.3f %lld %.1f\n", seconds, static_cast<long long>(Forms::form3().DataGrid1->ApproxCount()),
+    Forms::form3().show();
+    QCoreApplication::processEvents();
+    DataGrid* grid = OpenTable(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]), [&] {
+        watch.painted = false;
+        timer.start();
+    });
+    if (!grid)
+        return 1;
+    waitForPaint(watch);
+    const double firstPaint = timer.nsecsElapsed() / 1e9;
+
+    double worst = 0;
+    const int last = grid->model()->rowCount() - 1;
+    QList<int> targets{last, last / 2, 0};
+    for (int i = 0; i < 20; ++i)
+        targets << int(QRandomGenerator::global()->bounded(last + 1));
+    for (int row : targets) {
+        watch.painted = false;
+        timer.restart();
+        grid->scrollTo(grid->model()->index(row, 0), QAbstractItemView::PositionAtTop);
+        waitForPaint(watch);
+        worst = std::max(worst, timer.nsecsElapsed() / 1e9);
+        if (grid->recordModel()->displayText(row, 0).isEmpty() && row < grid->ApproxCount()) {
+            std::fprintf(stderr, "row %d came out empty\n", row);
+            return 1;
+        }
+    }
+    std::printf("%.3f %lld %.3f %.1f\n", firstPaint, static_cast<long long>(grid->ApproxCount()), worst,
                 PeakResidentMB());
     std::fflush(stdout);
     Forms::UnloadAll();

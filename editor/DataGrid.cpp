@@ -167,7 +167,30 @@ int DataGrid::VisibleRows() const
 
 int DataGrid::TopRow() const { return virtualTop_ >= 0 ? virtualTop_ : verticalScrollBar()->value(); }
 
-int DataGrid::Row() const { return currentIndex().isValid() ? currentIndex().row() - TopRow() : -1; }
+int DataGrid::Row() const
+{
+    const int row = walking_ ? walkRow_ : currentIndex().isValid() ? currentIndex().row() : -1;
+    return row < 0 ? -1 : row - TopRow();
+}
+
+void DataGrid::BeginWalk()
+{
+    walking_ = true;
+    walkRow_ = currentIndex().isValid() ? currentIndex().row() : -1;
+    virtualTop_ = TopRow();
+}
+
+void DataGrid::EndWalk()
+{
+    if (!walking_)
+        return;
+    walking_ = false;
+    const int top = virtualTop_;
+    verticalScrollBar()->setValue(top);
+    virtualTop_ = top > verticalScrollBar()->value() ? top : -1;
+    if (walkRow_ >= 0 && walkRow_ < model_->rowCount())
+        setCurrentIndex(model_->index(walkRow_, std::max(currentIndex().column(), 0)));
+}
 
 void DataGrid::SetRow(int relative)
 {
@@ -178,6 +201,12 @@ void DataGrid::SetRow(int relative)
     // which is the new-row line where the table can be written.
     const int top = TopRow();
     const int row = std::clamp(top + relative, 0, last);
+    if (walking_) {
+        walkRow_ = row;
+        if (row >= top + VisibleRows())
+            virtualTop_ = row - VisibleRows() + 1;
+        return;
+    }
     const int column = std::max(currentIndex().column(), 0);
     setCurrentIndex(model_->index(row, column));
     if (row >= top + VisibleRows())
@@ -190,6 +219,10 @@ void DataGrid::Scroll(int columns, int rows)
 {
     if (columns)
         horizontalScrollBar()->setValue(horizontalScrollBar()->value() + columns);
+    if (walking_) {
+        virtualTop_ = std::max(0, TopRow() + rows);
+        return;
+    }
     const int wanted = std::max(0, TopRow() + rows);
     verticalScrollBar()->setValue(wanted);
     virtualTop_ = wanted > verticalScrollBar()->value() ? wanted : -1;
@@ -197,6 +230,10 @@ void DataGrid::Scroll(int columns, int rows)
 
 void DataGrid::ScrollToTop()
 {
+    if (walking_) {
+        virtualTop_ = 0;
+        return;
+    }
     verticalScrollBar()->setValue(0);
     virtualTop_ = -1;
 }
@@ -208,7 +245,6 @@ QString DataGrid::ColumnCaption(int column) const
 
 QString DataGrid::ColumnText(int column) const
 {
-    if (!currentIndex().isValid())
-        return QString();
-    return model_->displayText(currentIndex().row(), column);
+    const int row = walking_ ? walkRow_ : currentIndex().isValid() ? currentIndex().row() : -1;
+    return row < 0 ? QString() : model_->displayText(row, column);
 }

@@ -26,7 +26,11 @@ public:
     // Deletes the whole rows selected with the row selectors, after one question.
     void DeleteSelectedRows();
 
-    // What the exports use.
+    // What the exports use. Between BeginWalk and EndWalk the current row and the
+    // scroll position are kept by the grid alone and shown once, at EndWalk, so
+    // that walking a million rows costs no more than reading them.
+    void BeginWalk();
+    void EndWalk();
     qsizetype ApproxCount() const { return model_->records(); } // the row count
     int VisibleRows() const;
     int TopRow() const;
@@ -52,4 +56,6 @@ private:
     // The top row that scrolling asked for, which may lie past the last place
     // the scroll bar can reach (near the end of the table); -1: the scroll bar's.
     int virtualTop_ = -1;
+    bool walking_ = false;
+    int walkRow_ = -1;
 };

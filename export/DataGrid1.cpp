@@ -35,6 +35,11 @@ void WalkGrid(DataGrid* grid, Trap& trap, const WalkSteps& steps, const std::fun
 {
     int page = 0;
     qsizetype rows = 0;
+    struct Walk {
+        DataGrid* grid;
+        explicit Walk(DataGrid* g) : grid(g) { grid->BeginWalk(); }
+        ~Walk() { grid->EndWalk(); }
+    } walk(grid);
     trap(steps.pageStart, [&] {
         page = 0;
         grid->ScrollToTop(); // the walk starts with the first record as the top visible row

@@ -277,8 +277,8 @@ void RecordSet::describeTable(const QString& table, QHash<QString, QString>& typ
 
 namespace {
 qsizetype windowThreshold = 250000;
-qsizetype windowPageRows = 2000;
-constexpr size_t kWindowPages = 64;
+qsizetype windowPageRows = 10000;
+constexpr size_t kWindowPages = 16;
 } // namespace
 
 void RecordSet::SetWindowing(qsizetype threshold, qsizetype pageRows)

@@ -155,7 +155,8 @@ bool Statement::fetch()
 bool Statement::getData(int column, std::string& out, bool binary)
 {
     out.clear();
-    char buffer[8192];
+    // Small: the driver pads the whole buffer, so its size is paid on every cell.
+    char buffer[256];
     const SQLSMALLINT cType = binary ? SQL_C_BINARY : SQL_C_CHAR;
     const size_t terminator = binary ? 0 : 1;
     for (;;) {

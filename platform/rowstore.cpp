@@ -3,6 +3,8 @@
 #include <cstring>
 
 namespace {
+// Blocks grow from small (a page of a large table is small) to large.
+constexpr size_t kFirstBlock = size_t(64) << 10;
 constexpr size_t kBlockSize = size_t(4) << 20;
 
 const char* readVarint(const char* p, uint64_t* value)
@@ -44,7 +46,8 @@ uint64_t RowStore::place(const std::string& bytes)
 {
     if (blocks_.empty() || blocks_.back().size - blocks_.back().used < bytes.size()) {
         Block block;
-        block.size = std::max(kBlockSize, bytes.size());
+        const size_t grown = blocks_.empty() ? kFirstBlock : std::min(kBlockSize, blocks_.back().size * 2);
+        block.size = std::max(grown, bytes.size());
         block.data.reset(new char[block.size]);
         blocks_.push_back(std::move(block));
     }
