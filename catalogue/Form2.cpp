@@ -69,8 +69,7 @@ void Form2::Form_Load()
     Trap trap(Location::Form2_Load);
     trap(100, [&] { Main::ApplyWindowColours(this); });
     trap(102, [&] { setWindowIcon(Main::ApplicationIcon()); });
-    if (trap.test(104, [&] { return Main::FileExists(Main::ProgramFolder() + QLatin1String("/HAND-M.CUR")); }))
-        trap(106, [&] { Pointer.setMouseIcon(Main::LoadHandCursor()); });
+    LoadHandPointer(trap, 104, 106, Pointer);
     trap(108, [&] { setWindowTitle(QStringLiteral("Vestrel")); });
 }
 

@@ -73,8 +73,7 @@ void frmNewTable::Form_Load()
     Trap trap(Location::frmNewTable_Load);
     trap(100, [&] { Main::ApplyWindowColours(this); });
     trap(102, [&] { setWindowIcon(Main::ApplicationIcon()); });
-    if (trap.test(104, [&] { return Main::FileExists(Main::ProgramFolder() + QLatin1String("/HAND-M.CUR")); }))
-        trap(106, [&] { Pointer.setMouseIcon(Main::LoadHandCursor()); });
+    LoadHandPointer(trap, 104, 106, Pointer);
     trap(108, [&] {
         ListView1->setHeaderLabels({QStringLiteral("Field Name"), QStringLiteral("Data Type"),
                                     QStringLiteral("Precision"), QStringLiteral("Autoincrement")});

@@ -103,8 +103,7 @@ void Form3::Form_Load()
     Trap trap(Location::Form3_Load);
     trap(100, [&] { Main::ApplyWindowColours(this); });
     trap(102, [&] { setWindowIcon(Main::ApplicationIcon()); });
-    if (trap.test(106, [&] { return Main::FileExists(Main::ProgramFolder() + QLatin1String("/HAND-M.CUR")); }))
-        trap(108, [&] { Pointer.setMouseIcon(Main::LoadHandCursor()); });
+    LoadHandPointer(trap, 106, 108, Pointer);
     trap(110, [&] { setWindowTitle(QStringLiteral("Vestrel")); });
 }
 

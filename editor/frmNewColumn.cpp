@@ -89,8 +89,7 @@ void frmNewColumn::Form_Load()
     Trap trap(Location::frmNewColumn_Load);
     trap(100, [&] { Main::ApplyWindowColours(this); });
     trap(102, [&] { setWindowIcon(Main::ApplicationIcon()); });
-    if (trap.test(104, [&] { return Main::FileExists(Main::ProgramFolder() + QLatin1String("/HAND-M.CUR")); }))
-        trap(106, [&] { Pointer.setMouseIcon(Main::LoadHandCursor()); });
+    LoadHandPointer(trap, 104, 106, Pointer);
     trap(108, [&] { cboDataType->setCurrentIndex(0); });
     trap(110, [&] { Pointer.setMousePointer(vbHourglass); });
     trap(112, [&] { connection_ = std::make_shared<ADODB::Connection>(); });

@@ -92,8 +92,7 @@ void Form1::Form_Load()
     trap([&] { setWindowIcon(Main::ApplicationIcon()); });
     trap([&] { Main::SetApplicationTitle(); });
     trap(106, [&] { Main::MaybeOpenHomePage(); });
-    if (trap.test(124, [&] { return Main::FileExists(Main::ProgramFolder() + QLatin1String("/HAND-M.CUR")); }))
-        trap(126, [&] { Pointer.setMouseIcon(Main::LoadHandCursor()); });
+    LoadHandPointer(trap, 124, 126, Pointer);
     trap(128, [&] { Text1->setText(GetSetting(kAppName, kSection, kKey)); });
     if (trap.test(130, [&] { return !Text1->text().isEmpty(); })) {
         if (trap.test(132, [&] { return CanOpenDatabase(); }))

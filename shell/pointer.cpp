@@ -1,5 +1,8 @@
 #include "pointer.h"
 
+#include "Main.h"
+#include "errorreport.h"
+
 #include <QEvent>
 #include <QWidget>
 
@@ -52,4 +55,10 @@ bool WindowPointer::eventFilter(QObject* watched, QEvent* event)
             setMousePointer(target.toInt());
     }
     return false;
+}
+
+void LoadHandPointer(Trap& trap, int testStep, int loadStep, WindowPointer& pointer)
+{
+    if (trap.test(testStep, [] { return Main::FileExists(Main::ProgramFolder() + QLatin1String("/HAND-M.CUR")); }))
+        trap(loadStep, [&] { pointer.setMouseIcon(Main::LoadHandCursor()); });
 }

@@ -31,6 +31,12 @@ private:
     std::optional<QCursor> icon_;
 };
 
+class Trap;
+
+// The load steps every window shares: if the hand-cursor file exists beside the
+// program (testStep), it becomes the window's custom pointer image (loadStep).
+void LoadHandPointer(Trap& trap, int testStep, int loadStep, WindowPointer& pointer);
+
 // Shows the hourglass on a window for the life of the object.
 class BusyPointer {
 public:

@@ -6,11 +6,15 @@
 #include "shell/modal.h"
 
 #include <QDialog>
+#include "catalogue/Form2.h"
+#include "editor/Form3.h"
 #include "shell/Form1.h"
 #include "shell/Main.h"
 #include "shell/forms.h"
 
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QSettings>
 #include <QTest>
 #include <sqlite3.h>
@@ -135,3 +139,15 @@ QString Sqlite::value(const QString& sql)
 }
 
 void SetDatabasePath(const QString& path) { Forms::form1().Text1->setText(path); }
+
+DataGrid* OpenTable(const QString& path, const QString& table)
+{
+    SetDatabasePath(path);
+    Forms::form1().PushButton3->click();
+    const auto items = Forms::form2().List1->findItems(table, Qt::MatchExactly);
+    if (items.size() != 1)
+        qFatal("table %s not listed", qPrintable(table));
+    Forms::form2().List1->setCurrentItem(items.first());
+    Forms::form2().PushButton3->click();
+    return Forms::form3().DataGrid1;
+}

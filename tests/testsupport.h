@@ -64,6 +64,10 @@ private:
 // Writes the start window's path box (which every connection reads).
 void SetDatabasePath(const QString& path);
 
+class DataGrid;
+// Opens the table the way the user does: start window, chooser, table window.
+DataGrid* OpenTable(const QString& path, const QString& table);
+
 #include "platform/printers.h"
 
 class FakePrinters : public PrinterSystem {

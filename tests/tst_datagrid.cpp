@@ -23,18 +23,11 @@ public:
 
 private:
 
-    // Opens the table the way the user does: start window, chooser, table window.
     DataGrid* open(const QString& path, const QString& table)
     {
-        SetDatabasePath(path);
-        Forms::form1().PushButton3->click();
-        const auto items = Forms::form2().List1->findItems(table, Qt::MatchExactly);
-        if (items.size() != 1)
-            qFatal("table %s not listed", qPrintable(table));
-        Forms::form2().List1->setCurrentItem(items.first());
-        Forms::form2().PushButton3->click();
+        DataGrid* grid = OpenTable(path, table);
         Forms::form3().show();
-        return Forms::form3().DataGrid1;
+        return grid;
     }
     static void type(DataGrid* grid, int row, int column, const QString& text)
     {

@@ -30,14 +30,7 @@ class ExportTest : public QObject {
     Q_OBJECT
     TestEnvironment env;
 
-    DataGrid* open(const QString& path, const QString& table)
-    {
-        SetDatabasePath(path);
-        Forms::form1().PushButton3->click();
-        Forms::form2().List1->setCurrentItem(Forms::form2().List1->findItems(table, Qt::MatchExactly).first());
-        Forms::form2().PushButton3->click();
-        return Forms::form3().DataGrid1;
-    }
+    static DataGrid* open(const QString& path, const QString& table) { return OpenTable(path, table); }
     // Makes the grid show exactly this many rows.
     static void showRows(DataGrid* grid, int rows)
     {

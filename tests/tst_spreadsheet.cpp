@@ -51,14 +51,7 @@ class SpreadsheetTest : public QObject {
     TestEnvironment env;
     QString opened; // where the registered handler records what it was asked to open
 
-    DataGrid* open(const QString& path, const QString& table)
-    {
-        SetDatabasePath(path);
-        Forms::form1().PushButton3->click();
-        Forms::form2().List1->setCurrentItem(Forms::form2().List1->findItems(table, Qt::MatchExactly).first());
-        Forms::form2().PushButton3->click();
-        return Forms::form3().DataGrid1;
-    }
+    static DataGrid* open(const QString& path, const QString& table) { return OpenTable(path, table); }
     void registerSpreadsheetProgram(bool registered)
     {
         QFile::remove(env.path("xdg-config/mimeapps.list"));
