@@ -91,3 +91,22 @@ public:
         defaultsSet << name;
     }
 };
+
+#include "platform/adodb.h"
+
+#include <QApplication>
+#include <QTest>
+
+// Runs every case of the suite twice: with tables read whole, then with every
+// rowid table read in windows of three-row pages (marked on the second suite).
+template <typename Suite> int RunWholeAndWindowed(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    Suite whole;
+    int failed = QTest::qExec(&whole, argc, argv);
+    ADODB::RecordSet::SetWindowing(1, 3);
+    Suite windowed;
+    windowed.windowed = true;
+    failed += QTest::qExec(&windowed, argc, argv);
+    return failed;
+}

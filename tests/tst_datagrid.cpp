@@ -356,17 +356,6 @@ private slots:
     }
 };
 
-// Every case runs twice: with tables read whole, and with every rowid table read
-// in windows of three-row pages.
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    DataGridTest whole;
-    int failed = QTest::qExec(&whole, argc, argv);
-    ADODB::RecordSet::SetWindowing(1, 3);
-    DataGridTest windowed;
-    windowed.windowed = true;
-    failed += QTest::qExec(&windowed, argc, argv);
-    return failed;
-}
+int main(int argc, char** argv) { return RunWholeAndWindowed<DataGridTest>(argc, argv); }
+
 #include "tst_datagrid.moc"
