@@ -53,8 +53,12 @@ qint64 RowWindow::pageStart(qsizetype index) const
 
 RowWindow::Page& RowWindow::page(qsizetype index) const
 {
+    if (index == lastIndex_ && lastPage_)
+        return *lastPage_;
     if (auto found = pages_.find(index); found != pages_.end()) {
         found->second.lastUse = ++clock_;
+        lastIndex_ = index;
+        lastPage_ = &found->second;
         return found->second;
     }
     const qint64 start = pageStart(index);
@@ -76,7 +80,10 @@ RowWindow::Page& RowWindow::page(qsizetype index) const
         pages_.erase(oldest);
     }
     fresh.lastUse = ++clock_;
-    return pages_.emplace(index, std::move(fresh)).first->second;
+    Page& added = pages_.emplace(index, std::move(fresh)).first->second;
+    lastIndex_ = index;
+    lastPage_ = &added;
+    return added;
 }
 
 const RowStore& RowWindow::locate(qsizetype row, qsizetype* index) const
@@ -106,6 +113,8 @@ void RowWindow::replaceRow(qsizetype row, const std::vector<CellValue>& cells)
 
 void RowWindow::forgetFrom(qsizetype first)
 {
+    lastIndex_ = -1;
+    lastPage_ = nullptr;
     pages_.erase(pages_.lower_bound(first), pages_.end());
     starts_.erase(starts_.upper_bound(first), starts_.end()); // the page's own start stays valid
 }

@@ -55,4 +55,6 @@ private:
     mutable std::map<qsizetype, Page> pages_;
     mutable std::map<qsizetype, qint64> starts_; // page -> its first rowid (rows >= it)
     mutable quint64 clock_ = 0;
+    mutable qsizetype lastIndex_ = -1; // the page asked for last, found again at once
+    mutable Page* lastPage_ = nullptr;
 };
