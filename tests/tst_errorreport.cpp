@@ -1,9 +1,11 @@
 // The error report's text and the trap's resume rules.
 #include "platform/error.h"
+#include "shell/Application.h"
 #include "shell/errorreport.h"
 #include "testsupport.h"
 
 #include <QTest>
+#include <QTimer>
 
 class ErrorReportTest : public QObject {
     Q_OBJECT
@@ -58,7 +60,26 @@ private slots:
         QVERIFY(env.boxes[2].text.startsWith(QLatin1String("condition\r\nin T at line 104\r")));
         QVERIFY(env.boxes[3].text.startsWith(QLatin1String("\r\nin T at line 110\r")));
     }
+
+    void untrappedErrorIsShownAndTheProgramGoesOn()
+    {
+        // A handler without a trap throws: the event dispatch shows it and the loop goes on.
+        QObject target;
+        int after = 0;
+        QTimer::singleShot(0, &target, [] { throw AppError(QStringLiteral("escaped")); });
+        QTimer::singleShot(0, &target, [&] { ++after; });
+        QTRY_COMPARE(after, 1);
+        QCOMPARE(env.boxes.size(), 1);
+        QVERIFY(env.boxes[0].text.startsWith(QLatin1String("escaped\r\n")));
+        QCOMPARE(env.boxes[0].caption, QStringLiteral("Application Error"));
+    }
 };
 
-QTEST_MAIN(ErrorReportTest)
+// The program's own application object, whose event dispatch catches errors.
+int main(int argc, char** argv)
+{
+    Application app(argc, argv);
+    ErrorReportTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_errorreport.moc"
