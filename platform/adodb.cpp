@@ -29,6 +29,7 @@ void Connection::Open(const QString& connectionString)
                 SQL_HANDLE_DBC, dbc.get(), "SQLDriverConnect");
     env_ = std::move(env);
     dbc_ = std::move(dbc);
+    connectionString_ = connectionString;
     // SQLite opens lazily; reading the schema version makes a file that is not
     // a database fail here, where the caller expects a refused connection.
     try {
@@ -315,8 +316,14 @@ void RecordSet::openRowidTable()
         odbc::Statement st = connection_->statement();
         st.execute(page + QLatin1String("0;"), {odbc::Param::text(QByteArray("0"))});
         describeColumns(st, 1);
+        auto openReader = [text = connection_->ConnectionString()] {
+            auto reader = std::make_shared<Connection>();
+            reader->Open(text);
+            return RowWindow::Reader{reader, [reader] { return reader->statement(); }};
+        };
         window_ = std::make_unique<RowWindow>([c = connection_] { return c->statement(); }, QuoteIdentifier(table_),
-                                              rowidAlias_, blobColumns_, count, windowPageRows, kWindowPages);
+                                              rowidAlias_, blobColumns_, count, windowPageRows, kWindowPages,
+                                              openReader);
         if (count > 0) {
             qsizetype index = 0;
             window_->locate(0, &index); // the first page, ready to paint
@@ -482,6 +489,8 @@ void requireOneRow(SQLLEN affected)
 void RecordSet::Update(qsizetype row, const RowChanges& changes)
 {
     requireUpdatable();
+    if (window_)
+        window_->discardReadAhead(); // no reader beside the write
     if (changes.empty())
         return;
     QStringList assignments, checks;
@@ -556,6 +565,8 @@ void RecordSet::Update(qsizetype row, const RowChanges& changes)
 qsizetype RecordSet::AddNew(const RowChanges& values)
 {
     requireUpdatable();
+    if (window_)
+        window_->discardReadAhead();
     QStringList names, marks;
     std::vector<odbc::Param> params;
     for (const auto& [column, value] : values) {
@@ -618,6 +629,8 @@ qsizetype RecordSet::AddNew(const RowChanges& values)
 void RecordSet::Delete(std::vector<qsizetype> rows)
 {
     requireUpdatable();
+    if (window_)
+        window_->discardReadAhead();
     std::sort(rows.begin(), rows.end(), std::greater<>());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     connection_->inTransaction([&] {

@@ -36,6 +36,7 @@ public:
     void Open(const QString& connectionString);
     void Close();
     bool IsOpen() const { return dbc_.get() != SQL_NULL_HANDLE; }
+    const QString& ConnectionString() const { return connectionString_; }
     void Execute(const QString& sql);
     std::shared_ptr<RecordSet> OpenSchema(int schema);
 
@@ -48,6 +49,7 @@ private:
     void requireOpen() const;
     odbc::Handle env_;
     odbc::Handle dbc_;
+    QString connectionString_;
 };
 
 // How the rows of an updatable recordset are found again in their table.

@@ -24,12 +24,55 @@ void FetchRows(odbc::Statement& st, const QList<bool>& blobColumns, RowStore& st
 }
 
 RowWindow::RowWindow(MakeStatement statement, QString quotedTable, QString alias, QList<bool> blobColumns,
-                     qsizetype count, qsizetype pageRows, size_t maxPages)
+                     qsizetype count, qsizetype pageRows, size_t maxPages, OpenReader openReader)
     : statement_(std::move(statement)), quotedTable_(std::move(quotedTable)), alias_(std::move(alias)),
       blobColumns_(std::move(blobColumns)), count_(count), pageRows_(std::max<qsizetype>(1, pageRows)),
-      maxPages_(std::max<size_t>(2, maxPages))
+      maxPages_(std::max<size_t>(2, maxPages)), openReader_(std::move(openReader))
 {
     starts_[0] = std::numeric_limits<qint64>::min();
+}
+
+RowWindow::~RowWindow() { discardReadAhead(); }
+
+void RowWindow::discardReadAhead() const
+{
+    if (ahead_.valid()) {
+        try {
+            ahead_.get();
+        } catch (...) {
+        }
+    }
+    aheadIndex_ = -1;
+}
+
+RowWindow::Page RowWindow::readPage(const MakeStatement& statement, qint64 start) const
+{
+    Page fresh;
+    fresh.rows = RowStore(int(blobColumns_.size()));
+    odbc::Statement st = statement();
+    st.execute(QLatin1String("SELECT ") + alias_ + QLatin1String(", * FROM ") + quotedTable_
+                   + QLatin1String(" WHERE ") + alias_ + QLatin1String(" >= ? ORDER BY ") + alias_
+                   + QLatin1String(" LIMIT ") + QString::number(pageRows_) + QLatin1Char(';'),
+               {odbc::Param::text(QByteArray::number(start))});
+    FetchRows(st, blobColumns_, fresh.rows, &fresh.rowids);
+    return fresh;
+}
+
+void RowWindow::readAhead(qsizetype index) const
+{
+    const auto start = starts_.find(index);
+    if (start == starts_.end() || index * pageRows_ >= count_ || pages_.count(index))
+        return;
+    try {
+        if (!reader_.statement)
+            reader_ = openReader_();
+    } catch (...) {
+        openReader_ = nullptr; // no second connection: read in turn, as before
+        return;
+    }
+    aheadIndex_ = index;
+    ahead_ = std::async(std::launch::async,
+                        [this, statement = reader_.statement, from = start->second] { return readPage(statement, from); });
 }
 
 qint64 RowWindow::pageStart(qsizetype index) const
@@ -61,15 +104,21 @@ RowWindow::Page& RowWindow::page(qsizetype index) const
         lastPage_ = &found->second;
         return found->second;
     }
-    const qint64 start = pageStart(index);
     Page fresh;
-    fresh.rows = RowStore(int(blobColumns_.size()));
-    odbc::Statement st = statement_();
-    st.execute(QLatin1String("SELECT ") + alias_ + QLatin1String(", * FROM ") + quotedTable_
-                   + QLatin1String(" WHERE ") + alias_ + QLatin1String(" >= ? ORDER BY ") + alias_
-                   + QLatin1String(" LIMIT ") + QString::number(pageRows_) + QLatin1Char(';'),
-               {odbc::Param::text(QByteArray::number(start))});
-    FetchRows(st, blobColumns_, fresh.rows, &fresh.rowids);
+    bool ready = false;
+    if (ahead_.valid() && aheadIndex_ == index) {
+        try {
+            fresh = ahead_.get();
+            ready = true;
+        } catch (...) {
+            // read again below, where a failure reaches the caller
+        }
+        aheadIndex_ = -1;
+    } else {
+        discardReadAhead();
+    }
+    if (!ready)
+        fresh = readPage(statement_, pageStart(index));
     if (fresh.rows.rows() == pageRows_ && fresh.rowids.back() < std::numeric_limits<qint64>::max())
         starts_[index + 1] = fresh.rowids.back() + 1;
     if (pages_.size() >= maxPages_) {
@@ -83,6 +132,10 @@ RowWindow::Page& RowWindow::page(qsizetype index) const
     Page& added = pages_.emplace(index, std::move(fresh)).first->second;
     lastIndex_ = index;
     lastPage_ = &added;
+    // Reading on in order: the next page is read on another thread meanwhile.
+    if (openReader_ && lastRead_ >= 0 && index == lastRead_ + 1)
+        readAhead(index + 1);
+    lastRead_ = index;
     return added;
 }
 
@@ -106,6 +159,7 @@ qint64 RowWindow::rowid(qsizetype row) const
 
 void RowWindow::replaceRow(qsizetype row, const std::vector<CellValue>& cells)
 {
+    discardReadAhead();
     qsizetype index = 0;
     locate(row, &index);
     pages_.at(row / pageRows_).rows.replaceRow(index, cells);
@@ -113,6 +167,7 @@ void RowWindow::replaceRow(qsizetype row, const std::vector<CellValue>& cells)
 
 void RowWindow::forgetFrom(qsizetype first)
 {
+    discardReadAhead();
     lastIndex_ = -1;
     lastPage_ = nullptr;
     pages_.erase(pages_.lower_bound(first), pages_.end());

@@ -8,7 +8,9 @@
 
 #include <QList>
 #include <functional>
+#include <future>
 #include <map>
+#include <memory>
 
 // Reads the rows of an executed statement into the store, the first column
 // being the rowid when rowids is given.
@@ -18,10 +20,21 @@ void FetchRows(odbc::Statement& statement, const QList<bool>& blobColumns, RowSt
 class RowWindow {
 public:
     using MakeStatement = std::function<odbc::Statement()>;
+    // A second connection of its own, for reading ahead beside the first.
+    struct Reader {
+        std::shared_ptr<void> connection;
+        MakeStatement statement;
+    };
+    using OpenReader = std::function<Reader()>;
 
     // quotedTable and alias name the table and its rowid; count is its row count.
+    // With openReader, a table read page after page in order (as an export
+    // does) has its next page read on another thread meanwhile.
     RowWindow(MakeStatement statement, QString quotedTable, QString alias, QList<bool> blobColumns,
-              qsizetype count, qsizetype pageRows, size_t maxPages);
+              qsizetype count, qsizetype pageRows, size_t maxPages, OpenReader openReader = nullptr);
+    ~RowWindow();
+    RowWindow(const RowWindow&) = delete;
+    RowWindow& operator=(const RowWindow&) = delete;
 
     qsizetype count() const { return count_; }
     // The store holding the row and its index there; loads the page. Throws AppError.
@@ -34,6 +47,9 @@ public:
     // Rows deleted, in any order.
     void rowsRemoved(const std::vector<qsizetype>& rows);
     size_t pagesCached() const { return pages_.size(); }
+    // Drops a page being read ahead (before the table is written, and whenever
+    // the rows it holds may have moved).
+    void discardReadAhead() const;
 
 private:
     struct Page {
@@ -42,6 +58,8 @@ private:
         quint64 lastUse = 0;
     };
     Page& page(qsizetype index) const;
+    Page readPage(const MakeStatement& statement, qint64 start) const; // safe on any thread
+    void readAhead(qsizetype index) const;
     qint64 pageStart(qsizetype index) const;
     void forgetFrom(qsizetype page);
 
@@ -57,4 +75,10 @@ private:
     mutable quint64 clock_ = 0;
     mutable qsizetype lastIndex_ = -1; // the page asked for last, found again at once
     mutable Page* lastPage_ = nullptr;
+
+    mutable OpenReader openReader_;
+    mutable Reader reader_;
+    mutable std::future<Page> ahead_;
+    mutable qsizetype aheadIndex_ = -1;
+    mutable qsizetype lastRead_ = -1;
 };
