@@ -36,23 +36,24 @@ RowWindow::~RowWindow() { discardReadAhead(); }
 
 void RowWindow::discardReadAhead() const
 {
-    if (ahead_.valid()) {
+    for (auto& [index, page] : ahead_) {
         try {
-            ahead_.get();
+            page.get();
         } catch (...) {
         }
     }
-    aheadIndex_ = -1;
+    ahead_.clear();
 }
 
-RowWindow::Page RowWindow::readPage(const MakeStatement& statement, qint64 start) const
+RowWindow::Page RowWindow::readPage(const MakeStatement& statement, qint64 start, qsizetype skipPages) const
 {
     Page fresh;
     fresh.rows = RowStore(int(blobColumns_.size()));
     odbc::Statement st = statement();
     st.execute(QLatin1String("SELECT ") + alias_ + QLatin1String(", * FROM ") + quotedTable_
                    + QLatin1String(" WHERE ") + alias_ + QLatin1String(" >= ? ORDER BY ") + alias_
-                   + QLatin1String(" LIMIT ") + QString::number(pageRows_) + QLatin1Char(';'),
+                   + QLatin1String(" LIMIT ") + QString::number(pageRows_) + QLatin1String(" OFFSET ")
+                   + QString::number(skipPages * pageRows_) + QLatin1Char(';'),
                {odbc::Param::text(QByteArray::number(start))});
     FetchRows(st, blobColumns_, fresh.rows, &fresh.rowids);
     return fresh;
@@ -60,19 +61,21 @@ RowWindow::Page RowWindow::readPage(const MakeStatement& statement, qint64 start
 
 void RowWindow::readAhead(qsizetype index) const
 {
-    const auto start = starts_.find(index);
-    if (start == starts_.end() || index * pageRows_ >= count_ || pages_.count(index))
+    if (index * pageRows_ >= count_ || pages_.count(index) || ahead_.count(index))
         return;
+    Reader& reader = readers_[index % 2];
     try {
-        if (!reader_.statement)
-            reader_ = openReader_();
+        if (!reader.statement)
+            reader = openReader_();
     } catch (...) {
         openReader_ = nullptr; // no second connection: read in turn, as before
         return;
     }
-    aheadIndex_ = index;
-    ahead_ = std::async(std::launch::async,
-                        [this, statement = reader_.statement, from = start->second] { return readPage(statement, from); });
+    // From the nearest page start known before it, stepping over the pages between.
+    const auto known = std::prev(starts_.upper_bound(index));
+    ahead_.emplace(index, std::async(std::launch::async,
+                                     [this, statement = reader.statement, from = known->second,
+                                      skip = index - known->first] { return readPage(statement, from, skip); }));
 }
 
 qint64 RowWindow::pageStart(qsizetype index) const
@@ -106,14 +109,14 @@ RowWindow::Page& RowWindow::page(qsizetype index) const
     }
     Page fresh;
     bool ready = false;
-    if (ahead_.valid() && aheadIndex_ == index) {
+    if (auto pending = ahead_.find(index); pending != ahead_.end()) {
         try {
-            fresh = ahead_.get();
+            fresh = pending->second.get();
             ready = true;
         } catch (...) {
             // read again below, where a failure reaches the caller
         }
-        aheadIndex_ = -1;
+        ahead_.erase(pending);
     } else {
         discardReadAhead();
     }
@@ -133,8 +136,10 @@ RowWindow::Page& RowWindow::page(qsizetype index) const
     lastIndex_ = index;
     lastPage_ = &added;
     // Reading on in order: the next page is read on another thread meanwhile.
-    if (openReader_ && lastRead_ >= 0 && index == lastRead_ + 1)
+    if (openReader_ && lastRead_ >= 0 && index == lastRead_ + 1) {
         readAhead(index + 1);
+        readAhead(index + 2);
+    }
     lastRead_ = index;
     return added;
 }

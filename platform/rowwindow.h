@@ -58,7 +58,8 @@ private:
         quint64 lastUse = 0;
     };
     Page& page(qsizetype index) const;
-    Page readPage(const MakeStatement& statement, qint64 start) const; // safe on any thread
+    // The page that starts skipPages pages after the first row >= start; safe on any thread.
+    Page readPage(const MakeStatement& statement, qint64 start, qsizetype skipPages = 0) const;
     void readAhead(qsizetype index) const;
     qint64 pageStart(qsizetype index) const;
     void forgetFrom(qsizetype page);
@@ -77,8 +78,8 @@ private:
     mutable Page* lastPage_ = nullptr;
 
     mutable OpenReader openReader_;
-    mutable Reader reader_;
-    mutable std::future<Page> ahead_;
-    mutable qsizetype aheadIndex_ = -1;
+    // Two pages ahead are read at once, each on its own connection (by the page's parity).
+    mutable Reader readers_[2];
+    mutable std::map<qsizetype, std::future<Page>> ahead_;
     mutable qsizetype lastRead_ = -1;
 };
