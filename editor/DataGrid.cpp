@@ -248,3 +248,13 @@ QString DataGrid::ColumnText(int column) const
     const int row = walking_ ? walkRow_ : currentIndex().isValid() ? currentIndex().row() : -1;
     return row < 0 ? QString() : model_->displayText(row, column);
 }
+
+bool DataGrid::ColumnBytes(int column, std::string_view* bytes) const
+{
+    const int row = walking_ ? walkRow_ : currentIndex().isValid() ? currentIndex().row() : -1;
+    if (row < 0) {
+        *bytes = {};
+        return true;
+    }
+    return model_->displayBytes(row, column, bytes);
+}

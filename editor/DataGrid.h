@@ -41,6 +41,8 @@ public:
     int ColumnCount() const { return model_->columnCount(); }
     QString ColumnCaption(int column) const;
     QString ColumnText(int column) const; // displayed text in the current row
+    // The same text as UTF-8 bytes where the grid holds it so; false: use ColumnText.
+    bool ColumnBytes(int column, std::string_view* bytes) const;
 
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;

@@ -37,6 +37,17 @@ QString RecordSetModel::displayText(int row, int column) const
     return recordset_->text(row, column);
 }
 
+bool RecordSetModel::displayBytes(int row, int column, std::string_view* bytes) const
+{
+    if (row == pendingRow_ && edits_.count(column))
+        return false;
+    if (row >= records_) {
+        *bytes = {};
+        return true;
+    }
+    return recordset_->textBytes(row, column, bytes);
+}
+
 QVariant RecordSetModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || !recordset_)

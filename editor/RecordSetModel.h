@@ -25,6 +25,9 @@ public:
     int newRowLine() const { return hasNewRowLine() ? int(records_) : -1; }
     bool hasNewRowLine() const { return recordset_ && recordset_->isUpdatable(); }
     QString displayText(int row, int column) const;
+    // The displayed text as stored UTF-8 bytes, where it is stored so (not an
+    // edit being typed, not a BLOB marker); false otherwise.
+    bool displayBytes(int row, int column, std::string_view* bytes) const;
 
     int pendingRow() const { return pendingRow_; }
     bool hasPendingRow() const { return pendingRow_ >= 0; }

@@ -14,17 +14,21 @@
 namespace DataGrid1 {
 
 namespace {
-const QString kLineEnd = QStringLiteral("\r\n");
+constexpr QLatin1StringView kLineEnd("\r\n");
 const QChar kTab = QLatin1Char('\t');
 } // namespace
 
 void SaveStringToFile(const QString& text, const QString& fileName)
 {
+    QStringEncoder encode(QStringConverter::System);
+    SaveBytesToFile(encode(text), fileName);
+}
+
+void SaveBytesToFile(const QByteArray& bytes, const QString& fileName)
+{
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw AppError(QStringLiteral("%1: %2").arg(file.errorString(), fileName));
-    QStringEncoder encode(QStringConverter::System);
-    const QByteArray bytes = encode(text);
     if (file.write(bytes) != bytes.size() || !file.flush())
         throw AppError(QStringLiteral("%1: %2").arg(file.errorString(), fileName));
     file.close();
@@ -65,13 +69,26 @@ namespace {
 // The flat formats: a header line of captions, then one line per record, every
 // line ended by CR LF. Fields are followed by the separator (trailing, TAB) or
 // stand between separators (CSV).
-void WalkFlat(DataGrid* grid, Trap& trap, TextSink& text, QChar separator, bool trailing,
-              const std::function<QString(const QString&)>& field)
+void WalkFlat(DataGrid* grid, Trap& trap, TextSink& text, QChar separator, bool csv)
 {
+    const bool trailing = !csv;
     auto append = [&](int column, const QString& value) {
         if (!trailing && column > 0)
             text += separator;
-        text += field(value);
+        text += csv ? CsvField(value) : value;
+        if (trailing)
+            text += separator;
+    };
+    // A cell's text, straight from the bytes the grid holds where it can.
+    auto appendCell = [&](int column) {
+        std::string_view bytes;
+        if (!grid->ColumnBytes(column, &bytes) || (csv && CsvNeedsQuotes(bytes))) {
+            append(column, grid->ColumnText(column));
+            return;
+        }
+        if (!trailing && column > 0)
+            text += separator;
+        text.appendUtf8(bytes);
         if (trailing)
             text += separator;
     };
@@ -85,7 +102,7 @@ void WalkFlat(DataGrid* grid, Trap& trap, TextSink& text, QChar separator, bool 
         int n = 0;
         trap(124, [&] { n = grid->ColumnCount(); });
         for (int c = 0; c < n; ++c)
-            trap(126, [&] { append(c, grid->ColumnText(c)); });
+            trap(126, [&] { appendCell(c); });
         trap(130, [&] { text += kLineEnd; });
     });
 }
@@ -95,8 +112,13 @@ void SaveDataGridToFile(DataGrid* grid, const QString& fileName)
 {
     Trap trap(Location::DataGrid1_SaveDataGridToFile);
     TextSink text;
-    WalkFlat(grid, trap, text, kTab, true, [](const QString& s) { return s; });
+    WalkFlat(grid, trap, text, kTab, false);
     trap(134, [&] { text.saveTo(fileName); });
+}
+
+bool CsvNeedsQuotes(std::string_view text)
+{
+    return text.find_first_of(",\"\r\n") != std::string_view::npos;
 }
 
 QString CsvField(const QString& text)
@@ -111,7 +133,7 @@ void SaveDataGridToCSVFile(DataGrid* grid, const QString& fileName)
 {
     Trap trap(Location::DataGrid1_SaveDataGridToCSVFile);
     TextSink text;
-    WalkFlat(grid, trap, text, QLatin1Char(','), false, CsvField);
+    WalkFlat(grid, trap, text, QLatin1Char(','), true);
     trap(134, [&] { text.saveTo(fileName); });
 }
 

@@ -3,6 +3,7 @@
 // the grid as the user sees it, and the routine that puts a text on disk.
 #include <QString>
 #include <functional>
+#include <string_view>
 
 class DataGrid;
 class Trap;
@@ -12,6 +13,7 @@ namespace DataGrid1 {
 // Writes the text to the file (created, or emptied first) in the locale's
 // encoding. Failures are raised to the caller.
 void SaveStringToFile(const QString& text, const QString& fileName);
+void SaveBytesToFile(const QByteArray& bytes, const QString& fileName);
 
 void SaveDataGridToFile(DataGrid* grid, const QString& fileName);
 void SaveDataGridToXMLFile(DataGrid* grid, const QString& fileName);
@@ -36,5 +38,6 @@ void WalkGrid(DataGrid* grid, Trap& trap, const WalkSteps& steps, const std::fun
 
 // One CSV field: quoted when it holds a comma, a double quote, CR or LF.
 QString CsvField(const QString& text);
+bool CsvNeedsQuotes(std::string_view text);
 
 } // namespace DataGrid1

@@ -5,25 +5,61 @@
 
 #include <QDir>
 #include <QFile>
+#include <algorithm>
 
 namespace {
-qsizetype keepInMemory = qsizetype(8) << 20; // characters
+qsizetype keepInMemory = qsizetype(16) << 20; // bytes
 }
 
-void TextSink::SetMemoryLimit(qsizetype characters) { keepInMemory = characters; }
+void TextSink::SetMemoryLimit(qsizetype bytes) { keepInMemory = bytes; }
+
+TextSink::TextSink()
+{
+    const char* name = QStringConverter::nameForEncoding(QStringConverter::System);
+    utf8_ = name && qstricmp(name, "UTF-8") == 0;
+}
+
+void TextSink::spillIfFull()
+{
+    if (pending_.size() > keepInMemory)
+        spill();
+}
 
 TextSink& TextSink::operator+=(const QString& text)
 {
-    pending_ += text;
-    if (pending_.size() > keepInMemory)
-        spill();
+    pending_ += encoder_(text);
+    spillIfFull();
     return *this;
 }
 
 TextSink& TextSink::operator+=(QChar c)
 {
-    pending_ += c;
+    if (utf8_ && c.unicode() < 0x80)
+        pending_ += char(c.unicode());
+    else
+        pending_ += encoder_(QStringView(&c, 1));
     return *this;
+}
+
+TextSink& TextSink::operator+=(QLatin1StringView text)
+{
+    const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (utf8_ && ascii) {
+        pending_.append(text.data(), text.size());
+        spillIfFull();
+        return *this;
+    }
+    return *this += QString(text);
+}
+
+TextSink& TextSink::appendUtf8(std::string_view text)
+{
+    if (utf8_) {
+        pending_.append(text.data(), qsizetype(text.size()));
+        spillIfFull();
+        return *this;
+    }
+    return *this += QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
 void TextSink::spill()
@@ -33,8 +69,7 @@ void TextSink::spill()
         if (!spilled_->open())
             throw AppError(QStringLiteral("%1: %2").arg(spilled_->errorString(), spilled_->fileTemplate()));
     }
-    const QByteArray bytes = encoder_(pending_);
-    if (spilled_->write(bytes) != bytes.size())
+    if (spilled_->write(pending_) != pending_.size())
         throw AppError(QStringLiteral("%1: %2").arg(spilled_->errorString(), spilled_->fileName()));
     pending_.clear();
 }
@@ -42,7 +77,7 @@ void TextSink::spill()
 void TextSink::saveTo(const QString& fileName)
 {
     if (!spilled_) {
-        DataGrid1::SaveStringToFile(pending_, fileName);
+        DataGrid1::SaveBytesToFile(pending_, fileName);
         return;
     }
     spill();

@@ -384,6 +384,15 @@ QString RecordSet::text(qsizetype row, int column) const
     return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
 }
 
+bool RecordSet::textBytes(qsizetype row, int column, std::string_view* bytes) const
+{
+    if (blobColumns_.value(column))
+        return false;
+    qsizetype index = 0;
+    *bytes = storeFor(row, &index).bytes(index, column);
+    return true;
+}
+
 QString RecordSet::Field(const QString& name) const
 {
     if (isEOF())

@@ -81,6 +81,9 @@ public:
     qsizetype recordCount() const { return window_ ? window_->count() : store_.rows(); }
     CellValue value(qsizetype row, int column) const;
     QString text(qsizetype row, int column) const; // the displayed text; reading a page may throw
+    // The displayed text as the UTF-8 bytes stored (valid until the next read);
+    // false for a BLOB, whose displayed text is a marker.
+    bool textBytes(qsizetype row, int column, std::string_view* bytes) const;
     // Whether the rows are read in windows of pages rather than all at once.
     bool isWindowed() const { return bool(window_); }
 
