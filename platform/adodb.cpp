@@ -218,6 +218,10 @@ void RecordSet::Open(const QString& source, std::shared_ptr<Connection> connecti
         }
         keyColumns_.push_back(index);
     }
+    // Without a rowid or a key, a row is found by all of its values.
+    if (key_ == RowKey::AllValues)
+        for (int c = 0; c < columnCount(); ++c)
+            keyColumns_.push_back(c);
     open_ = true;
 }
 
@@ -443,13 +447,8 @@ QString RecordSet::keyCondition(qsizetype row, std::vector<odbc::Param>& params)
         parts << sameAsRead(QuoteIdentifier(columns_[c]), blobColumns_[c]);
         params.push_back(originalParam(value(row, c), blobColumns_[c]));
     };
-    if (key_ == RowKey::PrimaryKey) {
-        for (int c : keyColumns_)
-            add(c);
-    } else {
-        for (int c = 0; c < columnCount(); ++c)
-            add(c);
-    }
+    for (int c : keyColumns_)
+        add(c);
     return parts.join(QLatin1String(" AND "));
 }
 
@@ -541,13 +540,7 @@ void RecordSet::Update(qsizetype row, const RowChanges& changes)
         condition = keyCondition(row, again);
     } else {
         QStringList parts;
-        const std::vector<int> all = [this] {
-            std::vector<int> v(static_cast<size_t>(columnCount()));
-            for (int c = 0; c < columnCount(); ++c)
-                v[size_t(c)] = c;
-            return v;
-        }();
-        for (int c : key_ == RowKey::PrimaryKey ? keyColumns_ : all) {
+        for (int c : keyColumns_) {
             const QString q = QuoteIdentifier(columns_[c]);
             if (changes.count(c)) {
                 parts << q + QLatin1String(" IS ?");

@@ -184,10 +184,6 @@ private slots:
                                     "save|Save|XML Files (*.xml)|*.xml|" + env.path("out-no-extension")}));
         QCOMPARE(form.Pointer.MousePointer(), 0);
         QVERIFY(env.boxes.isEmpty());
-        TestEnvironment* e = &env;
-        CommonDialog::SetHandler([e](const CommonDialog::Request&) {
-            return e->dialogAnswers.isEmpty() ? QString() : e->dialogAnswers.takeFirst();
-        });
     }
 
     void unwritablePath()
