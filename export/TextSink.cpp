@@ -15,8 +15,9 @@ void TextSink::SetMemoryLimit(qsizetype bytes) { keepInMemory = bytes; }
 
 TextSink::TextSink()
 {
-    const char* name = QStringConverter::nameForEncoding(QStringConverter::System);
-    utf8_ = name && qstricmp(name, "UTF-8") == 0;
+    // The locale's encoder is asked directly: its name ("Locale") says nothing.
+    QStringEncoder probe(QStringConverter::System);
+    utf8_ = QByteArray(probe(QStringView(u"\u00e9\u20ac"))) == QByteArrayLiteral("\xc3\xa9\xe2\x82\xac");
 }
 
 void TextSink::spillIfFull()

@@ -2,6 +2,7 @@
 
 #include "error.h"
 #include "quote.h"
+#include "sqlitelib.h"
 
 #include <QRegularExpression>
 #include <algorithm>
@@ -16,6 +17,7 @@ Connection::~Connection() { Close(); }
 void Connection::Open(const QString& connectionString)
 {
     Close();
+    SqliteLibrary::Prepare();
     odbc::Handle env(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
     odbc::check(SQLSetEnvAttr(env.get(), SQL_ATTR_ODBC_VERSION,
                               reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
