@@ -7,7 +7,7 @@
 #include "editor/Form3.h"
 #include "editor/DataGrid.h"
 #include "platform/messagebox.h"
-#include "platform/quote.h"
+#include "data/quote.h"
 #include "shell/Form1.h"
 #include "shell/Main.h"
 #include "shell/connection.h"

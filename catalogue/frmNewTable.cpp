@@ -1,9 +1,9 @@
 #include "frmNewTable.h"
 
 #include "editor/frmNewColumn.h"
-#include "platform/adodb.h"
-#include "platform/error.h"
-#include "platform/quote.h"
+#include "data/adodb.h"
+#include "data/error.h"
+#include "data/quote.h"
 #include "shell/Main.h"
 #include "shell/connection.h"
 #include "shell/errorreport.h"

@@ -1,11 +1,13 @@
 #include "DataGrid.h"
 
-#include "platform/error.h"
+#include "data/error.h"
 #include "platform/messagebox.h"
 #include "shell/Main.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <limits>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
@@ -19,6 +21,9 @@ public:
                           const QModelIndex& index) const override
     {
         QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        // A cell holds text of any length: nothing typed or pasted is cut.
+        if (auto* line = qobject_cast<QLineEdit*>(editor))
+            line->setMaxLength(std::numeric_limits<int>::max());
         *slot_ = editor;
         return editor;
     }
@@ -120,8 +125,54 @@ void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
     restoring_ = false;
 }
 
+bool DataGrid::onNewRowLine() const
+{
+    return currentIndex().isValid() && currentIndex().row() == model_->newRowLine();
+}
+
+bool DataGrid::commitNewRow(int column)
+{
+    commitOpenEditor();
+    if (!model_->hasPendingRow() || model_->pendingRow() != model_->newRowLine())
+        return false;
+    if (!CommitPendingRow())
+        return true; // refused: the typed row stays where it is, shown as typed
+    // The row is a record now; typing goes on in the fresh new-row line below it.
+    const QModelIndex next = model_->index(model_->newRowLine(), std::clamp(column, 0, model_->columnCount() - 1));
+    setCurrentIndex(next);
+    scrollTo(next);
+    return true;
+}
+
+void DataGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    // Return, or Tab past the last column, leaves the new-row line: the new row is written.
+    const bool leavesNewRow = onNewRowLine()
+        && (hint == QAbstractItemDelegate::SubmitModelCache
+            || (hint == QAbstractItemDelegate::EditNextItem && currentIndex().column() == model_->columnCount() - 1));
+    if (!leavesNewRow) {
+        QTableView::closeEditor(editor, hint);
+        return;
+    }
+    const int column = hint == QAbstractItemDelegate::EditNextItem ? 0 : currentIndex().column();
+    QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    commitNewRow(column);
+}
+
 void DataGrid::keyPressEvent(QKeyEvent* event)
 {
+    // Down, Return and Tab past the last column leave the new-row line by keyboard.
+    if (onNewRowLine() && (model_->hasPendingRow() || state() == QAbstractItemView::EditingState)) {
+        const int key = event->key();
+        const bool lastColumn = currentIndex().column() == model_->columnCount() - 1;
+        if (key == Qt::Key_Down || key == Qt::Key_Return || key == Qt::Key_Enter
+            || (key == Qt::Key_Tab && lastColumn)) {
+            if (commitNewRow(key == Qt::Key_Tab ? 0 : currentIndex().column())) {
+                event->accept();
+                return;
+            }
+        }
+    }
     if (event->key() == Qt::Key_Escape && state() != QAbstractItemView::EditingState
         && model_->hasPendingRow()) {
         RevertPendingRow();
@@ -143,8 +194,12 @@ void DataGrid::DeleteSelectedRows()
     for (const QModelIndex& index : selectionModel()->selectedRows())
         if (index.row() < model_->records())
             rows.push_back(index.row());
-    if (rows.empty() || !model_->recordSet() || !model_->recordSet()->isUpdatable())
+    if (rows.empty() || !model_->recordSet())
         return;
+    if (!model_->recordSet()->canDelete()) {
+        showRefused(model_->recordSet()->readOnlyReason());
+        return;
+    }
     if (!CommitPendingRow())
         return;
     const QString question = rows.size() == 1

@@ -47,9 +47,14 @@ public:
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
     void commitOpenEditor();
+    bool onNewRowLine() const;
+    // Writes the row typed into the new-row line and moves to the next one
+    // (at that column); false when the new-row line holds nothing typed.
+    bool commitNewRow(int column);
     void showRefused(const QString& message);
 
     RecordSetModel* model_;

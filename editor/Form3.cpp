@@ -14,7 +14,7 @@
 #include "shell/connection.h"
 #include "shell/modal.h"
 #include "shell/progress.h"
-#include "platform/error.h"
+#include "data/error.h"
 #include "platform/messagebox.h"
 #include "shell/Main.h"
 #include "shell/errorreport.h"
@@ -110,9 +110,15 @@ void Form3::Form_Load()
 void Form3::PushButton1_Click()
 {
     Trap trap(Location::Form3_Back);
-    // What was typed is written before the window goes; a refused row keeps it here.
-    if (!DataGrid1->CommitPendingRow())
-        return;
+    // What was typed is written before the window goes; a refused row is
+    // given up only when the user says so.
+    if (!DataGrid1->CommitPendingRow()) {
+        if (MsgBox(QStringLiteral("The row you changed could not be saved. Discard your change and go back?"),
+                   vbYesNo | vbExclamation, Main::ApplicationTitle())
+            != vbYes)
+            return;
+        DataGrid1->RevertPendingRow();
+    }
     trap(100, [&] { Forms::form2().show(); });
     trap(102, [&] { hide(); });
 }

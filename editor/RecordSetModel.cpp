@@ -1,5 +1,7 @@
 #include "RecordSetModel.h"
 
+#include "data/error.h"
+
 #include <QBrush>
 #include <QColor>
 
@@ -10,6 +12,8 @@ void RecordSetModel::setRecordSet(std::shared_ptr<ADODB::RecordSet> recordset)
     records_ = recordset_ ? recordset_->recordCount() : 0;
     pendingRow_ = -1;
     edits_.clear();
+    identity_.reset();
+    identityError_.clear();
     endResetModel();
 }
 
@@ -59,9 +63,20 @@ QVariant RecordSetModel::data(const QModelIndex& index, int role) const
             return QString(); // a page that cannot be read now is tried again at the next paint
         }
     }
-    if (role == Qt::ForegroundRole && recordset_->isBlobColumn(index.column()))
+    if (role == Qt::ForegroundRole && isBlob(index.row(), index.column()))
         return QBrush(QColor(Qt::darkGray));
     return {};
+}
+
+bool RecordSetModel::isBlob(int row, int column) const
+{
+    if (row >= records_ || (row == pendingRow_ && edits_.count(column)))
+        return false;
+    try {
+        return recordset_->isBlob(row, column);
+    } catch (...) {
+        return false;
+    }
 }
 
 QVariant RecordSetModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -80,8 +95,11 @@ QVariant RecordSetModel::headerData(int section, Qt::Orientation orientation, in
 Qt::ItemFlags RecordSetModel::flags(const QModelIndex& index) const
 {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (index.isValid() && recordset_ && recordset_->isUpdatable()
-        && !recordset_->isBlobColumn(index.column()))
+    if (!index.isValid() || !recordset_)
+        return f;
+    // BLOBs are shown, not edited; a view without INSTEAD OF triggers is read-only.
+    const bool newRow = index.row() >= records_;
+    if (newRow ? recordset_->canInsert() : recordset_->canUpdate() && !isBlob(index.row(), index.column()))
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -94,9 +112,24 @@ bool RecordSetModel::setData(const QModelIndex& index, const QVariant& value, in
     const int column = index.column();
     if (pendingRow_ >= 0 && row != pendingRow_)
         return false; // the pending row is written (or reverted) before another is edited
+    if (pendingRow_ < 0 && row < records_) {
+        // The row's identity is taken from what is shown, before anything is typed over it.
+        identity_.reset();
+        identityError_.clear();
+        try {
+            identity_ = recordset_->Identify(row);
+        } catch (...) {
+            identityError_ = DescribeException(std::current_exception());
+        }
+    }
     const QString text = value.toString();
-    if (text == displayText(row, column))
+    if (text == displayText(row, column)) {
+        if (pendingRow_ < 0) {
+            identity_.reset();
+            identityError_.clear();
+        }
         return false;
+    }
     pendingRow_ = row;
     edits_[column] = text;
     emit dataChanged(index, index);
@@ -123,17 +156,31 @@ void RecordSetModel::commitPending()
     }
     if (row >= records_) {
         recordset_->AddNew(changes); // throws when refused; the row stays pending
-        pendingRow_ = -1;
-        edits_.clear();
-        beginInsertRows(QModelIndex(), int(records_) + 1, int(records_) + 1);
-        ++records_;
-        endInsertRows();
-    } else {
-        recordset_->Update(row, changes);
-        pendingRow_ = -1;
-        edits_.clear();
+        clearPending();
+        const qsizetype now = recordset_->recordCount();
+        if (now > records_) {
+            beginInsertRows(QModelIndex(), int(records_) + 1, int(now));
+            records_ = now;
+            endInsertRows();
+        }
+        // Where rows are read in windows, the new row takes its place in the table's order.
+        emit dataChanged(this->index(0, 0), this->index(rowCount() - 1, columnCount() - 1));
+        emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
+        return;
     }
+    if (!identity_)
+        throw AppError(identityError_);
+    recordset_->Update(row, *identity_, changes); // throws when refused; the row stays pending
+    clearPending();
     refreshRow(row);
+}
+
+void RecordSetModel::clearPending()
+{
+    pendingRow_ = -1;
+    edits_.clear();
+    identity_.reset();
+    identityError_.clear();
 }
 
 void RecordSetModel::revertPending()
@@ -141,8 +188,15 @@ void RecordSetModel::revertPending()
     if (pendingRow_ < 0)
         return;
     const int row = pendingRow_;
-    pendingRow_ = -1;
-    edits_.clear();
+    clearPending();
+    // Shows the row as the table holds it now, which may differ from what was read.
+    if (row < records_) {
+        try {
+            recordset_->Reload(row);
+        } catch (...) {
+            // The row keeps what was read before; the next edit of it is checked again.
+        }
+    }
     refreshRow(row);
 }
 
@@ -157,4 +211,5 @@ void RecordSetModel::deleteRecords(const std::vector<qsizetype>& rows)
         --records_;
         endRemoveRows();
     }
+    records_ = recordset_->recordCount();
 }

@@ -1,10 +1,11 @@
 #pragma once
 // The grid's model over a recordset: the records, a new-row line at the bottom
 // (for a recordset that can be written), and the one pending row with its edits.
-#include "platform/adodb.h"
+#include "data/adodb.h"
 
 #include <QAbstractTableModel>
 #include <map>
+#include <optional>
 #include <memory>
 
 class RecordSetModel : public QAbstractTableModel {
@@ -23,7 +24,7 @@ public:
 
     qsizetype records() const { return records_; }
     int newRowLine() const { return hasNewRowLine() ? int(records_) : -1; }
-    bool hasNewRowLine() const { return recordset_ && recordset_->isUpdatable(); }
+    bool hasNewRowLine() const { return recordset_ && recordset_->canInsert(); }
     QString displayText(int row, int column) const;
     // The displayed text as stored UTF-8 bytes, where it is stored so (not an
     // edit being typed, not a BLOB marker); false otherwise.
@@ -40,9 +41,14 @@ public:
 
 private:
     void refreshRow(int row);
+    void clearPending();
+    bool isBlob(int row, int column) const;
 
     std::shared_ptr<ADODB::RecordSet> recordset_;
     qsizetype records_ = 0;
     int pendingRow_ = -1;
     std::map<int, QString> edits_;
+    // Who the pending row is, taken when its first edit started; or why it could not be.
+    std::optional<ADODB::RowIdentity> identity_;
+    QString identityError_;
 };

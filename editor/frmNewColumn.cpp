@@ -2,9 +2,9 @@
 
 #include "catalogue/Form2.h"
 #include "catalogue/frmNewTable.h"
-#include "platform/error.h"
+#include "data/error.h"
 #include "platform/messagebox.h"
-#include "platform/quote.h"
+#include "data/quote.h"
 #include "shell/Main.h"
 #include "shell/connection.h"
 #include "shell/errorreport.h"

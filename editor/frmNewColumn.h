@@ -1,7 +1,7 @@
 #pragma once
 // Collects one column definition; adds it to the open table ("Form3") or
 // appends it as a row of the new-table window's field list ("frmNewTable").
-#include "platform/adodb.h"
+#include "data/adodb.h"
 #include "shell/pointer.h"
 
 #include <QDialog>

@@ -3,7 +3,7 @@
 #include "TextSink.h"
 
 #include "editor/DataGrid.h"
-#include "platform/error.h"
+#include "data/error.h"
 #include "shell/errorreport.h"
 #include "shell/progress.h"
 #include "shell/locations.h"

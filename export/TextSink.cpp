@@ -1,7 +1,7 @@
 #include "TextSink.h"
 
 #include "DataGrid1.h"
-#include "platform/error.h"
+#include "data/error.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "launcher.h"
 
-#include "error.h"
+#include "data/error.h"
 
 #include <QProcess>
 

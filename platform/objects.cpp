@@ -1,6 +1,6 @@
 #include "objects.h"
 
-#include "error.h"
+#include "data/error.h"
 #include "spreadsheet.h"
 
 #include <QHash>

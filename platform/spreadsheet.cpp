@@ -1,6 +1,6 @@
 #include "spreadsheet.h"
 
-#include "error.h"
+#include "data/error.h"
 #include "launcher.h"
 
 #include <QDir>

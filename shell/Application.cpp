@@ -1,7 +1,7 @@
 #include "Application.h"
 
 #include "errorreport.h"
-#include "platform/error.h"
+#include "data/error.h"
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
 

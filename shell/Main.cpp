@@ -1,7 +1,7 @@
 #include "Main.h"
 
 #include "errorreport.h"
-#include "platform/error.h"
+#include "data/error.h"
 #include "platform/launcher.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 // The one connection string and the one way to make a connection.
-#include "platform/adodb.h"
+#include "data/adodb.h"
 
 #include <QString>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "errorreport.h"
 
-#include "platform/error.h"
+#include "data/error.h"
 #include "platform/messagebox.h"
 
 QString ApplicationErrorMessage(const QString& description, const QString& location, int line)

@@ -1,7 +1,7 @@
 #include "testsupport.h"
 
 #include "platform/filedialog.h"
-#include "platform/adodb.h"
+#include "data/adodb.h"
 #include "platform/launcher.h"
 #include "shell/modal.h"
 

@@ -92,19 +92,19 @@ public:
     }
 };
 
-#include "platform/adodb.h"
+#include "data/adodb.h"
 
 #include <QApplication>
 #include <QTest>
 
 // Runs every case of the suite twice: with tables read whole, then with every
-// rowid table read in windows of three-row pages (marked on the second suite).
+// rowid table read in windows of three-row pages, two kept (marked on the second suite).
 template <typename Suite> int RunWholeAndWindowed(int argc, char** argv)
 {
     QApplication app(argc, argv);
     Suite whole;
     int failed = QTest::qExec(&whole, argc, argv);
-    ADODB::RecordSet::SetWindowing(1, 3);
+    ADODB::RecordSet::SetWindowing(1, 3, 2); // two pages kept: others are really evicted
     Suite windowed;
     windowed.windowed = true;
     failed += QTest::qExec(&windowed, argc, argv);

@@ -148,22 +148,22 @@ private slots:
         QCOMPARE(Sqlite(path).value("SELECT v FROM s WHERE rowid = 'r2'"), QStringLiteral("SECOND"));
     }
 
-    void viewEditIsRefusedAndKept()
+    void refusedRowIsKeptUntilEsc()
     {
-        const QString path = env.makeDatabase("view.db", "CREATE TABLE base(a TEXT); INSERT INTO base VALUES ('x'), ('y');"
-                                                         "CREATE VIEW v AS SELECT a FROM base;");
-        DataGrid* grid = open(path, "v");
-        type(grid, 0, 0, "typed");
+        const QString path = env.makeDatabase("refuse.db", "CREATE TABLE c(a TEXT CHECK (a <> 'bad'));"
+                                                           "INSERT INTO c VALUES ('x'), ('y');");
+        DataGrid* grid = open(path, "c");
+        type(grid, 0, 0, "bad");
         leaveRow(grid, 1);
         QCOMPARE(env.boxes.size(), 1);
-        QVERIFY2(env.boxes[0].text.contains("view"), qPrintable(env.boxes[0].text));
+        QVERIFY2(env.boxes[0].text.contains("CHECK"), qPrintable(env.boxes[0].text));
         QCOMPARE(grid->currentIndex().row(), 0);     // stays on the refused row
-        QCOMPARE(shown(grid, 0, 0), QStringLiteral("typed"));
+        QCOMPARE(shown(grid, 0, 0), QStringLiteral("bad"));
         QVERIFY(grid->HasPendingRow());
         QTest::keyClick(grid, Qt::Key_Escape);
         QVERIFY(!grid->HasPendingRow());
         QCOMPARE(shown(grid, 0, 0), QStringLiteral("x"));
-        QCOMPARE(Sqlite(path).value("SELECT a FROM base WHERE rowid = 1"), QStringLiteral("x"));
+        QCOMPARE(Sqlite(path).value("SELECT a FROM c WHERE rowid = 1"), QStringLiteral("x"));
     }
 
     void lockedDatabaseWaitsThenSucceeds()
@@ -294,21 +294,22 @@ private slots:
         QVERIFY(env.boxes.isEmpty());
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(grid));
         QCOMPARE(grid->currentIndex().row(), grid->recordModel()->newRowLine());
-        // Typing now starts a new record.
+        // Typing now starts a new record; Return writes it and opens the next new-row line.
         QTest::keyClick(grid, Qt::Key_Z);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QCoreApplication::processEvents(); // the editor hands its text over queued
-        QVERIFY(grid->HasPendingRow());
-        QVERIFY(grid->CommitPendingRow());
+        QVERIFY(!grid->HasPendingRow());
         QVERIFY(env.boxes.isEmpty());
+        QCOMPARE(grid->ApproxCount(), rows + 1);
+        QCOMPARE(grid->currentIndex().row(), grid->recordModel()->newRowLine());
         QCOMPARE(Sqlite(path).value("SELECT count(*) FROM a"), QString::number(rows + 1));
         QCOMPARE(Sqlite(path).value("SELECT v FROM a ORDER BY rowid DESC LIMIT 1"), QStringLiteral("z"));
     }
 
     void nothingTypedIsLostOnBackQuitOrClose()
     {
-        const QString path = env.makeDatabase("keep.db", "CREATE TABLE k(a TEXT); INSERT INTO k VALUES ('x');"
-                                                         "CREATE VIEW kv AS SELECT a FROM k;");
+        const QString path = env.makeDatabase("keep.db", "CREATE TABLE k(a TEXT CHECK (a <> 'refused'));"
+                                                         "INSERT INTO k VALUES ('x');");
         DataGrid* grid = open(path, "k");
         Form3& form = Forms::form3();
         type(grid, 0, 0, "back");
@@ -316,8 +317,24 @@ private slots:
         QCOMPARE(Sqlite(path).value("SELECT a FROM k"), QStringLiteral("back"));
         QVERIFY(!form.isVisible());
 
+        // Back with a row that the database refuses: asked; "No" stays, "Yes" gives it up.
+        grid = open(path, "k");
+        type(grid, 0, 0, "refused");
+        env.answers << vbOK << vbNo;
+        form.PushButton1->click();
+        QCOMPARE(env.boxes.size(), 2);
+        QCOMPARE(env.boxes[1].text, QStringLiteral("The row you changed could not be saved. Discard your change and go back?"));
+        QVERIFY(form.isVisible());
+        QCOMPARE(shown(grid, 0, 0), QStringLiteral("refused"));
+        env.answers << vbOK << vbYes;
+        form.PushButton1->click();
+        QVERIFY(!form.isVisible());
+        QVERIFY(!grid->HasPendingRow());
+        QCOMPARE(Sqlite(path).value("SELECT a FROM k"), QStringLiteral("back"));
+        env.boxes.clear();
+
         // Quit with a row that the database refuses: asked, and "No" keeps the program.
-        grid = open(path, "kv");
+        grid = open(path, "k");
         type(grid, 0, 0, "refused");
         const int ends = Main::EndProgramRequests();
         env.answers << vbOK << vbNo;

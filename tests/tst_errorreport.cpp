@@ -1,5 +1,5 @@
 // The error report's text and the trap's resume rules.
-#include "platform/error.h"
+#include "data/error.h"
 #include "shell/Application.h"
 #include "shell/errorreport.h"
 #include "testsupport.h"

@@ -5,7 +5,7 @@
 #include "editor/DataGrid.h"
 #include "editor/Form3.h"
 #include "editor/frmNewColumn.h"
-#include "platform/quote.h"
+#include "data/quote.h"
 #include "shell/Form1.h"
 #include "shell/forms.h"
 #include "testsupport.h"

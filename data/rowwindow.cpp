@@ -1,32 +1,14 @@
 #include "rowwindow.h"
 
 #include "error.h"
+#include "fetch.h"
 
 #include <limits>
 
-void FetchRows(odbc::Statement& st, const QList<bool>& blobColumns, RowStore& store, std::vector<qint64>* rowids)
-{
-    const int leading = rowids ? 1 : 0;
-    const int n = st.columnCount();
-    std::string buffer;
-    while (st.fetch()) {
-        if (rowids) {
-            st.getData(0, buffer);
-            rowids->push_back(std::strtoll(buffer.c_str(), nullptr, 10));
-        }
-        store.beginRow();
-        for (int i = leading; i < n; ++i) {
-            const bool present = st.getData(i, buffer, blobColumns.value(i - leading));
-            store.addCell(buffer.data(), buffer.size(), !present);
-        }
-        store.endRow();
-    }
-}
-
-RowWindow::RowWindow(MakeStatement statement, QString quotedTable, QString alias, QList<bool> blobColumns,
+RowWindow::RowWindow(MakeStatement statement, QString quotedTable, QString alias, int columns,
                      qsizetype count, qsizetype pageRows, size_t maxPages, OpenReader openReader)
     : statement_(std::move(statement)), quotedTable_(std::move(quotedTable)), alias_(std::move(alias)),
-      blobColumns_(std::move(blobColumns)), count_(count), pageRows_(std::max<qsizetype>(1, pageRows)),
+      columns_(columns), count_(count), pageRows_(std::max<qsizetype>(1, pageRows)),
       maxPages_(std::max<size_t>(2, maxPages)), openReader_(std::move(openReader))
 {
     starts_[0] = std::numeric_limits<qint64>::min();
@@ -48,14 +30,14 @@ void RowWindow::discardReadAhead() const
 RowWindow::Page RowWindow::readPage(const MakeStatement& statement, qint64 start, qsizetype skipPages) const
 {
     Page fresh;
-    fresh.rows = RowStore(int(blobColumns_.size()));
+    fresh.rows = RowStore(columns_);
     odbc::Statement st = statement();
     st.execute(QLatin1String("SELECT ") + alias_ + QLatin1String(", * FROM ") + quotedTable_
                    + QLatin1String(" WHERE ") + alias_ + QLatin1String(" >= ? ORDER BY ") + alias_
                    + QLatin1String(" LIMIT ") + QString::number(pageRows_) + QLatin1String(" OFFSET ")
                    + QString::number(skipPages * pageRows_) + QLatin1Char(';'),
                {odbc::Param::text(QByteArray::number(start))});
-    FetchRows(st, blobColumns_, fresh.rows, &fresh.rowids);
+    FetchRows(st, fresh.rows, &fresh.rowids);
     return fresh;
 }
 
@@ -162,35 +144,59 @@ qint64 RowWindow::rowid(qsizetype row) const
     return pages_.at(row / pageRows_).rowids[size_t(index)];
 }
 
-void RowWindow::replaceRow(qsizetype row, const std::vector<CellValue>& cells)
+void RowWindow::updateRow(qsizetype row, qint64 oldRowid, qint64 newRowid, const StoredRow& cells)
 {
     discardReadAhead();
-    qsizetype index = 0;
-    locate(row, &index);
-    pages_.at(row / pageRows_).rows.replaceRow(index, cells);
+    if (oldRowid != newRowid) {
+        forgetFromRowid(std::min(oldRowid, newRowid));
+        return;
+    }
+    const auto found = pages_.find(row / pageRows_);
+    if (found == pages_.end())
+        return;
+    Page& p = found->second;
+    const qsizetype index = row % pageRows_;
+    if (index < p.rows.rows() && p.rowids[size_t(index)] == oldRowid)
+        p.rows.replaceRow(index, cells);
+    else
+        forgetFromRowid(oldRowid);
 }
 
-void RowWindow::forgetFrom(qsizetype first)
+void RowWindow::forgetFromRowid(qint64 rowid)
 {
     discardReadAhead();
     lastIndex_ = -1;
     lastPage_ = nullptr;
-    pages_.erase(pages_.lower_bound(first), pages_.end());
-    starts_.erase(starts_.upper_bound(first), starts_.end()); // the page's own start stays valid
+    // A page start means "the first row at or after this rowid": it stays true
+    // up to the changed rowid. A page that is not full, or whose rows reach the
+    // changed rowid, is read again.
+    for (auto it = std::next(starts_.begin()); it != starts_.end();)
+        it = it->second > rowid ? starts_.erase(it) : std::next(it);
+    for (auto it = pages_.begin(); it != pages_.end();) {
+        const Page& p = it->second;
+        const bool moved = p.rowids.empty() || p.rows.rows() < pageRows_ || p.rowids.back() >= rowid;
+        it = moved ? pages_.erase(it) : std::next(it);
+    }
 }
 
-void RowWindow::rowAppended()
+void RowWindow::rowInserted(qint64 rowid)
 {
-    // The new row comes after every other: only the last page changes.
-    forgetFrom(count_ / pageRows_);
+    forgetFromRowid(rowid);
     ++count_;
 }
 
-void RowWindow::rowsRemoved(const std::vector<qsizetype>& rows)
+void RowWindow::rowsDeleted(const std::vector<qint64>& rowids)
 {
-    if (rows.empty())
+    if (rowids.empty())
         return;
-    // Everything from the first removed row on moves up.
-    forgetFrom(*std::min_element(rows.begin(), rows.end()) / pageRows_);
-    count_ -= qsizetype(rows.size());
+    forgetFromRowid(*std::min_element(rowids.begin(), rowids.end()));
+    count_ = std::max<qsizetype>(0, count_ - qsizetype(rowids.size()));
+}
+
+void RowWindow::forgetRow(qsizetype row)
+{
+    discardReadAhead();
+    lastIndex_ = -1;
+    lastPage_ = nullptr;
+    pages_.erase(row / pageRows_);
 }

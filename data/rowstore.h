@@ -1,6 +1,6 @@
 #pragma once
 // Rows of a result held compactly: each row a run of cells, each cell a
-// length-and-null prefix followed by its bytes, packed into large blocks that
+// length-and-kind prefix followed by its bytes, packed into large blocks that
 // never move (so growing the store never copies it). A rewritten row is packed
 // anew; the old bytes are reclaimed by compact().
 #include <QByteArray>
@@ -13,6 +13,14 @@
 
 using CellValue = std::optional<QByteArray>; // nullopt is SQL NULL
 
+// A cell as the store holds it: NULL, a BLOB's bytes, or the text of any other value.
+struct StoredCell {
+    CellValue value;
+    bool blob = false;
+    bool operator==(const StoredCell&) const = default;
+};
+using StoredRow = std::vector<StoredCell>;
+
 class RowStore {
 public:
     explicit RowStore(int columns = 0) : columns_(columns) {}
@@ -22,17 +30,18 @@ public:
 
     // Appending a row cell by cell, as the fetch delivers it.
     void beginRow() { scratch_.clear(); }
-    void addCell(const char* data, size_t size, bool isNull);
+    void addCell(const char* data, size_t size, bool isNull, bool isBlob = false);
     void endRow() { starts_.push_back(place(scratch_)); }
 
-    void appendRow(const std::vector<CellValue>& cells);
-    void replaceRow(qsizetype row, const std::vector<CellValue>& cells);
+    void appendRow(const StoredRow& cells);
+    void replaceRow(qsizetype row, const StoredRow& cells);
     void removeRow(qsizetype row);
 
     bool isNull(qsizetype row, int column) const;
+    bool isBlob(qsizetype row, int column) const;
     std::string_view bytes(qsizetype row, int column) const;
     CellValue value(qsizetype row, int column) const;
-    std::vector<CellValue> row(qsizetype row) const;
+    StoredRow row(qsizetype row) const;
 
     size_t memoryUsed() const;
     void compact();
@@ -47,7 +56,7 @@ private:
     const char* rowStart(qsizetype row) const;
     const char* cellStart(qsizetype row, int column, uint64_t* header) const;
     size_t rowSize(qsizetype row) const;
-    void encode(const std::vector<CellValue>& cells);
+    void encode(const StoredRow& cells);
 
     int columns_ = 0;
     std::vector<Block> blocks_;

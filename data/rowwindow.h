@@ -12,11 +12,6 @@
 #include <map>
 #include <memory>
 
-// Reads the rows of an executed statement into the store, the first column
-// being the rowid when rowids is given.
-void FetchRows(odbc::Statement& statement, const QList<bool>& blobColumns, RowStore& store,
-               std::vector<qint64>* rowids);
-
 class RowWindow {
 public:
     using MakeStatement = std::function<odbc::Statement()>;
@@ -30,7 +25,7 @@ public:
     // quotedTable and alias name the table and its rowid; count is its row count.
     // With openReader, a table read page after page in order (as an export
     // does) has its next page read on another thread meanwhile.
-    RowWindow(MakeStatement statement, QString quotedTable, QString alias, QList<bool> blobColumns,
+    RowWindow(MakeStatement statement, QString quotedTable, QString alias, int columns,
               qsizetype count, qsizetype pageRows, size_t maxPages, OpenReader openReader = nullptr);
     ~RowWindow();
     RowWindow(const RowWindow&) = delete;
@@ -41,11 +36,15 @@ public:
     const RowStore& locate(qsizetype row, qsizetype* index) const;
     qint64 rowid(qsizetype row) const;
 
-    void replaceRow(qsizetype row, const std::vector<CellValue>& cells);
-    // A row inserted at the end of the table (its rowid above all others).
-    void rowAppended();
-    // Rows deleted, in any order.
-    void rowsRemoved(const std::vector<qsizetype>& rows);
+    // A row written: its cells are replaced where the row still stands in a
+    // cached page; a changed rowid moves it, so the pages from there are read again.
+    void updateRow(qsizetype row, qint64 oldRowid, qint64 newRowid, const StoredRow& cells);
+    // A row inserted with that rowid, wherever it falls in the table's order.
+    void rowInserted(qint64 rowid);
+    // Rows deleted, by rowid.
+    void rowsDeleted(const std::vector<qint64>& rowids);
+    // Drops the cached page holding the row, so it is read again when shown.
+    void forgetRow(qsizetype row);
     size_t pagesCached() const { return pages_.size(); }
     // Drops a page being read ahead (before the table is written, and whenever
     // the rows it holds may have moved).
@@ -62,12 +61,13 @@ private:
     Page readPage(const MakeStatement& statement, qint64 start, qsizetype skipPages = 0) const;
     void readAhead(qsizetype index) const;
     qint64 pageStart(qsizetype index) const;
-    void forgetFrom(qsizetype page);
+    // Forgets every page and page start that a change at this rowid moves.
+    void forgetFromRowid(qint64 rowid);
 
     MakeStatement statement_;
     QString quotedTable_;
     QString alias_;
-    QList<bool> blobColumns_;
+    int columns_;
     qsizetype count_;
     qsizetype pageRows_;
     size_t maxPages_;

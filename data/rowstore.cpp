@@ -32,13 +32,14 @@ void writeVarint(std::string& out, uint64_t value)
 }
 } // namespace
 
-void RowStore::addCell(const char* data, size_t size, bool isNull)
+// A cell's prefix: its size << 2, bit 1 set for a BLOB; NULL is 1.
+void RowStore::addCell(const char* data, size_t size, bool isNull, bool isBlob)
 {
     if (isNull) {
         writeVarint(scratch_, 1);
         return;
     }
-    writeVarint(scratch_, uint64_t(size) << 1);
+    writeVarint(scratch_, (uint64_t(size) << 2) | (isBlob ? 2 : 0));
     scratch_.append(data, size);
 }
 
@@ -59,22 +60,23 @@ uint64_t RowStore::place(const std::string& bytes)
     return location;
 }
 
-void RowStore::encode(const std::vector<CellValue>& cells)
+void RowStore::encode(const StoredRow& cells)
 {
     beginRow();
     for (int c = 0; c < columns_; ++c) {
-        const CellValue& v = c < int(cells.size()) ? cells[size_t(c)] : CellValue();
-        addCell(v ? v->constData() : nullptr, v ? size_t(v->size()) : 0, !v);
+        const StoredCell cell = c < int(cells.size()) ? cells[size_t(c)] : StoredCell();
+        const CellValue& v = cell.value;
+        addCell(v ? v->constData() : nullptr, v ? size_t(v->size()) : 0, !v, cell.blob);
     }
 }
 
-void RowStore::appendRow(const std::vector<CellValue>& cells)
+void RowStore::appendRow(const StoredRow& cells)
 {
     encode(cells);
     endRow();
 }
 
-void RowStore::replaceRow(qsizetype row, const std::vector<CellValue>& cells)
+void RowStore::replaceRow(qsizetype row, const StoredRow& cells)
 {
     garbage_ += rowSize(row);
     encode(cells);
@@ -103,7 +105,7 @@ const char* RowStore::cellStart(qsizetype row, int column, uint64_t* header) con
         if (c == column)
             return p;
         if (!(*header & 1))
-            p += *header >> 1;
+            p += *header >> 2;
     }
 }
 
@@ -114,7 +116,7 @@ size_t RowStore::rowSize(qsizetype row) const
     uint64_t header = 0;
     const char* p = cellStart(row, columns_ - 1, &header);
     if (!(header & 1))
-        p += header >> 1;
+        p += header >> 2;
     return size_t(p - rowStart(row));
 }
 
@@ -125,13 +127,20 @@ bool RowStore::isNull(qsizetype row, int column) const
     return header & 1;
 }
 
+bool RowStore::isBlob(qsizetype row, int column) const
+{
+    uint64_t header = 0;
+    cellStart(row, column, &header);
+    return header != 1 && (header & 2);
+}
+
 std::string_view RowStore::bytes(qsizetype row, int column) const
 {
     uint64_t header = 0;
     const char* p = cellStart(row, column, &header);
     if (header & 1)
         return {};
-    return {p, size_t(header >> 1)};
+    return {p, size_t(header >> 2)};
 }
 
 CellValue RowStore::value(qsizetype row, int column) const
@@ -140,15 +149,15 @@ CellValue RowStore::value(qsizetype row, int column) const
     const char* p = cellStart(row, column, &header);
     if (header & 1)
         return std::nullopt;
-    return QByteArray(p, qsizetype(header >> 1));
+    return QByteArray(p, qsizetype(header >> 2));
 }
 
-std::vector<CellValue> RowStore::row(qsizetype row) const
+StoredRow RowStore::row(qsizetype row) const
 {
-    std::vector<CellValue> cells;
+    StoredRow cells;
     cells.reserve(size_t(columns_));
     for (int c = 0; c < columns_; ++c)
-        cells.push_back(value(row, c));
+        cells.push_back({value(row, c), isBlob(row, c)});
     return cells;
 }
 

@@ -1,0 +1,124 @@
+#include "connection.h"
+
+#include "error.h"
+#include "recordset.h"
+#include "sqlitelib.h"
+
+namespace ADODB {
+
+// ---------------------------------------------------------------- Connection
+
+Connection::~Connection() { Close(); }
+
+void Connection::Open(const QString& connectionString)
+{
+    Close();
+    SqliteLibrary::Prepare();
+    odbc::Handle env(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
+    odbc::check(SQLSetEnvAttr(env.get(), SQL_ATTR_ODBC_VERSION,
+                              reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
+                SQL_HANDLE_ENV, env.get(), "SQLSetEnvAttr");
+    odbc::Handle dbc(SQL_HANDLE_DBC, env.get());
+    QByteArray text = connectionString.toUtf8();
+    SQLCHAR out[1024];
+    SQLSMALLINT outLength = 0;
+    odbc::check(SQLDriverConnectA(dbc.get(), nullptr, reinterpret_cast<SQLCHAR*>(text.data()),
+                                  SQL_NTS, out, sizeof out, &outLength, SQL_DRIVER_NOPROMPT),
+                SQL_HANDLE_DBC, dbc.get(), "SQLDriverConnect");
+    env_ = std::move(env);
+    dbc_ = std::move(dbc);
+    connectionString_ = connectionString;
+    // SQLite opens lazily; reading the schema version makes a file that is not
+    // a database fail here, where the caller expects a refused connection.
+    try {
+        odbc::Statement probe = statement();
+        probe.execute(QStringLiteral("PRAGMA schema_version;"));
+        probe.fetch();
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+void Connection::Close()
+{
+    if (dbc_.get() != SQL_NULL_HANDLE)
+        SQLDisconnect(dbc_.get());
+    dbc_.reset();
+    env_.reset();
+}
+
+void Connection::requireOpen() const
+{
+    if (!IsOpen())
+        throw AppError(QStringLiteral("Operation is not allowed when the object is closed."));
+}
+
+odbc::Statement Connection::statement() const
+{
+    requireOpen();
+    return odbc::Statement(dbc_.get());
+}
+
+namespace {
+std::function<void(const QString&)>& executeObserver()
+{
+    static std::function<void(const QString&)> observer;
+    return observer;
+}
+} // namespace
+
+void SetExecuteObserver(std::function<void(const QString&)> observer) { executeObserver() = std::move(observer); }
+
+void Connection::Execute(const QString& sql)
+{
+    if (executeObserver())
+        executeObserver()(sql);
+    odbc::Statement st = statement();
+    st.execute(sql);
+}
+
+std::shared_ptr<RecordSet> Connection::OpenSchema(int schema)
+{
+    requireOpen();
+    if (schema != adSchemaTables)
+        throw AppError(QStringLiteral("Schema %1 is not supported.").arg(schema));
+    auto rs = std::make_shared<RecordSet>();
+    odbc::Statement st = statement();
+    st.tables();
+    rs->OpenRowset(st);
+    return rs;
+}
+
+qint64 Connection::queryNumber(const QString& sql, const std::vector<odbc::Param>& params) const
+{
+    odbc::Statement st = statement();
+    st.execute(sql, params);
+    std::string buffer;
+    if (st.fetch() && st.getData(0, buffer))
+        return std::strtoll(buffer.c_str(), nullptr, 10);
+    return 0;
+}
+
+void Connection::inTransaction(const std::function<void()>& work)
+{
+    requireOpen();
+    SQLHDBC dbc = dbc_.get();
+    odbc::check(SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT,
+                                  reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0),
+                SQL_HANDLE_DBC, dbc, "SQLSetConnectAttr");
+    auto autocommitOn = [dbc] {
+        SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+    };
+    try {
+        work();
+        odbc::check(SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_COMMIT), SQL_HANDLE_DBC, dbc, "SQLEndTran");
+    } catch (...) {
+        SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
+        autocommitOn();
+        throw;
+    }
+    autocommitOn();
+}
+
+} // namespace ADODB

@@ -1,0 +1,51 @@
+#pragma once
+// Our stand-in for the connection object the program drives, on the ODBC C API.
+#include "odbc.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace ADODB {
+
+enum : int { adUseServer = 2, adUseClient = 3 };
+enum : int { adOpenDynamic = 2 };
+enum : int { adLockReadOnly = 1, adLockOptimistic = 3 };
+enum : int { adSchemaTables = 20 };
+
+class RecordSet;
+
+// Sees every statement text that Connection::Execute sends (tests capture them).
+void SetExecuteObserver(std::function<void(const QString&)> observer);
+
+class Connection {
+public:
+    Connection() = default;
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    int CursorLocation = adUseServer;
+
+    void Open(const QString& connectionString);
+    void Close();
+    bool IsOpen() const { return dbc_.get() != SQL_NULL_HANDLE; }
+    const QString& ConnectionString() const { return connectionString_; }
+    void Execute(const QString& sql);
+    std::shared_ptr<RecordSet> OpenSchema(int schema);
+
+    // For the recordset: statements and transactions on this connection.
+    odbc::Statement statement() const;
+    // Runs work as one transaction: committed when it returns, rolled back when it throws.
+    void inTransaction(const std::function<void()>& work);
+    // The first column of the first row of a query, as a number (0 when there is none).
+    qint64 queryNumber(const QString& sql, const std::vector<odbc::Param>& params = {}) const;
+
+private:
+    void requireOpen() const;
+    odbc::Handle env_;
+    odbc::Handle dbc_;
+    QString connectionString_;
+};
+
+} // namespace ADODB

@@ -1,0 +1,330 @@
+#include "recordset.h"
+
+#include "error.h"
+#include "fetch.h"
+#include "quote.h"
+
+#include <QRegularExpression>
+#include <algorithm>
+#include <limits>
+
+namespace ADODB {
+
+namespace {
+
+constexpr qsizetype kPageRows = 20000;
+const QString kClosed = QStringLiteral("Operation is not allowed when the object is closed.");
+
+qsizetype windowThreshold = 250000;
+qsizetype windowPageRows = 10000;
+size_t windowPages = 16;
+
+bool hasTextAffinity(const QString& declaredType)
+{
+    const QString t = declaredType.toUpper();
+    return t.contains(QLatin1String("CHAR")) || t.contains(QLatin1String("CLOB"))
+        || t.contains(QLatin1String("TEXT"));
+}
+
+} // namespace
+
+void RecordSet::SetWindowing(qsizetype threshold, qsizetype pageRows, size_t maxPages)
+{
+    windowThreshold = threshold;
+    windowPageRows = pageRows;
+    windowPages = maxPages;
+}
+
+void RecordSet::Close()
+{
+    open_ = false;
+    writer_.reset();
+    window_.reset();
+    connection_.reset();
+    columns_.clear();
+    declaredTypes_.clear();
+    store_ = RowStore();
+    rowids_.clear();
+    position_ = 0;
+    shape_ = TableShape();
+}
+
+void RecordSet::OpenRowset(odbc::Statement& statement)
+{
+    Close();
+    describeColumns(statement, 0);
+    FetchRows(statement, store_, nullptr);
+    open_ = true;
+}
+
+void RecordSet::Open(const QString& source, std::shared_ptr<Connection> connection,
+                     int /*cursorType*/, int lockType)
+{
+    Close();
+    if (!connection || !connection->IsOpen())
+        throw AppError(kClosed);
+    static const QRegularExpression wholeTable(
+        QStringLiteral(R"re(^\s*SELECT\s+\*\s+FROM\s+"((?:[^"]|"")*)"\s*;?\s*$)re"),
+        QRegularExpression::CaseInsensitiveOption);
+
+    connection_ = connection;
+    const auto match = wholeTable.match(source);
+    if (lockType != adLockReadOnly && match.hasMatch()) {
+        QString table = match.captured(1);
+        table.replace(QLatin1String("\"\""), QLatin1String("\""));
+        shape_ = DescribeTable(*connection_, table);
+    }
+    try {
+        if (shape_.key == RowKey::RowId) {
+            openRowidTable();
+        } else {
+            odbc::Statement st = connection_->statement();
+            st.execute(source);
+            describeColumns(st, 0);
+            FetchRows(st, store_, nullptr);
+        }
+    } catch (...) {
+        Close();
+        throw;
+    }
+    for (const QString& name : columns_) {
+        const int index = shape_.columnIndex(name);
+        declaredTypes_ << (index >= 0 ? shape_.declaredTypes[index] : QString());
+    }
+    if (shape_.key != RowKey::ReadOnly && shape_.columns.size() == columns_.size())
+        writer_ = std::make_unique<RowWriter>(connection_, shape_);
+    open_ = true;
+}
+
+void RecordSet::describeColumns(odbc::Statement& st, int leading)
+{
+    const int n = st.columnCount();
+    for (int i = leading; i < n; ++i)
+        columns_ << st.columnName(i);
+    store_ = RowStore(n - leading);
+}
+
+void RecordSet::openRowidTable()
+{
+    const QString& alias = shape_.rowidAlias;
+    const QString from = QLatin1String(" FROM ") + QuoteIdentifier(shape_.name);
+    const qsizetype count = connection_->queryNumber(QLatin1String("SELECT COUNT(*)") + from + QLatin1Char(';'));
+    // The table's own order (rowid) with the rowid in front, so rows can be found again.
+    const QString page = QLatin1String("SELECT ") + alias + QLatin1String(", *") + from + QLatin1String(" WHERE ")
+        + alias + QLatin1String(" >= ? ORDER BY ") + alias + QLatin1String(" LIMIT ");
+    const QByteArray first = QByteArray::number(std::numeric_limits<qint64>::min());
+    if (count > windowThreshold) {
+        odbc::Statement st = connection_->statement();
+        st.execute(page + QLatin1String("0;"), {odbc::Param::text(first)});
+        describeColumns(st, 1);
+        auto openReader = [text = connection_->ConnectionString()] {
+            auto reader = std::make_shared<Connection>();
+            reader->Open(text);
+            return RowWindow::Reader{reader, [reader] { return reader->statement(); }};
+        };
+        window_ = std::make_unique<RowWindow>([c = connection_] { return c->statement(); },
+                                              QuoteIdentifier(shape_.name), alias, int(columns_.size()), count,
+                                              windowPageRows, windowPages, openReader);
+        if (count > 0) {
+            qsizetype index = 0;
+            window_->locate(0, &index); // the first page, ready to paint
+        }
+        if (Progress)
+            Progress(count, count); // the rest is read as it is shown
+        return;
+    }
+    // Smaller tables are read whole, in pages, so the driver never holds more
+    // than one page besides our own store.
+    QByteArray from_ = first;
+    for (;;) {
+        odbc::Statement st = connection_->statement();
+        st.execute(page + QString::number(kPageRows) + QLatin1Char(';'), {odbc::Param::text(from_)});
+        if (columns_.isEmpty())
+            describeColumns(st, 1);
+        const qsizetype before = store_.rows();
+        FetchRows(st, store_, &rowids_);
+        if (Progress)
+            Progress(store_.rows(), count);
+        if (store_.rows() - before < kPageRows || rowids_.back() == std::numeric_limits<qint64>::max())
+            break;
+        from_ = QByteArray::number(rowids_.back() + 1);
+    }
+}
+
+const RowStore& RecordSet::storeFor(qsizetype row, qsizetype* index) const
+{
+    if (window_)
+        return window_->locate(row, index);
+    if (row < 0 || row >= store_.rows())
+        throw AppError(QStringLiteral("Row %1 is outside the table.").arg(row));
+    *index = row;
+    return store_;
+}
+
+std::optional<qint64> RecordSet::rowidAt(qsizetype row) const
+{
+    if (shape_.key != RowKey::RowId)
+        return std::nullopt;
+    return window_ ? window_->rowid(row) : rowids_[size_t(row)];
+}
+
+bool RecordSet::isBlob(qsizetype row, int column) const
+{
+    qsizetype index = 0;
+    return storeFor(row, &index).isBlob(index, column);
+}
+
+QString RecordSet::text(qsizetype row, int column) const
+{
+    qsizetype index = 0;
+    const RowStore& store = storeFor(row, &index);
+    const std::string_view bytes = store.bytes(index, column);
+    if (store.isBlob(index, column))
+        return QStringLiteral("(BLOB, %1 bytes)").arg(bytes.size());
+    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+}
+
+bool RecordSet::textBytes(qsizetype row, int column, std::string_view* bytes) const
+{
+    qsizetype index = 0;
+    const RowStore& store = storeFor(row, &index);
+    if (store.isBlob(index, column))
+        return false;
+    *bytes = store.bytes(index, column);
+    return true;
+}
+
+QString RecordSet::Field(const QString& name) const
+{
+    if (isEOF())
+        throw AppError(QStringLiteral("Either BOF or EOF is True, or the current record has been "
+                                      "deleted. Requested operation requires a current record."));
+    int index = -1;
+    for (int c = 0; c < columnCount() && index < 0; ++c)
+        if (columns_[c].compare(name, Qt::CaseInsensitive) == 0)
+            index = c;
+    if (index < 0)
+        throw AppError(QStringLiteral("Item cannot be found in the collection corresponding to "
+                                      "the requested name or ordinal."));
+    return text(position_, index);
+}
+
+void RecordSet::MoveNext()
+{
+    if (isEOF())
+        throw AppError(QStringLiteral("Either BOF or EOF is True, or the current record has been "
+                                      "deleted. Requested operation requires a current record."));
+    ++position_;
+}
+
+CellValue RecordSet::typedValue(int column, const QString& text) const
+{
+    if (text.isEmpty() && !hasTextAffinity(declaredTypes_.value(column)))
+        return std::nullopt;
+    return text.toUtf8();
+}
+
+QString RecordSet::readOnlyReason() const
+{
+    if (shape_.isView)
+        return QStringLiteral("The view \"%1\" cannot be changed here: it has no INSTEAD OF trigger for this "
+                              "change.")
+            .arg(shape_.name);
+    return QStringLiteral("This result cannot be changed: it does not come from one table of the database.");
+}
+
+const RowWriter& RecordSet::writer(bool allowed) const
+{
+    if (!open_)
+        throw AppError(kClosed);
+    if (!writer_ || !allowed)
+        throw AppError(readOnlyReason());
+    if (window_)
+        window_->discardReadAhead(); // no reader beside a write
+    return *writer_;
+}
+
+void RecordSet::storeRecord(qsizetype row, std::optional<qint64> oldRowid, const StoredRecord& record)
+{
+    if (window_) {
+        window_->updateRow(row, oldRowid.value_or(0), record.rowid.value_or(oldRowid.value_or(0)), record.cells);
+        return;
+    }
+    store_.replaceRow(row, record.cells);
+    if (shape_.key == RowKey::RowId && record.rowid)
+        rowids_[size_t(row)] = *record.rowid;
+}
+
+RowIdentity RecordSet::Identify(qsizetype row)
+{
+    const RowWriter& w = writer(true);
+    qsizetype index = 0;
+    const StoredRow shown = storeFor(row, &index).row(index);
+    const std::optional<qint64> rowid = rowidAt(row);
+    StoredRecord record = w.identify(shown, rowid);
+    if (record.cells != shown)
+        storeRecord(row, rowid, record); // the text whole, each cell by its own storage class
+    return record.identity;
+}
+
+void RecordSet::Update(qsizetype row, const RowIdentity& identity, const RowChanges& changes)
+{
+    const RowWriter& w = writer(shape_.canUpdate);
+    if (changes.empty())
+        return;
+    const StoredRecord record = w.update(identity, changes);
+    // The row may have moved meanwhile (windows read again); it is replaced only where it still stands.
+    storeRecord(row, identity.rowid, record);
+}
+
+void RecordSet::AddNew(const RowChanges& values)
+{
+    const StoredRecord record = writer(shape_.canInsert).insert(values);
+    if (window_) {
+        window_->rowInserted(record.rowid.value_or(std::numeric_limits<qint64>::max()));
+        return;
+    }
+    store_.appendRow(record.cells);
+    if (shape_.key == RowKey::RowId)
+        rowids_.push_back(record.rowid.value_or(0));
+}
+
+void RecordSet::Delete(std::vector<qsizetype> rows)
+{
+    const RowWriter& w = writer(shape_.canDelete);
+    std::sort(rows.begin(), rows.end(), std::greater<>());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    std::vector<RowIdentity> identities;
+    for (qsizetype row : rows)
+        identities.push_back(Identify(row));
+    w.remove(identities);
+    if (window_) {
+        std::vector<qint64> rowids;
+        for (const RowIdentity& identity : identities)
+            rowids.push_back(identity.rowid.value_or(std::numeric_limits<qint64>::min()));
+        window_->rowsDeleted(rowids);
+        return;
+    }
+    for (qsizetype row : rows) {
+        store_.removeRow(row);
+        if (shape_.key == RowKey::RowId)
+            rowids_.erase(rowids_.begin() + row);
+    }
+}
+
+void RecordSet::Reload(qsizetype row)
+{
+    if (!writer_)
+        return;
+    if (window_) {
+        window_->forgetRow(row);
+        return;
+    }
+    const std::optional<qint64> rowid = rowidAt(row);
+    if (!rowid)
+        return;
+    if (const auto record = writer_->find(*rowid))
+        storeRecord(row, rowid, *record);
+}
+
+} // namespace ADODB

@@ -1,0 +1,98 @@
+#pragma once
+// Our stand-in for the recordset the grid binds to: the rows of a statement,
+// read whole or (for large rowid tables) in windows of pages, and written back
+// row by row through the row writer.
+#include "connection.h"
+#include "odbc.h"
+#include "rowstore.h"
+#include "rowwindow.h"
+#include "rowwriter.h"
+#include "tableshape.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+namespace ADODB {
+
+class RecordSet {
+public:
+    RecordSet() = default;
+
+    // The statement, the open connection, the cursor type and the lock type.
+    void Open(const QString& source, std::shared_ptr<Connection> connection, int cursorType,
+              int lockType);
+    void Close();
+    bool IsOpen() const { return open_; }
+    // Takes over the rows of a statement that has been executed (read-only).
+    void OpenRowset(odbc::Statement& statement);
+
+    // Reading row by row.
+    bool isEOF() const { return !open_ || position_ >= recordCount(); }
+    QString Field(const QString& name) const;
+    void MoveNext();
+
+    // What the grid binds to.
+    int columnCount() const { return int(columns_.size()); }
+    QString columnName(int column) const { return columns_.value(column); }
+    qsizetype recordCount() const { return window_ ? window_->count() : store_.rows(); }
+    bool isBlob(qsizetype row, int column) const; // reading a page may throw
+    QString text(qsizetype row, int column) const; // the displayed text; reading a page may throw
+    // The displayed text as the UTF-8 bytes stored (valid until the next read);
+    // false for a BLOB, whose displayed text is a marker.
+    bool textBytes(qsizetype row, int column, std::string_view* bytes) const;
+    // Whether the rows are read in windows of pages rather than all at once.
+    bool isWindowed() const { return bool(window_); }
+
+    // Called with rows read so far and all rows (0 when not known) while opening.
+    std::function<void(qsizetype, qsizetype)> Progress;
+
+    // Rowid tables with more rows than threshold are read in windows of pages,
+    // of which at most maxPages are kept.
+    static void SetWindowing(qsizetype threshold, qsizetype pageRows, size_t maxPages = 16);
+    RowKey rowKey() const { return shape_.key; }
+    bool canUpdate() const { return writer_ && shape_.canUpdate; }
+    bool canInsert() const { return writer_ && shape_.canInsert; }
+    bool canDelete() const { return writer_ && shape_.canDelete; }
+    // Why rows cannot be changed, deleted or added here.
+    QString readOnlyReason() const;
+    const QString& tableName() const { return shape_.name; }
+
+    // The write path. Identify takes the identity of a row as shown (throws
+    // when the table no longer holds it so); Update, AddNew and Delete are
+    // each one transaction that must touch exactly one row per record, or
+    // nothing is written and an AppError says why. After a write the row is
+    // read back, so the rows hold what the database stored.
+    RowIdentity Identify(qsizetype row);
+    void Update(qsizetype row, const RowIdentity& identity, const RowChanges& changes);
+    void AddNew(const RowChanges& values);
+    void Delete(std::vector<qsizetype> rows);
+    // Shows the row as the table holds it now (after a refused write was undone).
+    void Reload(qsizetype row);
+
+    // The text a typed value is written as: empty text is NULL outside text columns.
+    CellValue typedValue(int column, const QString& text) const;
+
+private:
+    void describeColumns(odbc::Statement& statement, int leading);
+    void openRowidTable();
+    const RowStore& storeFor(qsizetype row, qsizetype* index) const;
+    std::optional<qint64> rowidAt(qsizetype row) const;
+    void storeRecord(qsizetype row, std::optional<qint64> oldRowid, const StoredRecord& record);
+    const RowWriter& writer(bool allowed) const;
+
+    std::shared_ptr<Connection> connection_;
+    bool open_ = false;
+    QStringList columns_;
+    QStringList declaredTypes_;
+    RowStore store_;             // every row, when not windowed
+    std::vector<qint64> rowids_;
+    std::unique_ptr<RowWindow> window_;
+    qsizetype position_ = 0;
+
+    TableShape shape_;
+    std::unique_ptr<RowWriter> writer_;
+};
+
+} // namespace ADODB

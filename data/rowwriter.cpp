@@ -1,0 +1,339 @@
+#include "rowwriter.h"
+
+#include "error.h"
+#include "fetch.h"
+#include "quote.h"
+
+#include <QStringList>
+
+namespace ADODB {
+
+namespace {
+const QString kNotFound = QStringLiteral(
+    "The row was not written: it was changed or deleted by another program since it was read. "
+    "Press Esc to undo your change.");
+const QString kTooMany = QStringLiteral(
+    "Too many rows affected: the row is not unique in the table, so the change was not written.");
+const QString kIgnored = QStringLiteral(
+    "The change was not written: a trigger of the table ignored it, so the database changed no row.");
+const QString kViewNotApplied = QStringLiteral(
+    "The change was not written: the view's INSTEAD OF trigger did not make it (the view does not "
+    "show the row as it was changed).");
+
+StorageClass storageClass(const std::string& type)
+{
+    if (type == "integer")
+        return StorageClass::Integer;
+    if (type == "real")
+        return StorageClass::Real;
+    if (type == "text")
+        return StorageClass::Text;
+    if (type == "blob")
+        return StorageClass::Blob;
+    return StorageClass::Null;
+}
+
+// A typed value against a column: the column's affinity applies to it, its
+// text compares with BINARY collation.
+QString typedMatch(const QString& column, const CellValue& value, std::vector<odbc::Param>& params)
+{
+    if (!value)
+        return column + QLatin1String(" IS NULL");
+    params.push_back(odbc::Param::text(value));
+    return column + QLatin1String(" = ? COLLATE BINARY");
+}
+
+// A shown cell against a column: its storage class (BLOB or not) and its text.
+QString shownMatch(const QString& column, const StoredCell& cell, std::vector<odbc::Param>& params)
+{
+    if (!cell.value)
+        return column + QLatin1String(" IS NULL");
+    params.push_back(odbc::Param::bytes(cell.value));
+    if (cell.blob)
+        return QLatin1String("typeof(") + column + QLatin1String(") = 'blob' AND ") + column + QLatin1String(" = ?");
+    return QLatin1String("typeof(") + column + QLatin1String(") <> 'blob' AND CAST(") + column
+        + QLatin1String(" AS TEXT) = CAST(? AS TEXT) COLLATE BINARY");
+}
+
+// One original value against its column: storage class and value, exactly.
+QString originalMatch(const QString& column, const OriginalValue& value, std::vector<odbc::Param>& params)
+{
+    const QString type = QLatin1String("typeof(") + column + QLatin1String(") = '");
+    switch (value.type) {
+    case StorageClass::Null:
+        return column + QLatin1String(" IS NULL");
+    case StorageClass::Integer:
+        params.push_back(odbc::Param::text(value.bytes));
+        return type + QLatin1String("integer' AND ") + column + QLatin1String(" = CAST(? AS INTEGER)");
+    case StorageClass::Real:
+        params.push_back(odbc::Param::text(value.bytes));
+        return type + QLatin1String("real' AND ") + column + QLatin1String(" = CAST(? AS REAL)");
+    case StorageClass::Text:
+        params.push_back(odbc::Param::bytes(value.bytes));
+        return type + QLatin1String("text' AND ") + column + QLatin1String(" = CAST(? AS TEXT) COLLATE BINARY");
+    case StorageClass::Blob:
+        params.push_back(odbc::Param::bytes(value.bytes));
+        return type + QLatin1String("blob' AND ") + column + QLatin1String(" = ?");
+    }
+    return {};
+}
+
+std::vector<odbc::Param> joined(std::vector<odbc::Param> first, const std::vector<odbc::Param>& second)
+{
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+} // namespace
+
+RowWriter::RowWriter(std::shared_ptr<Connection> connection, TableShape shape)
+    : connection_(std::move(connection)), shape_(std::move(shape))
+{
+}
+
+QString RowWriter::quoted(int column) const { return QuoteIdentifier(shape_.columns[column]); }
+
+QString RowWriter::condition(const RowIdentity& identity, std::vector<odbc::Param>& params) const
+{
+    QStringList parts;
+    if (shape_.key == RowKey::RowId && identity.rowid) {
+        parts << shape_.rowidAlias + QLatin1String(" = ?");
+        params.push_back(odbc::Param::text(QByteArray::number(*identity.rowid)));
+    }
+    for (int c = 0; c < int(identity.values.size()) && c < shape_.columns.size(); ++c)
+        parts << originalMatch(quoted(c), identity.values[size_t(c)], params);
+    return parts.join(QLatin1String(" AND "));
+}
+
+std::vector<StoredRecord> RowWriter::read(const QString& condition, const std::vector<odbc::Param>& params,
+                                          int limit, std::vector<StoredRow>* delivered) const
+{
+    const bool withRowid = shape_.key == RowKey::RowId;
+    const int n = int(shape_.columns.size());
+    QString sql = QLatin1String("SELECT ") + (withRowid ? shape_.rowidAlias + QLatin1String(", *") : QStringLiteral("*"));
+    for (int c = 0; c < n; ++c) {
+        const QString q = quoted(c);
+        sql += QLatin1String(", typeof(") + q + QLatin1String("), CASE typeof(") + q
+            + QLatin1String(") WHEN 'real' THEN quote(") + q + QLatin1String(") WHEN 'integer' THEN ") + q
+            + QLatin1String(" ELSE hex(") + q + QLatin1String(") END");
+    }
+    sql += QLatin1String(" FROM ") + QuoteIdentifier(shape_.name) + QLatin1String(" WHERE ") + condition
+        + QLatin1String(" LIMIT ") + QString::number(limit) + QLatin1Char(';');
+    odbc::Statement st = connection_->statement();
+    st.execute(sql, params);
+    std::vector<StoredRecord> records;
+    std::string buffer, type;
+    const int lead = withRowid ? 1 : 0;
+    while (st.fetch()) {
+        StoredRecord record;
+        if (withRowid) {
+            st.getData(0, buffer);
+            record.rowid = std::strtoll(buffer.c_str(), nullptr, 10);
+            record.identity.rowid = record.rowid;
+        }
+        StoredRow shown;
+        for (int c = 0; c < n; ++c) {
+            const bool present = st.getData(lead + c, buffer);
+            shown.push_back(DeliveredCell(present, buffer));
+        }
+        for (int c = 0; c < n; ++c) {
+            st.getData(lead + n + 2 * c, type);
+            const bool present = st.getData(lead + n + 2 * c + 1, buffer);
+            OriginalValue value;
+            value.type = present ? storageClass(type) : StorageClass::Null;
+            const QByteArray text(buffer.data(), qsizetype(buffer.size()));
+            if (value.type == StorageClass::Integer || value.type == StorageClass::Real)
+                value.bytes = text;
+            else if (value.type != StorageClass::Null)
+                value.bytes = QByteArray::fromHex(text);
+            // What the grid shows: the cell by its own storage class, text whole.
+            StoredCell cell = shown[size_t(c)];
+            if (value.type == StorageClass::Blob)
+                cell = {value.bytes, true};
+            else if (value.type == StorageClass::Text && (cell.blob || value.bytes.contains('\0')))
+                cell = {value.bytes, false};
+            record.cells.push_back(cell);
+            record.identity.values.push_back(value);
+        }
+        records.push_back(std::move(record));
+        if (delivered)
+            delivered->push_back(std::move(shown));
+    }
+    return records;
+}
+
+StoredRecord RowWriter::identify(const StoredRow& shown, std::optional<qint64> rowid) const
+{
+    QStringList parts;
+    std::vector<odbc::Param> params;
+    if (shape_.key == RowKey::RowId && rowid) {
+        parts << shape_.rowidAlias + QLatin1String(" = ?");
+        params.push_back(odbc::Param::text(QByteArray::number(*rowid)));
+    } else if (shape_.key == RowKey::PrimaryKey) {
+        for (int c : shape_.keyColumns)
+            parts << shownMatch(quoted(c), shown.at(size_t(c)), params);
+    } else {
+        for (int c = 0; c < int(shown.size()) && c < shape_.columns.size(); ++c)
+            parts << shownMatch(quoted(c), shown[size_t(c)], params);
+    }
+    std::vector<StoredRow> delivered;
+    std::vector<StoredRecord> found = read(parts.join(QLatin1String(" AND ")), params, 1, &delivered);
+    if (found.empty())
+        throw AppError(kNotFound);
+    // The row must still hold what the grid shows of it.
+    for (size_t c = 0; c < shown.size(); ++c)
+        if (c >= found[0].cells.size() || (shown[c] != delivered[0][c] && shown[c] != found[0].cells[c]))
+            throw AppError(kNotFound);
+    return std::move(found[0]);
+}
+
+void RowWriter::requireOneRow(const QString& statement, const QString& where,
+                              const std::vector<odbc::Param>& whereParams, const std::vector<odbc::Param>& params) const
+{
+    const QString count = QLatin1String("SELECT COUNT(*) FROM ") + QuoteIdentifier(shape_.name)
+        + QLatin1String(" WHERE ") + where + QLatin1Char(';');
+    if (shape_.isView) {
+        // The database counts no rows for a view's triggers: the row is counted first.
+        const qint64 n = connection_->queryNumber(count, whereParams);
+        if (n == 0)
+            throw AppError(kNotFound);
+        if (n > 1)
+            throw AppError(kTooMany);
+    }
+    odbc::Statement st = connection_->statement();
+    st.execute(statement, params);
+    if (shape_.isView)
+        return;
+    const SQLLEN affected = st.rowCount();
+    if (affected == 1)
+        return;
+    if (affected > 1)
+        throw AppError(kTooMany);
+    throw AppError(connection_->queryNumber(count, whereParams) > 0 ? kIgnored : kNotFound);
+}
+
+StoredRecord RowWriter::update(const RowIdentity& identity, const RowChanges& changes) const
+{
+    QStringList sets;
+    std::vector<odbc::Param> params;
+    for (const auto& [column, value] : changes) {
+        sets << quoted(column) + QLatin1String(" = ?");
+        params.push_back(odbc::Param::text(value));
+    }
+    std::vector<odbc::Param> whereParams;
+    const QString where = condition(identity, whereParams);
+    const QString sql = QLatin1String("UPDATE OR ABORT ") + QuoteIdentifier(shape_.name) + QLatin1String(" SET ")
+        + sets.join(QLatin1String(", ")) + QLatin1String(" WHERE ") + where + QLatin1Char(';');
+
+    // Found again by its rowid (the new one, where the rowid's column was changed),
+    // or by the changed values beside the unchanged originals.
+    QStringList again;
+    std::vector<odbc::Param> againParams;
+    if (shape_.key == RowKey::RowId && identity.rowid) {
+        const auto key = changes.find(shape_.rowidColumn);
+        again << shape_.rowidAlias + QLatin1String(" = ?");
+        againParams.push_back(odbc::Param::text(key != changes.end() && key->second
+                                                    ? *key->second
+                                                    : QByteArray::number(*identity.rowid)));
+    } else {
+        for (int c = 0; c < int(identity.values.size()); ++c) {
+            const auto changed = changes.find(c);
+            again << (changed != changes.end() ? typedMatch(quoted(c), changed->second, againParams)
+                                               : originalMatch(quoted(c), identity.values[size_t(c)], againParams));
+        }
+    }
+
+    StoredRecord result;
+    connection_->inTransaction([&] {
+        requireOneRow(sql, where, whereParams, joined(params, whereParams));
+        std::vector<StoredRecord> found = read(again.join(QLatin1String(" AND ")), againParams, 1);
+        if (!found.empty()) {
+            result = std::move(found[0]);
+            return;
+        }
+        if (shape_.isView)
+            throw AppError(kViewNotApplied);
+        // Written, but not found as typed (a trigger changed it): shown as typed.
+        result.rowid = identity.rowid;
+        for (int c = 0; c < int(identity.values.size()); ++c) {
+            const auto changed = changes.find(c);
+            const OriginalValue& v = identity.values[size_t(c)];
+            result.cells.push_back(changed != changes.end() ? StoredCell{changed->second, false}
+                                   : v.type == StorageClass::Null ? StoredCell{}
+                                                                  : StoredCell{v.bytes, v.type == StorageClass::Blob});
+        }
+    });
+    return result;
+}
+
+StoredRecord RowWriter::insert(const RowChanges& values) const
+{
+    QStringList names, marks, again;
+    std::vector<odbc::Param> params, againParams;
+    for (const auto& [column, value] : values) {
+        names << quoted(column);
+        marks << QStringLiteral("?");
+        params.push_back(odbc::Param::text(value));
+        again << typedMatch(quoted(column), value, againParams);
+    }
+    const QString sql = QLatin1String("INSERT OR ABORT INTO ") + QuoteIdentifier(shape_.name)
+        + (names.isEmpty() ? QStringLiteral(" DEFAULT VALUES;")
+                           : QLatin1String(" (") + names.join(QLatin1String(", ")) + QLatin1String(") VALUES (")
+                   + marks.join(QLatin1String(", ")) + QLatin1String(");"));
+    StoredRecord result;
+    connection_->inTransaction([&] {
+        odbc::Statement st = connection_->statement();
+        st.execute(sql, params);
+        if (!shape_.isView && st.rowCount() != 1)
+            throw AppError(st.rowCount() == 0 ? kIgnored : kTooMany);
+        if (shape_.key == RowKey::RowId) {
+            again = QStringList{shape_.rowidAlias + QLatin1String(" = ?")};
+            againParams = {odbc::Param::text(QByteArray::number(
+                connection_->queryNumber(QStringLiteral("SELECT last_insert_rowid();"))))};
+        }
+        std::vector<StoredRecord> found;
+        if (!again.isEmpty())
+            found = read(again.join(QLatin1String(" AND ")), againParams, 1);
+        if (!found.empty()) {
+            result = std::move(found[0]);
+            return;
+        }
+        if (shape_.isView)
+            throw AppError(kViewNotApplied);
+        result.cells.resize(size_t(shape_.columns.size()));
+        for (const auto& [column, value] : values)
+            result.cells[size_t(column)] = {value, false};
+    });
+    return result;
+}
+
+std::optional<StoredRecord> RowWriter::find(qint64 rowid) const
+{
+    if (shape_.key != RowKey::RowId)
+        return std::nullopt;
+    std::vector<StoredRecord> found = read(shape_.rowidAlias + QLatin1String(" = ?"),
+                                           {odbc::Param::text(QByteArray::number(rowid))}, 1);
+    if (found.empty())
+        return std::nullopt;
+    return std::move(found[0]);
+}
+
+void RowWriter::remove(const std::vector<RowIdentity>& rows) const
+{
+    connection_->inTransaction([&] {
+        for (const RowIdentity& identity : rows) {
+            std::vector<odbc::Param> params;
+            const QString where = condition(identity, params);
+            requireOneRow(QLatin1String("DELETE FROM ") + QuoteIdentifier(shape_.name) + QLatin1String(" WHERE ")
+                              + where + QLatin1Char(';'),
+                          where, params, params);
+            if (shape_.isView
+                && connection_->queryNumber(QLatin1String("SELECT COUNT(*) FROM ") + QuoteIdentifier(shape_.name)
+                                                + QLatin1String(" WHERE ") + where + QLatin1Char(';'),
+                                            params)
+                    > 0)
+                throw AppError(kViewNotApplied);
+        }
+    });
+}
+
+} // namespace ADODB

@@ -1,0 +1,74 @@
+#pragma once
+// Writing one row of a table back: the row's identity (its key and the exact
+// original value and storage class of every column), the one condition that
+// finds the row by it, and update, insert and delete, each one transaction
+// that must touch exactly one row.
+#include "connection.h"
+#include "rowstore.h"
+#include "tableshape.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace ADODB {
+
+enum class StorageClass { Null, Integer, Real, Text, Blob };
+
+struct OriginalValue {
+    StorageClass type = StorageClass::Null;
+    // Integer: its decimal text; Real: a text that reads back as the same double;
+    // Text: its UTF-8 bytes (NULs included); Blob: its bytes.
+    QByteArray bytes;
+    bool operator==(const OriginalValue&) const = default;
+};
+
+// Who a row is, taken when its first edit starts and renewed after each write.
+struct RowIdentity {
+    std::optional<qint64> rowid; // where the table is keyed by rowid
+    std::vector<OriginalValue> values;
+};
+
+// A row as read from the table: its rowid, the cells to show, and its identity.
+struct StoredRecord {
+    std::optional<qint64> rowid;
+    StoredRow cells;
+    RowIdentity identity;
+};
+
+using RowChanges = std::map<int, CellValue>; // column -> new value (typed text, or NULL)
+
+class RowWriter {
+public:
+    RowWriter(std::shared_ptr<Connection> connection, TableShape shape);
+    const TableShape& shape() const { return shape_; }
+
+    // The row as it stands in the table now, found from what the grid shows
+    // of it (and its rowid); throws when it no longer holds what is shown.
+    StoredRecord identify(const StoredRow& shown, std::optional<qint64> rowid) const;
+    // Each throws AppError and writes nothing when the row is not exactly one
+    // row that still matches its identity, or when the database refuses.
+    StoredRecord update(const RowIdentity& identity, const RowChanges& changes) const;
+    StoredRecord insert(const RowChanges& values) const;
+    void remove(const std::vector<RowIdentity>& rows) const;
+    // The row of that rowid as the table holds it now.
+    std::optional<StoredRecord> find(qint64 rowid) const;
+
+    // The one builder of the condition that finds a row by its identity: the
+    // rowid and every original value, compared by storage class and value
+    // with BINARY collation.
+    QString condition(const RowIdentity& identity, std::vector<odbc::Param>& params) const;
+
+private:
+    std::vector<StoredRecord> read(const QString& condition, const std::vector<odbc::Param>& params, int limit,
+                                   std::vector<StoredRow>* delivered = nullptr) const;
+    void requireOneRow(const QString& statement, const QString& where, const std::vector<odbc::Param>& whereParams,
+                       const std::vector<odbc::Param>& params) const;
+    QString quoted(int column) const;
+
+    std::shared_ptr<Connection> connection_;
+    TableShape shape_;
+};
+
+} // namespace ADODB
