@@ -237,6 +237,13 @@ void Form3::mnuXLS_Click()
         return;
     if (trap.test(102, [&] { return !IsExcelInstalled(); }))
         return;
+    // A grid that does not fit one worksheet is not begun at all.
+    if (DataGrid1->ApproxCount() + 1 > kWorksheetRows || DataGrid1->ColumnCount() > kWorksheetColumns) {
+        MsgBox(QStringLiteral("The table does not fit in a worksheet, which holds at most 1,048,576 rows (the "
+                              "headings included) and 16,384 columns. Nothing was exported."),
+               vbOKOnly, Main::ApplicationTitle());
+        return;
+    }
     trap(104, [&] { Pointer.setMousePointer(vbHourglass); });
     trap(106, [&] { excel = CreateObject<ExcelApplication>(QStringLiteral("Excel.Application")); });
     trap(108, [&] {
@@ -282,7 +289,8 @@ void Form3::mnuPDF_Click()
         // The helper is waited for: the file and the default printer stay until
         // the job has reached the printer.
         trap(112, [&] {
-            const int status = RunAndWait(helper, {QStringLiteral("/p"), temporary});
+            const int status = RunAndWait(helper, {QStringLiteral("/p"), temporary},
+                                          PrintHelperTimeoutMs(QFileInfo(temporary).size()));
             if (status != 0)
                 throw AppError(QStringLiteral("Printing to %1 failed (the print helper ended with status %2).")
                                    .arg(kPdfPrinter)

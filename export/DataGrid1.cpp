@@ -26,12 +26,9 @@ void SaveStringToFile(const QString& text, const QString& fileName)
 
 void SaveBytesToFile(const QByteArray& bytes, const QString& fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw AppError(QStringLiteral("%1: %2").arg(file.errorString(), fileName));
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        throw AppError(QStringLiteral("%1: %2").arg(file.errorString(), fileName));
-    file.close();
+    TextSink sink(fileName);
+    sink.appendEncoded(bytes);
+    sink.save();
 }
 
 void WalkGrid(DataGrid* grid, Trap& trap, const WalkSteps& steps, const std::function<void()>& beforeRow,
@@ -111,9 +108,9 @@ void WalkFlat(DataGrid* grid, Trap& trap, TextSink& text, QChar separator, bool 
 void SaveDataGridToFile(DataGrid* grid, const QString& fileName)
 {
     Trap trap(Location::DataGrid1_SaveDataGridToFile);
-    TextSink text;
+    TextSink text(fileName);
     WalkFlat(grid, trap, text, kTab, false);
-    trap(134, [&] { text.saveTo(fileName); });
+    trap(134, [&] { text.save(); });
 }
 
 bool CsvNeedsQuotes(std::string_view text)
@@ -132,15 +129,15 @@ QString CsvField(const QString& text)
 void SaveDataGridToCSVFile(DataGrid* grid, const QString& fileName)
 {
     Trap trap(Location::DataGrid1_SaveDataGridToCSVFile);
-    TextSink text;
+    TextSink text(fileName);
     WalkFlat(grid, trap, text, QLatin1Char(','), true);
-    trap(134, [&] { text.saveTo(fileName); });
+    trap(134, [&] { text.save(); });
 }
 
 void SaveDataGridToXMLFile(DataGrid* grid, const QString& fileName)
 {
     Trap trap(Location::DataGrid1_SaveDataGridToXMLFile);
-    TextSink text;
+    TextSink text(fileName);
     trap(100, [&] { text += QLatin1String("<xml>") + kLineEnd; });
     WalkGrid(
         grid, trap, {102, 104, 108, 110, 112, 114, 116},
@@ -158,7 +155,7 @@ void SaveDataGridToXMLFile(DataGrid* grid, const QString& fileName)
             trap(124, [&] { text += QLatin1String("</row>") + kLineEnd; });
         });
     trap(128, [&] { text += QLatin1String("</xml>"); });
-    trap(130, [&] { text.saveTo(fileName); });
+    trap(130, [&] { text.save(); });
 }
 
 } // namespace DataGrid1

@@ -2,9 +2,12 @@
 
 #include "platform/messagebox.h"
 #include "platform/printers.h"
+#include "platform/privatefolder.h"
 #include "shell/Main.h"
 
 #include <QDir>
+#include <algorithm>
+#include <limits>
 
 void CheckPdfPrinter()
 {
@@ -22,7 +25,13 @@ void CheckPdfPrinter()
 
 QString PdfTemporaryFile()
 {
+    // Without TEMP, a folder of the program's own: a shared fixed name could be another user's file.
     const QString temp = qEnvironmentVariable("TEMP");
-    const QString folder = temp.isEmpty() ? QDir::tempPath() : temp;
+    const QString folder = temp.isEmpty() ? PrivateTemporaryFolder() : temp;
     return folder + QLatin1String("/tmp.txt");
+}
+
+int PrintHelperTimeoutMs(qint64 bytes)
+{
+    return int(std::min<qint64>(60000 + bytes / 1000, std::numeric_limits<int>::max()));
 }

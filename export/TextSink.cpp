@@ -2,9 +2,11 @@
 
 #include "DataGrid1.h"
 #include "data/error.h"
+#include "platform/fileowner.h"
 
 #include <QDir>
 #include <QFile>
+#include <QUtf8StringView>
 #include <algorithm>
 
 namespace {
@@ -13,7 +15,7 @@ qsizetype keepInMemory = qsizetype(16) << 20; // bytes
 
 void TextSink::SetMemoryLimit(qsizetype bytes) { keepInMemory = bytes; }
 
-TextSink::TextSink()
+TextSink::TextSink(QString destination) : destination_(std::move(destination))
 {
     // The locale's encoder is asked directly: its name ("Locale") says nothing.
     QStringEncoder probe(QStringConverter::System);
@@ -53,9 +55,19 @@ TextSink& TextSink::operator+=(QLatin1StringView text)
     return *this += QString(text);
 }
 
+TextSink::~TextSink() = default; // an unsaved text is dropped; the chosen name is untouched
+
+TextSink& TextSink::appendEncoded(const QByteArray& bytes)
+{
+    pending_ += bytes;
+    spillIfFull();
+    return *this;
+}
+
 TextSink& TextSink::appendUtf8(std::string_view text)
 {
-    if (utf8_) {
+    // Invalid UTF-8 is written as the grid shows it (U+FFFD), like any other text.
+    if (utf8_ && QUtf8StringView(text.data(), qsizetype(text.size())).isValidUtf8()) {
         pending_.append(text.data(), qsizetype(text.size()));
         spillIfFull();
         return *this;
@@ -63,48 +75,48 @@ TextSink& TextSink::appendUtf8(std::string_view text)
     return *this += QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
+void TextSink::writeOut(QFileDevice& file, const QByteArray& bytes) const
+{
+    if (file.write(bytes) != bytes.size())
+        throw AppError(QStringLiteral("%1: %2").arg(file.errorString(), destination_));
+}
+
 void TextSink::spill()
 {
-    if (!spilled_) {
-        spilled_ = std::make_unique<QTemporaryFile>(QDir::tempPath() + QLatin1String("/vestrel-export-XXXXXX"));
-        if (!spilled_->open())
-            throw AppError(QStringLiteral("%1: %2").arg(spilled_->errorString(), spilled_->fileTemplate()));
+    if (!target_ && !spilled_) {
+        target_ = std::make_unique<QSaveFile>(destination_);
+        if (!target_->open(QIODevice::WriteOnly)) {
+            // The folder takes no file now: the failure is reported when the text is saved.
+            target_.reset();
+            spilled_ = std::make_unique<QTemporaryFile>(QDir::tempPath() + QLatin1String("/vestrel-export-XXXXXX"));
+            if (!spilled_->open())
+                throw AppError(QStringLiteral("%1: %2").arg(spilled_->errorString(), spilled_->fileTemplate()));
+        }
     }
-    if (spilled_->write(pending_) != pending_.size())
-        throw AppError(QStringLiteral("%1: %2").arg(spilled_->errorString(), spilled_->fileName()));
+    writeOut(target_ ? static_cast<QFileDevice&>(*target_) : *spilled_, pending_);
     pending_.clear();
 }
 
-void TextSink::saveTo(const QString& fileName)
+void TextSink::save()
 {
-    if (!spilled_) {
-        DataGrid1::SaveBytesToFile(pending_, fileName);
-        return;
-    }
-    spill();
-    if (!spilled_->flush())
-        throw AppError(QStringLiteral("%1: %2").arg(spilled_->errorString(), spilled_->fileName()));
-    // Moved into place where the folders allow it, copied otherwise.
-    QFile::remove(fileName);
-    if (spilled_->rename(fileName)) {
-        spilled_->setAutoRemove(false);
-        spilled_.reset();
-        QFile::setPermissions(fileName, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-        return;
-    }
-    QFile target(fileName);
-    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw AppError(QStringLiteral("%1: %2").arg(target.errorString(), fileName));
-    spilled_->seek(0);
-    while (!spilled_->atEnd()) {
-        const QByteArray chunk = spilled_->read(qint64(4) << 20);
-        if (target.write(chunk) != chunk.size()) {
-            const QString error = target.errorString();
-            target.close();
-            target.remove();
-            throw AppError(QStringLiteral("%1: %2").arg(error, fileName));
+    if (!target_) {
+        auto target = std::make_unique<QSaveFile>(destination_);
+        if (!target->open(QIODevice::WriteOnly))
+            throw AppError(QStringLiteral("%1: %2").arg(target->errorString(), destination_));
+        if (spilled_) {
+            spilled_->seek(0);
+            while (!spilled_->atEnd())
+                writeOut(*target, spilled_->read(qint64(4) << 20));
+            spilled_.reset();
         }
+        target_ = std::move(target);
     }
-    target.close();
-    spilled_.reset();
+    writeOut(*target_, pending_);
+    pending_.clear();
+    KeepOwner(*target_, destination_);
+    const bool committed = target_->commit();
+    const QString error = target_->errorString();
+    target_.reset();
+    if (!committed)
+        throw AppError(QStringLiteral("%1: %2").arg(error, destination_));
 }

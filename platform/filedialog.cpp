@@ -1,7 +1,10 @@
 #include "filedialog.h"
 
 #include <QApplication>
+#include "messagebox.h"
+
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace {
 CommonDialog::Handler& handler()
@@ -19,7 +22,10 @@ QStringList CommonDialog::QtNameFilters(const QString& filter)
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString description = parts[i];
-        const QString pattern = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
+        QString pattern = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
+        // "*.*" means every file, names without a dot included.
+        if (pattern == QLatin1String("*.*"))
+            pattern = QStringLiteral("*");
         if (!description.contains(QLatin1Char('(')))
             description += QLatin1String(" (") + pattern + QLatin1Char(')');
         else if (!description.contains(pattern))
@@ -35,20 +41,38 @@ void CommonDialog::ShowSave() { show(true); }
 
 void CommonDialog::show(bool save)
 {
-    const Request request{save, DialogTitle, Filter, Flags, FileName};
-    if (handler()) {
-        FileName = handler()(request);
-        return;
+    for (;;) {
+        const QString chosen = ask(save);
+        // Saving over an existing file is asked first; No returns to the dialog.
+        if (!save || chosen.isEmpty() || !QFileInfo::exists(chosen)) {
+            FileName = chosen;
+            return;
+        }
+        const QString question = QFileInfo(chosen).fileName()
+            + QLatin1String(" already exists.\nDo you want to replace it?");
+        if (MsgBox(question, vbYesNo | vbExclamation, DialogTitle.isEmpty() ? QStringLiteral("Save") : DialogTitle)
+            == vbYes) {
+            FileName = chosen;
+            return;
+        }
+        FileName = chosen;
     }
+}
+
+QString CommonDialog::ask(bool save) const
+{
+    const Request request{save, DialogTitle, Filter, Flags, FileName};
+    if (handler())
+        return handler()(request);
     QFileDialog dialog(QApplication::activeWindow(), DialogTitle);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // A name that does not exist yet is returned like any other.
+    dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(QtNameFilters(Filter));
-    // Replacing an existing file needs no question, as the exports expect.
+    // The replace question is asked by show(), the same for every dialog.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     if (!FileName.isEmpty())
         dialog.selectFile(FileName);
-    FileName = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
-        ? dialog.selectedFiles().constFirst()
-        : QString();
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().constFirst()
+                                                                                   : QString();
 }

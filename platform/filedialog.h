@@ -30,4 +30,5 @@ public:
 
 private:
     void show(bool save);
+    QString ask(bool save) const;
 };

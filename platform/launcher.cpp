@@ -34,16 +34,22 @@ RunHandler& runHandler()
 
 void SetRunHandler(RunHandler h) { runHandler() = std::move(h); }
 
-int RunAndWait(const QString& program, const QStringList& arguments)
+int RunAndWait(const QString& program, const QStringList& arguments, int timeoutMs)
 {
     if (runHandler())
-        return runHandler()(program, arguments);
+        return runHandler()(program, arguments, timeoutMs);
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.start(program, arguments);
     if (!process.waitForStarted())
         throw AppError(QStringLiteral("File not found: %1").arg(program.isEmpty() ? QStringLiteral("(no program)") : program));
-    process.waitForFinished(-1);
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(5000);
+        throw AppError(QStringLiteral("%1 did not finish within %2 seconds and was stopped.")
+                           .arg(program)
+                           .arg(timeoutMs / 1000));
+    }
     if (process.exitStatus() != QProcess::NormalExit)
         throw AppError(QStringLiteral("%1 ended abnormally").arg(program));
     return process.exitCode();

@@ -7,6 +7,9 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <cmath>
+#include "privatefolder.h"
+
+#include <QTemporaryFile>
 #include <xlsxwriter.h>
 
 namespace {
@@ -23,7 +26,7 @@ QString safeFileName(const QString& name)
 
 void ExcelWorksheet::SetCellValue(int row, int column, const QString& text)
 {
-    if (row < 1 || column < 1 || row > 1048576 || column > 16384)
+    if (row < 1 || column < 1 || row > kWorksheetRows || column > kWorksheetColumns)
         throw AppError(QStringLiteral("Application-defined or object-defined error (cell %1, %2)").arg(row).arg(column));
     if (int(rows_.size()) < row)
         rows_.resize(size_t(row));
@@ -125,7 +128,14 @@ void ExcelApplication::setVisible(bool visible)
     if (!visible)
         return;
     for (const auto& book : workbooks_) {
-        const QString file = QDir(QDir::tempPath()).filePath(safeFileName(book->Name) + QLatin1String(".xlsx"));
+        // A name of its own in the program's private folder: nothing saved there is overwritten.
+        QTemporaryFile reserved(QDir(PrivateTemporaryFolder()).filePath(safeFileName(book->Name)
+                                                                       + QLatin1String("-XXXXXX.xlsx")));
+        reserved.setAutoRemove(false);
+        if (!reserved.open())
+            throw AppError(QStringLiteral("%1: %2").arg(reserved.errorString(), reserved.fileTemplate()));
+        const QString file = reserved.fileName();
+        reserved.close();
         book->SaveAs(file);
         shown_.push_back(file);
         StartDetached(QStringLiteral("xdg-open"), {file});

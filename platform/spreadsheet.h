@@ -7,6 +7,10 @@
 #include <memory>
 #include <vector>
 
+// How many rows and columns one worksheet holds.
+constexpr int kWorksheetRows = 1048576;
+constexpr int kWorksheetColumns = 16384;
+
 class ExcelWorksheet {
 public:
     // Cells(row, column).Value = text; rows and columns count from 1. A text

@@ -40,7 +40,7 @@ void TestEnvironment::installSeams()
         launches << (QStringList{program} + args);
     });
     ADODB::SetExecuteObserver([this](const QString& sql) { executed << sql; });
-    SetRunHandler([this](const QString& program, const QStringList& args) {
+    SetRunHandler([this](const QString& program, const QStringList& args, int) {
         runs << (QStringList{program} + args);
         return runStatus;
     });

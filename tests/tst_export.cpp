@@ -17,12 +17,23 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
+#include <QElapsedTimer>
+#include <QThread>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 QByteArray readAll(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
 }
 } // namespace
 
@@ -166,9 +177,21 @@ private slots:
             seen << (r.save ? "save|" : "open|") + r.title + "|" + r.filter + "|" + r.fileName;
             return env.dialogAnswers.isEmpty() ? QString() : env.dialogAnswers.takeFirst();
         });
+        // Replacing it is asked first: No returns to the dialog, Cancel there changes nothing.
         env.dialogAnswers << env.path("out.txt");
+        env.answers << vbNo;
+        form.mnuTXT->trigger();
+        QCOMPARE(env.boxes.size(), 1);
+        QCOMPARE(env.boxes[0].text, QStringLiteral("out.txt already exists.\nDo you want to replace it?"));
+        QCOMPARE(env.boxes[0].caption, QStringLiteral("Save"));
+        QCOMPARE(seen.size(), 2);
+        QCOMPARE(readAll(env.path("out.txt")).size(), 5000);
+        env.boxes.clear();
+        env.dialogAnswers << env.path("out.txt");
+        env.answers << vbYes;
         form.mnuTXT->trigger();
         QCOMPARE(readAll(env.path("out.txt")).size(), 23);
+        env.boxes.clear();
         // A pending edit is written before the walk reads the grid.
         grid->model()->setData(grid->model()->index(1, 1), "Bo", Qt::EditRole);
         env.dialogAnswers << env.path("out-no-extension");
@@ -180,6 +203,8 @@ private slots:
         form.mnuXML->trigger();
         QVERIFY(!QFile::exists(env.path("out.txt")));
         QCOMPARE(seen, (QStringList{"save|Save|Text Files (*.txt)|*.txt|",
+                                    "save|Save|Text Files (*.txt)|*.txt|" + env.path("out.txt"),
+                                    "save|Save|Text Files (*.txt)|*.txt|",
                                     "save|Save|CSV Files (*.csv)|*.csv|" + env.path("out.txt"),
                                     "save|Save|XML Files (*.xml)|*.xml|" + env.path("out-no-extension")}));
         QCOMPARE(form.Pointer.MousePointer(), 0);
@@ -236,6 +261,84 @@ private slots:
         QVERIFY(env.boxes[0].text.contains("at line 134"));
         QVERIFY(!QFile::exists(env.path("no-such-folder/big.txt")));
         QVERIFY(QDir(QDir::tempPath()).entryList({"vestrel-export-*"}).isEmpty());
+    }
+
+    void theChosenFileIsNeverHalfWritten()
+    {
+        // A child process killed in the middle of a large export leaves the old file whole.
+        const QString path = env.makeDatabase(
+            "kill.db", "CREATE TABLE k(n INTEGER, t TEXT);"
+                       "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < 300000) "
+                       "INSERT INTO k SELECT i, 'text of row ' || i FROM s;");
+        QDir(env.dir()).mkpath("kill");
+        const QString target = env.path("kill/out.txt");
+        writeFile(target, "the previous file");
+        QProcess child;
+        child.start(VESTREL_EXPORT_CHILD, {path, "k", target});
+        QVERIFY(child.waitForStarted());
+        QElapsedTimer timer;
+        timer.start();
+        // Killed once it writes the new text into a file of that folder (unnamed until it is complete).
+        const QByteArray folder = QFile::encodeName(env.path("kill/"));
+        auto writingThere = [&] {
+            const QString fds = QStringLiteral("/proc/%1/fd").arg(child.processId());
+            for (const QString& fd : QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+                char target[4096];
+                const ssize_t n = readlink(QFile::encodeName(fds + "/" + fd).constData(), target, sizeof target);
+                if (n > 0 && QByteArray(target, int(n)).startsWith(folder))
+                    return true;
+            }
+            return false;
+        };
+        while (!writingThere() && timer.elapsed() < 60000 && !child.waitForFinished(0))
+            QThread::msleep(1);
+        QCOMPARE(child.state(), QProcess::Running);
+        child.kill();
+        QVERIFY(child.waitForFinished());
+        QCOMPARE(readAll(target), QByteArray("the previous file"));
+    }
+
+    void modesOwnersAndLinks()
+    {
+        const QString path = exampleDatabase();
+        DataGrid* grid = open(path, "t");
+        const mode_t previous = umask(077);
+        // A new file gets the mode the umask gives, small or spilled.
+        DataGrid1::SaveDataGridToFile(grid, env.path("private.txt"));
+        TextSink::SetMemoryLimit(8);
+        DataGrid1::SaveDataGridToCSVFile(grid, env.path("private-large.csv"));
+        TextSink::SetMemoryLimit(qsizetype(8) << 20);
+        umask(previous);
+        QCOMPARE(QFileInfo(env.path("private.txt")).permissions() & 0x0077, QFileDevice::Permissions());
+        QCOMPARE(QFileInfo(env.path("private-large.csv")).permissions() & 0x0077, QFileDevice::Permissions());
+        // An existing file keeps its mode.
+        writeFile(env.path("shared.xml"), "old");
+        QVERIFY(QFile::setPermissions(env.path("shared.xml"), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                                  | QFileDevice::ReadGroup | QFileDevice::WriteGroup));
+        DataGrid1::SaveDataGridToXMLFile(grid, env.path("shared.xml"));
+        QVERIFY(readAll(env.path("shared.xml")).startsWith("<xml>"));
+        QCOMPARE(QFileInfo(env.path("shared.xml")).permissions() & 0x0077,
+                 QFileDevice::ReadGroup | QFileDevice::WriteGroup);
+        // A symbolic link is written through to the file it names.
+        writeFile(env.path("real.txt"), "old");
+        QVERIFY(QFile::link(env.path("real.txt"), env.path("link.txt")));
+        DataGrid1::SaveDataGridToFile(grid, env.path("link.txt"));
+        QVERIFY(QFileInfo(env.path("link.txt")).isSymLink());
+        QCOMPARE(readAll(env.path("real.txt")), readAll(env.path("private.txt")));
+        QVERIFY(env.boxes.isEmpty());
+        // No temporary file is left beside them.
+        QCOMPARE(QDir(env.dir()).entryList({"*.txt.*", "*.csv.*", "*.xml.*"}, QDir::Files), QStringList());
+    }
+
+    void invalidUtf8IsWrittenAsShown()
+    {
+        const QString path = env.makeDatabase("bad.db", "CREATE TABLE b(t TEXT); INSERT INTO b VALUES (CAST(x'41FF42' AS TEXT));");
+        DataGrid* grid = open(path, "b");
+        QCOMPARE(grid->recordModel()->displayText(0, 0), QStringLiteral("A\uFFFDB"));
+        DataGrid1::SaveDataGridToFile(grid, env.path("bad.txt"));
+        DataGrid1::SaveDataGridToCSVFile(grid, env.path("bad.csv"));
+        QCOMPARE(readAll(env.path("bad.txt")), QByteArray("t\t\r\nA\xEF\xBF\xBD" "B\t\r\n"));
+        QCOMPARE(readAll(env.path("bad.csv")), QByteArray("t\r\nA\xEF\xBF\xBD" "B\r\n"));
     }
 
     void csvReadBackByARealReader()

@@ -16,6 +16,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include "data/error.h"
+#include <unistd.h>
 
 namespace {
 const QString kInstructions = QStringLiteral(
@@ -55,7 +57,7 @@ private slots:
         openTable();
         QString defaultWhilePrinting;
         QByteArray textWhilePrinting;
-        SetRunHandler([&](const QString& program, const QStringList& args) {
+        SetRunHandler([&](const QString& program, const QStringList& args, int) {
             env.runs << (QStringList{program} + args);
             defaultWhilePrinting = env.printers->current;
             QFile f(args.value(1));
@@ -137,8 +139,15 @@ private slots:
         qunsetenv("TEMP");
         const QByteArray tmpdir = qgetenv("TMPDIR");
         qputenv("TMPDIR", env.dir().toUtf8());
-        QCOMPARE(PdfTemporaryFile(), QDir::tempPath() + "/tmp.txt");
-        QCOMPARE(QDir(QDir::tempPath()).canonicalPath(), QDir(env.dir()).canonicalPath());
+        // Without TEMP: a private folder of the program's, never a shared fixed name.
+        const QString file = PdfTemporaryFile();
+        QCOMPARE(QFileInfo(file).fileName(), QStringLiteral("tmp.txt"));
+        QVERIFY(file != QDir::tempPath() + "/tmp.txt");
+        QCOMPARE(QFileInfo(QFileInfo(file).path()).canonicalFilePath(), QDir(env.dir()).canonicalPath() + "/vestrel-" + QString::number(getuid()));
+        QCOMPARE(QFileInfo(QFileInfo(file).path()).permissions() & 0x0077, QFileDevice::Permissions());
+        // Someone else's folder of that name is not used.
+        QVERIFY(QFile::setPermissions(QFileInfo(file).path(), QFileDevice::Permissions(0x7777)));
+        QVERIFY_THROWS_EXCEPTION(AppError, PdfTemporaryFile());
         qputenv("TMPDIR", tmpdir);
     }
 };

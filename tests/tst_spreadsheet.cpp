@@ -7,6 +7,7 @@
 #include "platform/spreadsheet.h"
 #include "shell/Form1.h"
 #include "shell/forms.h"
+#include "platform/privatefolder.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -68,8 +69,9 @@ class SpreadsheetTest : public QObject {
     }
     QString lastWorkbook()
     {
-        const QStringList files = QDir(env.path("tmp")).entryList({"*.xlsx"}, QDir::Files, QDir::Time);
-        return files.isEmpty() ? QString() : env.path("tmp/" + files.first());
+        const QDir folder(PrivateTemporaryFolder());
+        const QStringList files = folder.entryList({"*.xlsx"}, QDir::Files, QDir::Time);
+        return files.isEmpty() ? QString() : folder.filePath(files.first());
     }
 
 private slots:
@@ -97,7 +99,7 @@ private slots:
     {
         env.reset();
         registerSpreadsheetProgram(true);
-        for (const QString& f : QDir(env.path("tmp")).entryList({"*.xlsx"}, QDir::Files))
+        for (const QString& f : QDir(PrivateTemporaryFolder()).entryList({"*.xlsx"}, QDir::Files))
             QFile::remove(env.path("tmp/" + f));
     }
 
@@ -151,10 +153,46 @@ private slots:
         QCOMPARE(env.launches.size(), 1);
         const QString book = env.launches[0].value(1);
         QCOMPARE(env.launches[0].value(0), QStringLiteral("xdg-open"));
-        QCOMPARE(QFileInfo(book).fileName(), QStringLiteral("people.xlsx"));
+        QVERIFY2(QFileInfo(book).fileName().startsWith("people-") && book.endsWith(".xlsx"), qPrintable(book));
         const Sheet sheet = readSheet(book);
         QCOMPARE(sheet, (Sheet{{"A1", {"id", false}}, {"B1", {"name", false}}, {"C1", {"note", false}},
                                {"A2", {"7", true}}, {"B2", {"Ann <&>", false}}}));
+        QCOMPARE(Forms::form3().Pointer.MousePointer(), 0);
+    }
+
+    void workbooksNeverOverwriteEachOther()
+    {
+        open(env.makeDatabase("two.db", "CREATE TABLE people(name TEXT); INSERT INTO people VALUES ('Ann');"),
+             "people");
+        // A workbook the user saved under the table's name stays as it is.
+        const QString saved = QDir(PrivateTemporaryFolder()).filePath("people.xlsx");
+        {
+            QFile f(saved);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("the user's own");
+        }
+        Forms::form3().mnuXLS->trigger();
+        Forms::form3().mnuXLS->trigger();
+        QVERIFY(env.boxes.isEmpty());
+        QCOMPARE(env.launches.size(), 2);
+        QVERIFY(env.launches[0].value(1) != env.launches[1].value(1));
+        for (const QStringList& launch : env.launches)
+            QCOMPARE(readSheet(launch.value(1)).value("A2").text, QStringLiteral("Ann"));
+        QFile f(saved);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("the user's own"));
+    }
+
+    void gridLargerThanAWorksheetGivesOneMessage()
+    {
+        open(env.makeDatabase("huge.db", "CREATE TABLE h(n INTEGER);"
+                                         "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < 1048576) "
+                                         "INSERT INTO h SELECT i FROM s;"),
+             "h");
+        Forms::form3().mnuXLS->trigger();
+        QCOMPARE(env.boxes.size(), 1);
+        QVERIFY2(env.boxes[0].text.contains("does not fit in a worksheet"), qPrintable(env.boxes[0].text));
+        QVERIFY(env.launches.isEmpty());
         QCOMPARE(Forms::form3().Pointer.MousePointer(), 0);
     }
 
@@ -201,8 +239,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(opened), 15000);
         QFile f(opened);
         QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(f.readAll()).trimmed(), env.path("tmp/my table.xlsx"));
-        QCOMPARE(readSheet(env.path("tmp/my table.xlsx")).value("A2").text, QStringLiteral("x"));
+        const QString book = QString::fromUtf8(f.readAll()).trimmed();
+        QVERIFY2(book.startsWith(env.path("tmp/vestrel-")) && book.contains("/my table-"), qPrintable(book));
+        QCOMPARE(readSheet(book).value("A2").text, QStringLiteral("x"));
     }
 };
 
