@@ -110,7 +110,8 @@ void Form2::PushButton3_Click()
         connection = std::make_shared<ADODB::Connection>();
         recordset = std::make_shared<ADODB::RecordSet>();
     });
-    if (trap.test(102, [&] { return List1->currentRow() == -1; })) {
+    // The selection decides, not the row that merely has the keyboard focus.
+    if (trap.test(102, [&] { return List1->selectedItems().isEmpty(); })) {
         trap(104, [&] { MsgBox(QStringLiteral("Please select a table"), vbOKOnly, Main::ApplicationTitle()); });
         return;
     }
@@ -119,7 +120,7 @@ void Form2::PushButton3_Click()
         connection->CursorLocation = ADODB::adUseClient;
         connection->Open(DatabaseConnectionString(CurrentDatabasePath()));
     });
-    trap(110, [&] { CurrentTableName = List1->currentItem()->text(); });
+    trap(110, [&] { CurrentTableName = List1->selectedItems().value(0)->text(); });
     trap(112, [&] { Forms::form3().show(); });
     trap(114, [&] { Forms::form3().Label2->setText(QLatin1String(" Now Editing: ") + CurrentTableName); });
     trap(116, [&] { Forms::form3().DataGrid1->setDataSource(nullptr); });

@@ -1,5 +1,8 @@
 #include "frmNewTable.h"
 
+#include <QHeaderView>
+#include <QKeyEvent>
+
 #include "editor/frmNewColumn.h"
 #include "data/adodb.h"
 #include "data/error.h"
@@ -78,6 +81,7 @@ void frmNewTable::Form_Load()
         ListView1->setHeaderLabels({QStringLiteral("Field Name"), QStringLiteral("Data Type"),
                                     QStringLiteral("Precision"), QStringLiteral("Autoincrement")});
         const int widths[] = {1500, 1500, 1000, 1500};
+        ListView1->header()->setStretchLastSection(false);
         for (int c = 0; c < 4; ++c)
             ListView1->setColumnWidth(c, (widths[c] + 7) / 15);
     });
@@ -143,4 +147,14 @@ void frmNewTable::PushButton3_Click()
 {
     Trap trap(Location::frmNewTable_Cancel);
     trap(100, [&] { reject(); });
+}
+
+void frmNewTable::keyPressEvent(QKeyEvent* event)
+{
+    // Only "Save", "Cancel" and the close box close the window: Escape keeps what was typed.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

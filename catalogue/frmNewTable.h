@@ -32,4 +32,7 @@ public:
     QPushButton* PushButton2;
     QPushButton* PushButton3;
     WindowPointer Pointer;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 };

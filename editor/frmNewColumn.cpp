@@ -1,5 +1,7 @@
 #include "frmNewColumn.h"
 
+#include <QKeyEvent>
+
 #include "catalogue/Form2.h"
 #include "catalogue/frmNewTable.h"
 #include "data/error.h"
@@ -142,4 +144,14 @@ void frmNewColumn::cmdAdd_Click()
             trap(148, [&] { row->setText(3, kAutoIncrementText); });
     }
     trap(150, [&] { accept(); });
+}
+
+void frmNewColumn::keyPressEvent(QKeyEvent* event)
+{
+    // Escape does not close the window: its buttons and close box do.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

@@ -42,6 +42,9 @@ public:
     QPushButton* PushButton1;
     WindowPointer Pointer;
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     std::shared_ptr<ADODB::Connection> connection_;
     bool added_ = false;

@@ -20,6 +20,7 @@ int MsgBox(const QString& text, int style, const QString& caption)
 
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(caption);
+    box.setTextFormat(Qt::PlainText); // shown exactly as given, never as markup
     box.setText(text);
     switch (style & 0x70) {
     case vbCritical: box.setIcon(QMessageBox::Critical); break;

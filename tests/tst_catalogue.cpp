@@ -103,6 +103,14 @@ private slots:
         QVERIFY(chooser.isVisible());
         QVERIFY(!Forms::form1().isVisible());
         QCOMPARE(chooser.List1->currentRow(), 0);
+        // With the selection cleared (Ctrl+click), the row that keeps the focus is not opened.
+        chooser.List1->clearSelection();
+        QCOMPARE(chooser.List1->currentRow(), 0);
+        chooser.PushButton3->click();
+        QCOMPARE(env.boxes.size(), 1);
+        QCOMPARE(env.boxes[0].text, QStringLiteral("Please select a table"));
+        QVERIFY(!Forms::form3().isVisible());
+        env.boxes.clear();
         // A name holding a double quote opens too.
         const auto found = chooser.List1->findItems("say \"hi\"", Qt::MatchExactly);
         QCOMPARE(found.size(), 1);

@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QSignalSpy>
 #include <QTreeWidget>
 
 namespace {
@@ -283,6 +284,13 @@ private slots:
             QCOMPARE(table->txtName->text(), QString());
             QCOMPARE(table->ListView1->topLevelItemCount(), 0);
             table->txtName->setText("lonely");
+            // Escape keeps the window and what was typed; the columns keep their widths.
+            QSignalSpy closed(table, &QDialog::finished);
+            QTest::keyClick(table, Qt::Key_Escape);
+            QCOMPARE(closed.count(), 0);
+            QCOMPARE(table->txtName->text(), QStringLiteral("lonely"));
+            for (int c = 0; c < 4; ++c)
+                QCOMPARE(table->ListView1->columnWidth(c), QList<int>({100, 100, 67, 100})[c]);
             table->PushButton2->click(); // no rows: nothing
             QCOMPARE(table->result(), int(QDialog::Rejected));
             QCOMPARE(table->txtName->text(), QStringLiteral("lonely"));
