@@ -319,6 +319,15 @@ private slots:
         QVERIFY(readAll(env.path("shared.xml")).startsWith("<xml>"));
         QCOMPARE(QFileInfo(env.path("shared.xml")).permissions() & 0x0077,
                  QFileDevice::ReadGroup | QFileDevice::WriteGroup);
+        // And its owner, where this process may give it (root).
+        if (geteuid() == 0) {
+            QVERIFY(chown(QFile::encodeName(env.path("shared.xml")).constData(), 65534, 65534) == 0);
+            DataGrid1::SaveDataGridToXMLFile(grid, env.path("shared.xml"));
+            struct stat info {};
+            QVERIFY(stat(QFile::encodeName(env.path("shared.xml")).constData(), &info) == 0);
+            QCOMPARE(info.st_uid, uid_t(65534));
+            QCOMPARE(info.st_gid, gid_t(65534));
+        }
         // A symbolic link is written through to the file it names.
         writeFile(env.path("real.txt"), "old");
         QVERIFY(QFile::link(env.path("real.txt"), env.path("link.txt")));

@@ -70,6 +70,40 @@ private slots:
         QVERIFY(env.boxes.isEmpty());
     }
 
+    void defaultPrinterComesBackExactly()
+    {
+        const QString options = qEnvironmentVariable("HOME") + "/.cups/lpoptions";
+        auto read = [&]() -> QByteArray {
+            QFile f(options);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<absent>");
+        };
+        auto write = [&](const QByteArray& bytes) {
+            QFile f(options);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        };
+        const QByteArray original = read();
+        // A default with an instance and options of its own.
+        const QByteArray withInstance = "Dest office/duplex sides=two-sided-long-edge\nDefault office/duplex\n";
+        write(withInstance);
+        const QString previous = GetSetPrinter::GetDefaultPrinter();
+        QCOMPARE(previous, QStringLiteral("Office Laser"));
+        QVERIFY(GetSetPrinter::SetDefaultPrinter("PDF Printer"));
+        QCOMPARE(GetSetPrinter::GetDefaultPrinter(), QStringLiteral("PDF Printer"));
+        QVERIFY(GetSetPrinter::SetDefaultPrinter(previous));
+        QCOMPARE(read(), withInstance);
+        // No options file at all: none afterwards either.
+        QFile::remove(options);
+        SetPrinterSystem(MakeCupsPrinters());
+        const QString none = GetSetPrinter::GetDefaultPrinter(); // no default: reported, empty
+        env.boxes.clear();
+        QVERIFY(GetSetPrinter::SetDefaultPrinter("PDF Printer"));
+        QVERIFY(QFile::exists(options));
+        QVERIFY(GetSetPrinter::SetDefaultPrinter(none));
+        QCOMPARE(read(), QByteArray("<absent>"));
+        write(original);
+    }
+
     void exportMakesAReadablePdf()
     {
         const QString path = env.makeDatabase(

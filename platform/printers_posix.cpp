@@ -1,6 +1,10 @@
 #include "printers.h"
 
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
 #include <cups/cups.h>
+#include <optional>
 
 namespace {
 
@@ -29,6 +33,16 @@ public:
 
     void setDefaultPrinter(const QString& name) override
     {
+        // Putting back the default that was replaced puts back the user's
+        // options file as it was, byte for byte (an instance, or no file at all).
+        if (replaced_ && name == replaced_->defaultName) {
+            restoreOptions(*replaced_);
+            replaced_.reset();
+            return;
+        }
+        std::optional<Replaced> before;
+        if (!replaced_)
+            before = snapshot();
         Dests dests;
         cups_dest_t* chosen = nullptr;
         for (int i = 0; i < dests.count; ++i)
@@ -41,9 +55,54 @@ public:
         // Writes the user's default destination, as lpoptions -d does.
         if (cupsSetDests2(CUPS_HTTP_DEFAULT, dests.count, dests.list) != 0)
             throw PrinterError(int(cupsLastError()), QString::fromUtf8(cupsLastErrorString()));
+        if (before)
+            replaced_ = std::move(before);
     }
 
 private:
+    // The user's options file, where the default destination is kept, and the
+    // default it named, from before the program first changed it.
+    struct Replaced {
+        std::optional<QByteArray> options; // nullopt: there was no file
+        QString defaultName;
+    };
+    std::optional<Replaced> replaced_;
+
+    static QString optionsFile()
+    {
+        // Where cupsSetDests2 writes: the home folder's, else the server's.
+        const QString home = qEnvironmentVariable("HOME");
+        if (home.isEmpty())
+            return qEnvironmentVariable("CUPS_SERVERROOT", QStringLiteral("/etc/cups")) + QLatin1String("/lpoptions");
+        return home + QLatin1String("/.cups/lpoptions");
+    }
+
+    Replaced snapshot()
+    {
+        Replaced state;
+        QFile file(optionsFile());
+        if (file.open(QIODevice::ReadOnly))
+            state.options = file.readAll();
+        try {
+            state.defaultName = defaultPrinter();
+        } catch (const PrinterError&) {
+        }
+        return state;
+    }
+
+    static void restoreOptions(const Replaced& state)
+    {
+        const QString path = optionsFile();
+        if (!state.options) {
+            if (QFile::exists(path) && !QFile::remove(path))
+                throw PrinterError(1801, QStringLiteral("%1 cannot be removed.").arg(path));
+            return;
+        }
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(*state.options) != state.options->size() || !file.commit())
+            throw PrinterError(1801, QStringLiteral("%1: %2").arg(file.errorString(), path));
+    }
+
     struct Dests {
         Dests() { count = cupsGetDests2(CUPS_HTTP_DEFAULT, &list); }
         ~Dests() { cupsFreeDests(count, list); }
