@@ -118,7 +118,7 @@ void Form2::PushButton3_Click()
     trap(106, [&] { Pointer.setMousePointer(vbHourglass); });
     trap(108, [&] {
         connection->CursorLocation = ADODB::adUseClient;
-        connection->Open(DatabaseConnectionString(CurrentDatabasePath()));
+        connection->Open(ConnectionStringFor(CurrentDatabasePath()));
     });
     trap(110, [&] { CurrentTableName = List1->selectedItems().value(0)->text(); });
     trap(112, [&] { Forms::form3().show(); });

@@ -11,7 +11,7 @@ bool CanOpenDatabase()
         if (path.isEmpty() || !DatabaseFileExists(path))
             return false;
         auto connection = std::make_shared<ADODB::Connection>();
-        connection->Open(DatabaseConnectionString(path));
+        connection->Open(ConnectionStringFor(path));
         return true;
     } catch (...) {
         return false;

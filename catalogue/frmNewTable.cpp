@@ -135,7 +135,7 @@ void frmNewTable::PushButton2_Click()
         return;
     trap(106, [&] { statement = CreateTableStatement(); });
     trap(108, [&] { connection->CursorLocation = ADODB::adUseClient; });
-    trap(110, [&] { connection->Open(DatabaseConnectionString(CurrentDatabasePath())); });
+    trap(110, [&] { connection->Open(ConnectionStringFor(CurrentDatabasePath())); });
     const bool created = trap(112, [&] { connection->Execute(statement); });
     trap(114, [&] { connection->Close(); });
     // A refused table keeps the window open with its name and fields.

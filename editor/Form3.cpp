@@ -177,7 +177,7 @@ void Form3::chkNewColumn_Click()
         trap(106, [&] { ShowModal(&window); });
     }
     trap(108, [&] { connection->CursorLocation = ADODB::adUseClient; });
-    trap(110, [&] { connection->Open(DatabaseConnectionString(CurrentDatabasePath())); });
+    trap(110, [&] { connection->Open(ConnectionStringFor(CurrentDatabasePath())); });
     trap(112, [&] {
         LongWork progress(this, QStringLiteral("Opening %1...").arg(CurrentTableName));
         recordset->Progress = progress.callback();

@@ -21,15 +21,6 @@
 
 using Main::PlaceTwips;
 
-QString PrecisionText(const QString& m, const QString& d)
-{
-    if (m.trimmed().isEmpty())
-        return QString();
-    if (d.trimmed().isEmpty())
-        return QLatin1Char('(') + m + QLatin1Char(')');
-    return QLatin1Char('(') + m + QLatin1String(", ") + d + QLatin1Char(')');
-}
-
 frmNewColumn::frmNewColumn()
     : Label5(new QLabel(QStringLiteral("Name:"), this)),
       txtName(new QLineEdit(this)),
@@ -43,7 +34,7 @@ frmNewColumn::frmNewColumn()
       txtDefault(new QLineEdit(this)),
       chkAutoInc(new QCheckBox(QStringLiteral("Auto Increment"), this)),
       PushButton1(new QPushButton(QStringLiteral("Add"), this)),
-      Pointer(this)
+      Pointer(this, false) // no rule of its own for the window: only "Add" shows the hand
 {
     setObjectName(QStringLiteral("frmNewColumn"));
     setWindowTitle(QStringLiteral("Add a New Column"));
@@ -96,7 +87,7 @@ void frmNewColumn::Form_Load()
     trap(110, [&] { Pointer.setMousePointer(vbHourglass); });
     trap(112, [&] { connection_ = std::make_shared<ADODB::Connection>(); });
     trap(114, [&] { connection_->CursorLocation = ADODB::adUseClient; });
-    trap(116, [&] { connection_->Open(DatabaseConnectionString(CurrentDatabasePath())); });
+    trap(116, [&] { connection_->Open(ConnectionStringFor(CurrentDatabasePath())); });
     trap(118, [&] { Pointer.setMousePointer(vbDefault); });
 }
 
@@ -111,13 +102,18 @@ void frmNewColumn::cmdAdd_Click()
             statement = QLatin1String("ALTER TABLE ") + QuoteIdentifier(CurrentTableName) + QLatin1String(" ADD ")
                 + QuoteIdentifier(txtName->text()) + QLatin1Char(' ') + cboDataType->currentText();
         });
-        if (trap.test(106, [&] { return !txtM->text().trimmed().isEmpty(); }))
-            trap(108, [&] { statement += QLatin1Char(' ') + PrecisionText(txtM->text(), txtD->text()); });
+        if (trap.test(106, [&] { return !txtM->text().trimmed().isEmpty(); })) {
+            if (trap.test(108, [&] { return txtD->text().trimmed().isEmpty(); }))
+                trap(110, [&] { statement += QLatin1String(" (") + txtM->text() + QLatin1Char(')'); });
+            else
+                trap(112, [&] { statement += QLatin1String(" (") + txtM->text() + QLatin1String(", ") + txtD->text() + QLatin1Char(')'); });
+        }
         if (trap.test(114, [&] { return chkAutoInc->isChecked(); }))
             trap(116, [&] { statement += kAutoIncrementText; });
-        // A default belongs to the ADD statement itself; SQLite has no SET DEFAULT.
-        if (trap.test(116, [&] { return !txtDefault->text().trimmed().isEmpty(); }))
-            trap([&] { statement += QLatin1String(" DEFAULT ") + txtDefault->text(); });
+        // A default belongs to the ADD statement itself (SQLite has no SET DEFAULT):
+        // its test and its text keep the numbers of the steps they replace.
+        if (trap.test(122, [&] { return !txtDefault->text().trimmed().isEmpty(); }))
+            trap(124, [&] { statement += QLatin1String(" DEFAULT ") + txtDefault->text(); });
         trap(118, [&] { Pointer.setMousePointer(vbHourglass); });
         added_ = trap(120, [&] {
             if (!connection_)
@@ -138,8 +134,12 @@ void frmNewColumn::cmdAdd_Click()
             row->setText(0, txtName->text());
         });
         trap(136, [&] { row->setText(1, cboDataType->currentText()); });
-        if (trap.test(138, [&] { return !txtM->text().trimmed().isEmpty(); }))
-            trap(140, [&] { row->setText(2, PrecisionText(txtM->text(), txtD->text())); });
+        if (trap.test(138, [&] { return !txtM->text().trimmed().isEmpty(); })) {
+            if (trap.test(140, [&] { return txtD->text().trimmed().isEmpty(); }))
+                trap(142, [&] { row->setText(2, QLatin1Char('(') + txtM->text() + QLatin1Char(')')); });
+            else
+                trap(144, [&] { row->setText(2, QLatin1Char('(') + txtM->text() + QLatin1String(", ") + txtD->text() + QLatin1Char(')')); });
+        }
         if (trap.test(146, [&] { return chkAutoInc->isChecked(); }))
             trap(148, [&] { row->setText(3, kAutoIncrementText); });
     }

@@ -51,5 +51,4 @@ private:
 };
 
 // The texts both modes build from the boxes.
-QString PrecisionText(const QString& m, const QString& d); // "(M)" or "(M, D)" or empty
 inline const QString kAutoIncrementText = QStringLiteral(" AUTOINCREMENT ");

@@ -28,7 +28,7 @@ QStringList CommonDialog::QtNameFilters(const QString& filter)
             pattern = QStringLiteral("*");
         if (!description.contains(QLatin1Char('(')))
             description += QLatin1String(" (") + pattern + QLatin1Char(')');
-        else if (!description.contains(pattern))
+        else if (!description.contains(QLatin1Char('(') + pattern + QLatin1Char(')')))
             description = description.left(description.indexOf(QLatin1Char('('))).trimmed()
                 + QLatin1String(" (") + pattern + QLatin1Char(')');
         filters << description;

@@ -73,7 +73,8 @@ Form1::Form1()
     for (QPushButton* b : {PushButton5, PushButton1, PushButton7, PushButton2, PushButton3})
         Pointer.handOver(b);
     Pointer.arrowOver(Frame1);
-    Pointer.arrowOver(Text1); // Label7 leaves the pointer as it is
+    Pointer.arrowOver(Text1);
+    Pointer.noRuleOver(Label7); // leaves the pointer as it is
 
     connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
     connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(); });
@@ -117,7 +118,7 @@ void Form1::PushButton1_Click()
         Pointer.setMousePointer(vbHourglass);
         auto connection = std::make_shared<ADODB::Connection>();
         connection->CursorLocation = ADODB::adUseServer;
-        connection->Open(DatabaseConnectionString(Text1->text()));
+        connection->Open(ConnectionStringFor(Text1->text()));
         MsgBox(QStringLiteral("Connection successful."), vbOKOnly, Main::ApplicationTitle());
         Pointer.setMousePointer(vbDefault);
     } catch (...) {

@@ -1,6 +1,7 @@
 #include "connection.h"
 
 #include "Form1.h"
+#include "data/error.h"
 #include "forms.h"
 
 #include <QDir>
@@ -11,6 +12,18 @@ QString DatabaseConnectionString(const QString& path)
 {
     return QLatin1String("DRIVER=SQLite3 ODBC Driver;Database=") + path
         + QLatin1String(";LongNames=0;Timeout=1000;NoTXN=0;SyncPragma=NORMAL;StepAPI=0;");
+}
+
+QString ConnectionStringFor(const QString& path)
+{
+    // A ";" would end the path's value and a leading "{" would begin a braced
+    // one; the driver reads neither as part of a file name, and would open (or
+    // create) another file. Such a path is refused before anything is opened.
+    if (path.contains(QLatin1Char(';')) || path.startsWith(QLatin1Char('{')))
+        throw AppError(QStringLiteral("The database path cannot be passed to the driver: it holds a \";\" "
+                                      "or begins with \"{\": %1")
+                           .arg(path));
+    return DatabaseConnectionString(path);
 }
 
 bool DatabaseFileExists(const QString& path)
@@ -33,6 +46,6 @@ std::shared_ptr<ADODB::Connection> OpenDatabaseConnection(std::optional<int> cur
     auto connection = std::make_shared<ADODB::Connection>();
     if (cursorLocation)
         connection->CursorLocation = *cursorLocation;
-    connection->Open(DatabaseConnectionString(CurrentDatabasePath()));
+    connection->Open(ConnectionStringFor(CurrentDatabasePath()));
     return connection;
 }

@@ -7,6 +7,9 @@
 #include <optional>
 
 QString DatabaseConnectionString(const QString& path);
+// The connection string every connection opens with; throws AppError for a
+// path the connection string cannot carry.
+QString ConnectionStringFor(const QString& path);
 
 // True when a search of the path finds a plain file (wildcards allowed).
 bool DatabaseFileExists(const QString& path);

@@ -4,15 +4,21 @@
 #include "errorreport.h"
 
 #include <QEvent>
+#include <QMouseEvent>
 #include <QWidget>
 
 namespace {
 const char* kHoverValue = "vestrelHoverPointer";
 }
 
-WindowPointer::WindowPointer(QWidget* window) : QObject(window), window_(window)
+namespace {
+constexpr int kNoRule = -1;
+}
+
+WindowPointer::WindowPointer(QWidget* window, bool withArrowOverWindow) : QObject(window), window_(window)
 {
-    arrowOver(window);
+    if (withArrowOverWindow)
+        arrowOver(window);
 }
 
 void WindowPointer::setMousePointer(int value)
@@ -39,20 +45,38 @@ void WindowPointer::setMouseIcon(const std::optional<QCursor>& cursor) { icon_ =
 void WindowPointer::watch(QWidget* widget, int value)
 {
     widget->setProperty(kHoverValue, value);
+    widget->setMouseTracking(true); // every movement, not only entering
     widget->installEventFilter(this);
 }
 
 void WindowPointer::handOver(QWidget* widget) { watch(widget, vbCustom); }
 void WindowPointer::arrowOver(QWidget* widget) { watch(widget, vbDefault); }
+void WindowPointer::noRuleOver(QWidget* widget) { widget->setProperty(kHoverValue, kNoRule); }
+
+void WindowPointer::applyRuleAt(QWidget* under)
+{
+    for (QWidget* w = under; w; w = w == window_ ? nullptr : w->parentWidget()) {
+        const QVariant rule = w->property(kHoverValue);
+        if (!rule.isValid())
+            continue;
+        const int value = rule.toInt();
+        if (value != kNoRule && value_ != vbHourglass && value_ != value)
+            setMousePointer(value);
+        return;
+    }
+}
 
 bool WindowPointer::eventFilter(QObject* watched, QEvent* event)
 {
-    // Enter reaches the surface under the pointer alone (a parent gets it again
-    // when the pointer comes back from a child), unlike moves, which bubble up.
-    if (event->type() == QEvent::Enter) {
-        const QVariant target = watched->property(kHoverValue);
-        if (target.isValid() && value_ != vbHourglass && value_ != target.toInt())
-            setMousePointer(target.toInt());
+    // Every movement applies the rule of the surface under the mouse; a move
+    // that bubbles up to a parent is still judged by the surface it came from.
+    auto* widget = static_cast<QWidget*>(watched);
+    if (event->type() == QEvent::MouseMove) {
+        const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+        QWidget* child = widget->childAt(at);
+        applyRuleAt(child ? child : widget);
+    } else if (event->type() == QEvent::Enter) {
+        applyRuleAt(widget);
     }
     return false;
 }

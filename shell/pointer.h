@@ -12,7 +12,8 @@ enum MousePointerValue : int { vbDefault = 0, vbHourglass = 11, vbCustom = 99 };
 
 class WindowPointer : public QObject {
 public:
-    explicit WindowPointer(QWidget* window);
+    // withArrowOverWindow: moving over the window's own background shows the arrow.
+    explicit WindowPointer(QWidget* window, bool withArrowOverWindow = true);
 
     int MousePointer() const { return value_; }
     void setMousePointer(int value);
@@ -20,12 +21,16 @@ public:
 
     void handOver(QWidget* widget);  // a push button
     void arrowOver(QWidget* widget); // background, frames, boxes, lists, the grid
+    void noRuleOver(QWidget* widget); // a surface that leaves the pointer as it is
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void watch(QWidget* widget, int value);
+    // The rule of the surface under the mouse: the nearest surface with a rule,
+    // from the widget under the mouse up to the window.
+    void applyRuleAt(QWidget* under);
     QWidget* window_;
     int value_ = vbDefault;
     std::optional<QCursor> icon_;

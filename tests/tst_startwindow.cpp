@@ -6,6 +6,7 @@
 #include "shell/connection.h"
 #include "shell/errorreport.h"
 #include "shell/forms.h"
+#include "platform/filedialog.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
+#include <QMouseEvent>
 
 namespace {
 QString remembered() { return GetSetting("Pellorin", "Vestrel", "SQLiteDatabase"); }
@@ -33,6 +35,13 @@ private slots:
         database = env.makeDatabase("real.db", "CREATE TABLE t(a); INSERT INTO t VALUES (1);");
     }
     void init() { env.reset(); }
+
+    void dialogFiltersShowEveryFile()
+    {
+        // "*.*" stands for every file, names without a dot included.
+        QCOMPARE(CommonDialog::QtNameFilters("SQLite Databases (*.db;*.db3)|*.db;*.db3|All Files (*.*)|*.*"),
+                 (QStringList{"SQLite Databases (*.db *.db3)", "All Files (*)"}));
+    }
 
     void connectionStringIsExact()
     {
@@ -82,6 +91,10 @@ private slots:
         QTest::newRow("directory") << env.dir() << "Could not connect.";
         QTest::newRow("not a database") << env.path("junk.txt") << "Could not connect.";
         QTest::newRow("real database") << database << "Connection successful.";
+        // A ";" in the path would cut it in the connection string: refused, nothing created.
+        QDir(env.dir()).mkpath("semi");
+        Sqlite(env.path("semi/a;b=c.db")).exec("CREATE TABLE t(a);");
+        QTest::newRow("semicolon") << env.path("semi/a;b=c.db") << "Could not connect.";
     }
     void testConnectionMessages()
     {
@@ -97,6 +110,7 @@ private slots:
         QCOMPARE(env.boxes[0].caption, Main::ApplicationTitle());
         QCOMPARE(form.Pointer.MousePointer(), 0);
         QVERIFY(!QFile::exists(env.path("nothing.db"))); // testing never creates a file
+        QCOMPARE(QDir(env.path("semi")).entryList(QDir::Files), QStringList{"a;b=c.db"});
     }
 
     void testConnectionWithoutDriver()
@@ -247,6 +261,38 @@ private slots:
         QCoreApplication::sendEvent(form.PushButton1, &enter);
         QCoreApplication::sendEvent(&form, &enter);
         QCOMPARE(form.Pointer.MousePointer(), 11);
+    }
+
+    void everyMovementAppliesTheRuleUnderTheMouse()
+    {
+        Form1& form = Forms::form1();
+        auto move = [](QWidget* w, QPoint at) {
+            QMouseEvent e(QEvent::MouseMove, QPointF(at), QPointF(w->mapToGlobal(at)), Qt::NoButton, Qt::NoButton,
+                          Qt::NoModifier);
+            QApplication::sendEvent(w, &e);
+        };
+        form.Pointer.setMousePointer(0);
+        move(form.PushButton3, form.PushButton3->rect().center());
+        QCOMPARE(form.Pointer.MousePointer(), 99);
+        // From the button straight onto the frame that holds it, and onto the window.
+        move(form.Frame1, QPoint(2, 2));
+        QCOMPARE(form.Pointer.MousePointer(), 0);
+        move(form.PushButton3, QPoint(3, 3));
+        move(&form, QPoint(1, 1));
+        QCOMPARE(form.Pointer.MousePointer(), 0);
+        // A handler put the arrow back while the mouse rests on a button: moving on brings the hand.
+        move(form.PushButton1, QPoint(4, 4));
+        form.Pointer.setMousePointer(0);
+        move(form.PushButton1, QPoint(5, 4));
+        QCOMPARE(form.Pointer.MousePointer(), 99);
+        // The label leaves the pointer as it is; nothing replaces the hourglass.
+        move(form.Label7, QPoint(2, 2));
+        QCOMPARE(form.Pointer.MousePointer(), 99);
+        form.Pointer.setMousePointer(11);
+        move(form.PushButton1, QPoint(4, 4));
+        move(form.Frame1, QPoint(2, 2));
+        QCOMPARE(form.Pointer.MousePointer(), 11);
+        form.Pointer.setMousePointer(0);
     }
 
     void applicationTitle()
