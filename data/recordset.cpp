@@ -16,8 +16,16 @@ constexpr qsizetype kPageRows = 20000;
 const QString kClosed = QStringLiteral("Operation is not allowed when the object is closed.");
 
 qsizetype windowThreshold = 250000;
-qsizetype windowPageRows = 10000;
+qsizetype windowPageRows = 0;        // 0: by the width of the table
+constexpr qsizetype kPageCells = 50000; // a page holds about this many cells, however wide the table
 size_t windowPages = 16;
+
+qsizetype pageRowsFor(int columns)
+{
+    if (windowPageRows > 0)
+        return windowPageRows;
+    return std::max<qsizetype>(100, kPageCells / std::max(1, columns));
+}
 
 bool hasTextAffinity(const QString& declaredType)
 {
@@ -77,6 +85,8 @@ void RecordSet::Open(const QString& source, std::shared_ptr<Connection> connecti
     try {
         if (shape_.key == RowKey::RowId) {
             openRowidTable();
+        } else if (!shape_.name.isEmpty() && holdsMoreThan(windowThreshold)) {
+            openWindow(QString());
         } else {
             odbc::Statement st = connection_->statement();
             st.execute(source);
@@ -104,51 +114,71 @@ void RecordSet::describeColumns(odbc::Statement& st, int leading)
     store_ = RowStore(n - leading);
 }
 
+bool RecordSet::holdsMoreThan(qsizetype rows) const
+{
+    odbc::Statement st = connection_->statement();
+    st.execute(QLatin1String("SELECT 1 FROM ") + QuoteIdentifier(shape_.name) + QLatin1String(" LIMIT 1 OFFSET ")
+               + QString::number(rows) + QLatin1Char(';'));
+    return st.fetch();
+}
+
+void RecordSet::openWindow(const QString& alias)
+{
+    const QString source = QuoteIdentifier(shape_.name);
+    {
+        odbc::Statement st = connection_->statement();
+        st.execute(QLatin1String("SELECT ") + (alias.isEmpty() ? QString() : alias + QLatin1String(", ")) + QLatin1String("* FROM ")
+                   + source + QLatin1String(" LIMIT 0;"));
+        describeColumns(st, alias.isEmpty() ? 0 : 1);
+    }
+    auto openReader = [text = connection_->ConnectionString()] {
+        auto reader = std::make_shared<Connection>();
+        reader->Open(text);
+        return RowWindow::Reader{reader, [reader] { return reader->statement(); }};
+    };
+    window_ = std::make_unique<RowWindow>([c = connection_] { return c->statement(); }, source, alias,
+                                          int(columns_.size()), pageRowsFor(int(columns_.size())), windowPages,
+                                          windowThreshold + 1, openReader);
+    if (Progress)
+        Progress(window_->count(), window_->count()); // the rest is read as it is shown
+}
+
 void RecordSet::openRowidTable()
 {
     const QString& alias = shape_.rowidAlias;
-    const QString from = QLatin1String(" FROM ") + QuoteIdentifier(shape_.name);
-    const qsizetype count = connection_->queryNumber(QLatin1String("SELECT COUNT(*)") + from + QLatin1Char(';'));
-    // The table's own order (rowid) with the rowid in front, so rows can be found again.
-    const QString page = QLatin1String("SELECT ") + alias + QLatin1String(", *") + from + QLatin1String(" WHERE ")
-        + alias + QLatin1String(" >= ? ORDER BY ") + alias + QLatin1String(" LIMIT ");
-    const QByteArray first = QByteArray::number(std::numeric_limits<qint64>::min());
-    if (count > windowThreshold) {
-        odbc::Statement st = connection_->statement();
-        st.execute(page + QLatin1String("0;"), {odbc::Param::text(first)});
-        describeColumns(st, 1);
-        auto openReader = [text = connection_->ConnectionString()] {
-            auto reader = std::make_shared<Connection>();
-            reader->Open(text);
-            return RowWindow::Reader{reader, [reader] { return reader->statement(); }};
-        };
-        window_ = std::make_unique<RowWindow>([c = connection_] { return c->statement(); },
-                                              QuoteIdentifier(shape_.name), alias, int(columns_.size()), count,
-                                              windowPageRows, windowPages, openReader);
-        if (count > 0) {
-            qsizetype index = 0;
-            window_->locate(0, &index); // the first page, ready to paint
-        }
-        if (Progress)
-            Progress(count, count); // the rest is read as it is shown
+    if (holdsMoreThan(windowThreshold)) {
+        openWindow(alias);
         return;
     }
-    // Smaller tables are read whole, in pages, so the driver never holds more
-    // than one page besides our own store.
-    QByteArray from_ = first;
+    // Smaller tables are read whole, in pages in the table's own order (rowid)
+    // with the rowid in front, so the driver never holds more than one page
+    // besides our own store.
+    const QString page = QLatin1String("SELECT ") + alias + QLatin1String(", * FROM ") + QuoteIdentifier(shape_.name)
+        + QLatin1String(" WHERE ") + alias + QLatin1String(" >= ? ORDER BY ") + alias + QLatin1String(" LIMIT ");
+    QByteArray from = QByteArray::number(std::numeric_limits<qint64>::min());
     for (;;) {
         odbc::Statement st = connection_->statement();
-        st.execute(page + QString::number(kPageRows) + QLatin1Char(';'), {odbc::Param::text(from_)});
+        st.execute(page + QString::number(kPageRows) + QLatin1Char(';'), {odbc::Param::text(from)});
         if (columns_.isEmpty())
             describeColumns(st, 1);
         const qsizetype before = store_.rows();
         FetchRows(st, store_, &rowids_);
         if (Progress)
-            Progress(store_.rows(), count);
+            Progress(store_.rows(), 0);
         if (store_.rows() - before < kPageRows || rowids_.back() == std::numeric_limits<qint64>::max())
             break;
-        from_ = QByteArray::number(rowids_.back() + 1);
+        from = QByteArray::number(rowids_.back() + 1);
     }
+    if (Progress)
+        Progress(store_.rows(), store_.rows());
+}
+
+bool RecordSet::pollCount() { return window_ && window_->pollCount(); }
+
+void RecordSet::waitForCount()
+{
+    if (window_)
+        window_->waitForCount();
 }
 
 const RowStore& RecordSet::storeFor(qsizetype row, qsizetype* index) const
@@ -239,8 +269,11 @@ const RowWriter& RecordSet::writer(bool allowed) const
         throw AppError(kClosed);
     if (!writer_ || !allowed)
         throw AppError(readOnlyReason());
-    if (window_)
-        window_->discardReadAhead(); // no reader beside a write
+    if (window_) {
+        // No reader beside a write: the count and the pages read ahead are waited for.
+        window_->waitForCount();
+        window_->discardReadAhead();
+    }
     return *writer_;
 }
 
@@ -281,7 +314,7 @@ void RecordSet::AddNew(const RowChanges& values)
 {
     const StoredRecord record = writer(shape_.canInsert).insert(values);
     if (window_) {
-        window_->rowInserted(record.rowid.value_or(std::numeric_limits<qint64>::max()));
+        window_->rowInserted(record.rowid);
         return;
     }
     store_.appendRow(record.cells);

@@ -36,7 +36,13 @@ public:
     // What the grid binds to.
     int columnCount() const { return int(columns_.size()); }
     QString columnName(int column) const { return columns_.value(column); }
+    // The record count; while a large table's count is still being taken, an estimate.
     qsizetype recordCount() const { return window_ ? window_->count() : store_.rows(); }
+    // Takes the count if it has arrived meanwhile; true when recordCount() changed.
+    bool pollCount();
+    bool countKnown() const { return !window_ || window_->countKnown(); }
+    // Waits until recordCount() is exact.
+    void waitForCount();
     bool isBlob(qsizetype row, int column) const; // reading a page may throw
     QString text(qsizetype row, int column) const; // the displayed text; reading a page may throw
     // The displayed text as the UTF-8 bytes stored (valid until the next read);
@@ -48,8 +54,9 @@ public:
     // Called with rows read so far and all rows (0 when not known) while opening.
     std::function<void(qsizetype, qsizetype)> Progress;
 
-    // Rowid tables with more rows than threshold are read in windows of pages,
-    // of which at most maxPages are kept.
+    // Tables and views with more rows than threshold are read in windows of
+    // pages, of which at most maxPages are kept; pageRows 0 sizes pages by the
+    // table's width.
     static void SetWindowing(qsizetype threshold, qsizetype pageRows, size_t maxPages = 16);
     RowKey rowKey() const { return shape_.key; }
     bool canUpdate() const { return writer_ && shape_.canUpdate; }
@@ -77,6 +84,8 @@ public:
 private:
     void describeColumns(odbc::Statement& statement, int leading);
     void openRowidTable();
+    bool holdsMoreThan(qsizetype rows) const;
+    void openWindow(const QString& alias); // empty alias: by position
     const RowStore& storeFor(qsizetype row, qsizetype* index) const;
     std::optional<qint64> rowidAt(qsizetype row) const;
     void storeRecord(qsizetype row, std::optional<qint64> oldRowid, const StoredRecord& record);

@@ -3,18 +3,122 @@
 #include "error.h"
 #include "fetch.h"
 
+#include <chrono>
 #include <limits>
 
-RowWindow::RowWindow(MakeStatement statement, QString quotedTable, QString alias, int columns,
-                     qsizetype count, qsizetype pageRows, size_t maxPages, OpenReader openReader)
-    : statement_(std::move(statement)), quotedTable_(std::move(quotedTable)), alias_(std::move(alias)),
-      columns_(columns), count_(count), pageRows_(std::max<qsizetype>(1, pageRows)),
-      maxPages_(std::max<size_t>(2, maxPages)), openReader_(std::move(openReader))
+namespace {
+const QString kGone = QStringLiteral("The row is no longer in the table: it was deleted by another program.");
+
+std::optional<qint64> number(odbc::Statement& st, int column)
+{
+    std::string buffer;
+    if (!st.getData(column, buffer))
+        return std::nullopt;
+    return std::strtoll(buffer.c_str(), nullptr, 10);
+}
+} // namespace
+
+RowWindow::RowWindow(MakeStatement statement, QString source, QString alias, int columns, qsizetype pageRows,
+                     size_t maxPages, qsizetype minimumRows, OpenReader openReader)
+    : statement_(std::move(statement)), source_(std::move(source)), alias_(std::move(alias)), columns_(columns),
+      pageRows_(std::max<qsizetype>(1, pageRows)), maxPages_(std::max<size_t>(2, maxPages)),
+      openReader_(std::move(openReader))
 {
     starts_[0] = std::numeric_limits<qint64>::min();
+    count_ = std::max<qsizetype>(minimumRows, 1);
+    if (byRowid()) {
+        odbc::Statement st = statement_();
+        st.execute(QLatin1String("SELECT min(") + alias_ + QLatin1String("), max(") + alias_ + QLatin1String(") FROM ")
+                   + source_ + QLatin1Char(';'));
+        const std::optional<qint64> low = st.fetch() ? number(st, 0) : std::nullopt;
+        const std::optional<qint64> high = low ? number(st, 1) : std::nullopt;
+        if (!low || !high) {
+            count_ = 0;
+            countKnown_ = true;
+            return;
+        }
+        minRowid_ = *low;
+        maxRowid_ = *high;
+        // The span of rowids is the count where they are dense: the first estimate.
+        const quint64 span = quint64(maxRowid_) - quint64(minRowid_);
+        if (span < quint64(std::numeric_limits<int>::max() - 2))
+            count_ = std::max(count_, qsizetype(span) + 1);
+        starts_[0] = minRowid_;
+    }
+    // The first page at once; a short one is the whole table.
+    const Page& first = page(0);
+    if (first.rows.rows() < pageRows_) {
+        count_ = first.rows.rows();
+        countKnown_ = true;
+        return;
+    }
+    const QString sql = QLatin1String("SELECT COUNT(*) FROM ") + source_ + QLatin1Char(';');
+    auto count = [sql](const MakeStatement& make) -> qsizetype {
+        odbc::Statement st = make();
+        st.execute(sql);
+        return st.fetch() ? qsizetype(number(st, 0).value_or(0)) : 0;
+    };
+    if (Reader* r = reader(2)) {
+        counting_ = std::async(std::launch::async, [count, make = r->statement] { return count(make); });
+        return;
+    }
+    count_ = count(statement_);
+    countKnown_ = true;
 }
 
-RowWindow::~RowWindow() { discardReadAhead(); }
+RowWindow::~RowWindow()
+{
+    discardReadAhead();
+    if (counting_.valid())
+        counting_.wait();
+}
+
+RowWindow::Reader* RowWindow::reader(int which) const
+{
+    Reader& r = readers_[which];
+    if (r.statement)
+        return &r;
+    if (!openReader_)
+        return nullptr;
+    try {
+        r = openReader_();
+        return &r;
+    } catch (...) {
+        openReader_ = nullptr; // no other connection: everything is read in turn on the first
+        return nullptr;
+    }
+}
+
+bool RowWindow::pollCount()
+{
+    if (countKnown_ || !counting_.valid()
+        || counting_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return false;
+    const qsizetype before = count_;
+    try {
+        count_ = counting_.get();
+    } catch (...) {
+        counting_ = {};
+        count_ = 0;
+        odbc::Statement st = statement_(); // a failure here reaches the caller
+        st.execute(QLatin1String("SELECT COUNT(*) FROM ") + source_ + QLatin1Char(';'));
+        if (st.fetch())
+            count_ = qsizetype(number(st, 0).value_or(0));
+    }
+    countKnown_ = true;
+    if (byRowid() && count_ > 0 && quint64(maxRowid_) - quint64(minRowid_) == quint64(count_ - 1))
+        denseFrom_ = minRowid_;
+    return count_ != before;
+}
+
+void RowWindow::waitForCount()
+{
+    if (countKnown_)
+        return;
+    if (counting_.valid())
+        counting_.wait();
+    pollCount();
+}
 
 void RowWindow::discardReadAhead() const
 {
@@ -22,6 +126,7 @@ void RowWindow::discardReadAhead() const
         try {
             page.get();
         } catch (...) {
+            // a page read ahead and dropped: it is read again when shown
         }
     }
     ahead_.clear();
@@ -32,10 +137,16 @@ RowWindow::Page RowWindow::readPage(const MakeStatement& statement, qint64 start
     Page fresh;
     fresh.rows = RowStore(columns_);
     odbc::Statement st = statement();
-    st.execute(QLatin1String("SELECT ") + alias_ + QLatin1String(", * FROM ") + quotedTable_
-                   + QLatin1String(" WHERE ") + alias_ + QLatin1String(" >= ? ORDER BY ") + alias_
-                   + QLatin1String(" LIMIT ") + QString::number(pageRows_) + QLatin1String(" OFFSET ")
-                   + QString::number(skipPages * pageRows_) + QLatin1Char(';'),
+    if (!byRowid()) {
+        st.execute(QLatin1String("SELECT * FROM ") + source_ + QLatin1String(" LIMIT ") + QString::number(pageRows_)
+                   + QLatin1String(" OFFSET ") + QString::number(start + skipPages * pageRows_) + QLatin1Char(';'));
+        FetchRows(st, fresh.rows, nullptr);
+        return fresh;
+    }
+    st.execute(QLatin1String("SELECT ") + alias_ + QLatin1String(", * FROM ") + source_ + QLatin1String(" WHERE ")
+                   + alias_ + QLatin1String(" >= ? ORDER BY ") + alias_ + QLatin1String(" LIMIT ")
+                   + QString::number(pageRows_) + QLatin1String(" OFFSET ") + QString::number(skipPages * pageRows_)
+                   + QLatin1Char(';'),
                {odbc::Param::text(QByteArray::number(start))});
     FetchRows(st, fresh.rows, &fresh.rowids);
     return fresh;
@@ -45,38 +156,54 @@ void RowWindow::readAhead(qsizetype index) const
 {
     if (index * pageRows_ >= count_ || pages_.count(index) || ahead_.count(index))
         return;
-    Reader& reader = readers_[index % 2];
-    try {
-        if (!reader.statement)
-            reader = openReader_();
-    } catch (...) {
-        openReader_ = nullptr; // no second connection: read in turn, as before
+    Reader* r = reader(int(index % 2));
+    if (!r)
         return;
+    qint64 from = index * pageRows_;
+    qsizetype skip = 0;
+    if (byRowid()) {
+        // From the nearest page start known before it, stepping over the pages between.
+        const auto known = std::prev(starts_.upper_bound(index));
+        from = known->second;
+        skip = index - known->first;
     }
-    // From the nearest page start known before it, stepping over the pages between.
-    const auto known = std::prev(starts_.upper_bound(index));
-    ahead_.emplace(index, std::async(std::launch::async,
-                                     [this, statement = reader.statement, from = known->second,
-                                      skip = index - known->first] { return readPage(statement, from, skip); }));
+    ahead_.emplace(index, std::async(std::launch::async, [this, statement = r->statement, from, skip] {
+                       return readPage(statement, from, skip);
+                   }));
 }
 
 qint64 RowWindow::pageStart(qsizetype index) const
 {
+    if (!byRowid())
+        return index * pageRows_;
     if (const auto known = starts_.find(index); known != starts_.end())
         return known->second;
-    // Step from the nearest page start known before it.
+    if (denseFrom_ && quint64(index) * quint64(pageRows_) < quint64(count_)) {
+        const qint64 start = *denseFrom_ + index * pageRows_;
+        starts_[index] = start;
+        return start;
+    }
+    // Stepping from the nearest page start known before it, or back from the
+    // end of the table where that is nearer.
     const auto before = std::prev(starts_.lower_bound(index));
+    const qsizetype forward = (index - before->first) * pageRows_;
+    const qsizetype back = count_ - index * pageRows_ - 1;
     odbc::Statement st = statement_();
-    st.execute(QLatin1String("SELECT ") + alias_ + QLatin1String(" FROM ") + quotedTable_ + QLatin1String(" WHERE ")
-                   + alias_ + QLatin1String(" >= ? ORDER BY ") + alias_ + QLatin1String(" LIMIT 1 OFFSET ?;"),
-               {odbc::Param::text(QByteArray::number(before->second)),
-                odbc::Param::text(QByteArray::number((index - before->first) * pageRows_))});
-    std::string buffer;
-    if (!st.fetch() || !st.getData(0, buffer))
-        throw AppError(QStringLiteral("The row is no longer in the table: it was deleted by another program."));
-    const qint64 start = std::strtoll(buffer.c_str(), nullptr, 10);
-    starts_[index] = start;
-    return start;
+    if (countKnown_ && back >= 0 && back < forward) {
+        st.execute(QLatin1String("SELECT ") + alias_ + QLatin1String(" FROM ") + source_ + QLatin1String(" ORDER BY ")
+                       + alias_ + QLatin1String(" DESC LIMIT 1 OFFSET ?;"),
+                   {odbc::Param::text(QByteArray::number(back))});
+    } else {
+        st.execute(QLatin1String("SELECT ") + alias_ + QLatin1String(" FROM ") + source_ + QLatin1String(" WHERE ")
+                       + alias_ + QLatin1String(" >= ? ORDER BY ") + alias_ + QLatin1String(" LIMIT 1 OFFSET ?;"),
+                   {odbc::Param::text(QByteArray::number(before->second)),
+                    odbc::Param::text(QByteArray::number(forward))});
+    }
+    const std::optional<qint64> start = st.fetch() ? number(st, 0) : std::nullopt;
+    if (!start)
+        throw AppError(kGone);
+    starts_[index] = *start;
+    return *start;
 }
 
 RowWindow::Page& RowWindow::page(qsizetype index) const
@@ -104,7 +231,7 @@ RowWindow::Page& RowWindow::page(qsizetype index) const
     }
     if (!ready)
         fresh = readPage(statement_, pageStart(index));
-    if (fresh.rows.rows() == pageRows_ && fresh.rowids.back() < std::numeric_limits<qint64>::max())
+    if (byRowid() && fresh.rows.rows() == pageRows_ && fresh.rowids.back() < std::numeric_limits<qint64>::max())
         starts_[index + 1] = fresh.rowids.back() + 1;
     if (pages_.size() >= maxPages_) {
         auto oldest = pages_.begin();
@@ -117,7 +244,7 @@ RowWindow::Page& RowWindow::page(qsizetype index) const
     Page& added = pages_.emplace(index, std::move(fresh)).first->second;
     lastIndex_ = index;
     lastPage_ = &added;
-    // Reading on in order: the next page is read on another thread meanwhile.
+    // Reading on in order: the next pages are read on other connections meanwhile.
     if (openReader_ && lastRead_ >= 0 && index == lastRead_ + 1) {
         readAhead(index + 1);
         readAhead(index + 2);
@@ -133,7 +260,7 @@ const RowStore& RowWindow::locate(qsizetype row, qsizetype* index) const
     const Page& p = page(row / pageRows_);
     *index = row % pageRows_;
     if (*index >= p.rows.rows())
-        throw AppError(QStringLiteral("The row is no longer in the table: it was deleted by another program."));
+        throw AppError(kGone);
     return p.rows;
 }
 
@@ -147,6 +274,10 @@ qint64 RowWindow::rowid(qsizetype row) const
 void RowWindow::updateRow(qsizetype row, qint64 oldRowid, qint64 newRowid, const StoredRow& cells)
 {
     discardReadAhead();
+    if (!byRowid()) {
+        forgetRow(row); // read again: the row may stand elsewhere in the statement's order now
+        return;
+    }
     if (oldRowid != newRowid) {
         forgetFromRowid(std::min(oldRowid, newRowid));
         return;
@@ -162,11 +293,22 @@ void RowWindow::updateRow(qsizetype row, qint64 oldRowid, qint64 newRowid, const
         forgetFromRowid(oldRowid);
 }
 
+void RowWindow::forgetAll()
+{
+    discardReadAhead();
+    lastIndex_ = -1;
+    lastPage_ = nullptr;
+    denseFrom_.reset();
+    pages_.clear();
+    starts_.erase(std::next(starts_.begin()), starts_.end());
+}
+
 void RowWindow::forgetFromRowid(qint64 rowid)
 {
     discardReadAhead();
     lastIndex_ = -1;
     lastPage_ = nullptr;
+    denseFrom_.reset();
     // A page start means "the first row at or after this rowid": it stays true
     // up to the changed rowid. A page that is not full, or whose rows reach the
     // changed rowid, is read again.
@@ -179,9 +321,12 @@ void RowWindow::forgetFromRowid(qint64 rowid)
     }
 }
 
-void RowWindow::rowInserted(qint64 rowid)
+void RowWindow::rowInserted(std::optional<qint64> rowid)
 {
-    forgetFromRowid(rowid);
+    if (byRowid() && rowid)
+        forgetFromRowid(*rowid);
+    else
+        forgetAll();
     ++count_;
 }
 
@@ -189,7 +334,10 @@ void RowWindow::rowsDeleted(const std::vector<qint64>& rowids)
 {
     if (rowids.empty())
         return;
-    forgetFromRowid(*std::min_element(rowids.begin(), rowids.end()));
+    if (byRowid())
+        forgetFromRowid(*std::min_element(rowids.begin(), rowids.end()));
+    else
+        forgetAll();
     count_ = std::max<qsizetype>(0, count_ - qsizetype(rowids.size()));
 }
 

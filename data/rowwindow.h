@@ -1,37 +1,54 @@
 #pragma once
-// The rows of a large rowid table, read on demand in pages keyed by rowid (in
-// the table's own order) and kept in a bounded cache. Row i of the table is row
-// i % pageRows of page i / pageRows; a page's first rowid is found from the last
-// one known, stepping over the rows between with OFFSET.
+// The rows of a large table or view, read on demand in pages and kept in a
+// bounded cache. Row i is row i % pageRows of page i / pageRows.
+//  - By rowid (rowid tables): pages keyed by rowid value in the table's own
+//    order, so rows inserted or deleted by others never shift a row's identity.
+//    A page's first rowid is found directly where rowids are dense, else from
+//    the nearest one known (or from the end of the table) stepping with OFFSET.
+//  - By position (views, tables without a rowid): pages by OFFSET in the
+//    statement's own order.
+// The row count is not waited for: the first page is read at once, and the
+// count arrives from another connection meanwhile (pollCount).
 #include "odbc.h"
 #include "rowstore.h"
 
-#include <QList>
+#include <QString>
 #include <functional>
 #include <future>
 #include <map>
 #include <memory>
+#include <optional>
 
 class RowWindow {
 public:
     using MakeStatement = std::function<odbc::Statement()>;
-    // A second connection of its own, for reading ahead beside the first.
+    // A connection of its own, for reading beside the first.
     struct Reader {
         std::shared_ptr<void> connection;
         MakeStatement statement;
     };
     using OpenReader = std::function<Reader()>;
 
-    // quotedTable and alias name the table and its rowid; count is its row count.
-    // With openReader, a table read page after page in order (as an export
-    // does) has its next page read on another thread meanwhile.
-    RowWindow(MakeStatement statement, QString quotedTable, QString alias, int columns,
-              qsizetype count, qsizetype pageRows, size_t maxPages, OpenReader openReader = nullptr);
+    // source is the quoted table or view; alias names its rowid, or is empty
+    // to read by position. minimumRows: how many rows the source is known to
+    // hold at least (the first estimate of the count). With openReader, the
+    // count is taken on another connection, and a table read page after page
+    // in order (as an export does) has its next pages read meanwhile.
+    RowWindow(MakeStatement statement, QString source, QString alias, int columns, qsizetype pageRows,
+              size_t maxPages, qsizetype minimumRows, OpenReader openReader = nullptr);
     ~RowWindow();
     RowWindow(const RowWindow&) = delete;
     RowWindow& operator=(const RowWindow&) = delete;
 
+    bool byRowid() const { return !alias_.isEmpty(); }
+    // The row count: exact once countKnown(), an estimate before.
     qsizetype count() const { return count_; }
+    bool countKnown() const { return countKnown_; }
+    // Takes the count if it has arrived; true when count() changed.
+    bool pollCount();
+    // Waits for the count (what needs every row, such as an export).
+    void waitForCount();
+
     // The store holding the row and its index there; loads the page. Throws AppError.
     const RowStore& locate(qsizetype row, qsizetype* index) const;
     qint64 rowid(qsizetype row) const;
@@ -39,15 +56,15 @@ public:
     // A row written: its cells are replaced where the row still stands in a
     // cached page; a changed rowid moves it, so the pages from there are read again.
     void updateRow(qsizetype row, qint64 oldRowid, qint64 newRowid, const StoredRow& cells);
-    // A row inserted with that rowid, wherever it falls in the table's order.
-    void rowInserted(qint64 rowid);
-    // Rows deleted, by rowid.
+    // A row inserted with that rowid (by position: anywhere), wherever it falls in the order.
+    void rowInserted(std::optional<qint64> rowid);
+    // Rows deleted, by rowid (by position: the rows' positions).
     void rowsDeleted(const std::vector<qint64>& rowids);
     // Drops the cached page holding the row, so it is read again when shown.
     void forgetRow(qsizetype row);
     size_t pagesCached() const { return pages_.size(); }
-    // Drops a page being read ahead (before the table is written, and whenever
-    // the rows it holds may have moved).
+    // Drops the pages being read ahead (before the table is written, and
+    // whenever the rows they hold may have moved).
     void discardReadAhead() const;
 
 private:
@@ -57,18 +74,26 @@ private:
         quint64 lastUse = 0;
     };
     Page& page(qsizetype index) const;
-    // The page that starts skipPages pages after the first row >= start; safe on any thread.
+    // By rowid: the page that starts skipPages pages after the first row >= start.
+    // By position: the page that starts at row start + skipPages pages. Safe on any thread.
     Page readPage(const MakeStatement& statement, qint64 start, qsizetype skipPages = 0) const;
     void readAhead(qsizetype index) const;
     qint64 pageStart(qsizetype index) const;
     // Forgets every page and page start that a change at this rowid moves.
     void forgetFromRowid(qint64 rowid);
+    void forgetAll();
+    Reader* reader(int which) const;
 
     MakeStatement statement_;
-    QString quotedTable_;
+    QString source_;
     QString alias_;
     int columns_;
-    qsizetype count_;
+    qsizetype count_ = 0;
+    bool countKnown_ = false;
+    std::future<qsizetype> counting_;
+    // Rowids from first to first + count - 1, each present: a row's rowid is known without a search.
+    mutable std::optional<qint64> denseFrom_;
+    qint64 minRowid_ = 0, maxRowid_ = 0;
     qsizetype pageRows_;
     size_t maxPages_;
     mutable std::map<qsizetype, Page> pages_;
@@ -78,8 +103,8 @@ private:
     mutable Page* lastPage_ = nullptr;
 
     mutable OpenReader openReader_;
-    // Two pages ahead are read at once, each on its own connection (by the page's parity).
-    mutable Reader readers_[2];
+    // Reading on other connections: two pages ahead (by the page's parity), and the count.
+    mutable Reader readers_[3];
     mutable std::map<qsizetype, std::future<Page>> ahead_;
     mutable qsizetype lastRead_ = -1;
 };

@@ -31,7 +31,12 @@ public:
     // that walking a million rows costs no more than reading them.
     void BeginWalk();
     void EndWalk();
-    qsizetype ApproxCount() const { return model_->records(); } // the row count
+    // The row count (exact: waits for a large table's count where it is still being taken).
+    qsizetype ApproxCount() const
+    {
+        model_->requireExactCount();
+        return model_->records();
+    }
     int VisibleRows() const;
     int TopRow() const;
     int Row() const; // current row relative to the top visible row

@@ -5,6 +5,49 @@
 #include <QBrush>
 #include <QColor>
 
+RecordSetModel::RecordSetModel(QObject* parent) : QAbstractTableModel(parent), countTimer_(new QTimer(this))
+{
+    // A large table's count arrives after its first rows are shown.
+    countTimer_->setInterval(50);
+    connect(countTimer_, &QTimer::timeout, this, [this] {
+        if (!recordset_ || recordset_->countKnown())
+            countTimer_->stop();
+        if (recordset_ && recordset_->pollCount())
+            applyCount();
+    });
+}
+
+void RecordSetModel::requireExactCount()
+{
+    if (!recordset_ || recordset_->countKnown())
+        return;
+    recordset_->waitForCount();
+    applyCount();
+}
+
+void RecordSetModel::applyCount()
+{
+    const qsizetype now = recordset_->recordCount();
+    const bool onNewRowLine = pendingRow_ >= 0 && pendingRow_ >= records_;
+    if (now > records_) {
+        beginInsertRows(QModelIndex(), int(records_), int(now) - 1);
+        records_ = now;
+        endInsertRows();
+    } else if (now < records_) {
+        beginRemoveRows(QModelIndex(), int(now), int(records_) - 1);
+        records_ = now;
+        endRemoveRows();
+    }
+    // What was typed stays: on the new-row line, or (for a row the estimate
+    // showed past the real end) as a new row.
+    if (pendingRow_ >= 0 && (onNewRowLine || pendingRow_ >= records_)) {
+        if (!onNewRowLine)
+            identity_.reset();
+        pendingRow_ = int(records_);
+    }
+    emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
+}
+
 void RecordSetModel::setRecordSet(std::shared_ptr<ADODB::RecordSet> recordset)
 {
     beginResetModel();
@@ -15,6 +58,8 @@ void RecordSetModel::setRecordSet(std::shared_ptr<ADODB::RecordSet> recordset)
     identity_.reset();
     identityError_.clear();
     endResetModel();
+    if (recordset_ && !recordset_->countKnown())
+        countTimer_->start();
 }
 
 int RecordSetModel::rowCount(const QModelIndex& parent) const

@@ -4,13 +4,14 @@
 #include "data/adodb.h"
 
 #include <QAbstractTableModel>
+#include <QTimer>
 #include <map>
 #include <optional>
 #include <memory>
 
 class RecordSetModel : public QAbstractTableModel {
 public:
-    using QAbstractTableModel::QAbstractTableModel;
+    explicit RecordSetModel(QObject* parent = nullptr);
 
     void setRecordSet(std::shared_ptr<ADODB::RecordSet> recordset);
     const std::shared_ptr<ADODB::RecordSet>& recordSet() const { return recordset_; }
@@ -23,6 +24,9 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
     qsizetype records() const { return records_; }
+    // Waits for a large table's count where it is still being taken, so that
+    // records() is exact (the exports and "Add New Row" need it).
+    void requireExactCount();
     int newRowLine() const { return hasNewRowLine() ? int(records_) : -1; }
     bool hasNewRowLine() const { return recordset_ && recordset_->canInsert(); }
     QString displayText(int row, int column) const;
@@ -42,6 +46,9 @@ public:
 private:
     void refreshRow(int row);
     void clearPending();
+    // Takes the record count as it now stands: rows added or removed at the end,
+    // the user's place and a pending row kept.
+    void applyCount();
     bool isBlob(int row, int column) const;
 
     std::shared_ptr<ADODB::RecordSet> recordset_;
@@ -51,4 +58,5 @@ private:
     // Who the pending row is, taken when its first edit started; or why it could not be.
     std::optional<ADODB::RowIdentity> identity_;
     QString identityError_;
+    QTimer* countTimer_;
 };

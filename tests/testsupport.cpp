@@ -7,6 +7,7 @@
 
 #include <QDialog>
 #include "catalogue/Form2.h"
+#include "editor/DataGrid.h"
 #include "editor/Form3.h"
 #include "shell/Form1.h"
 #include "shell/Main.h"
@@ -149,5 +150,8 @@ DataGrid* OpenTable(const QString& path, const QString& table)
         qFatal("table %s not listed", qPrintable(table));
     Forms::form2().List1->setCurrentItem(items.first());
     Forms::form2().PushButton3->click();
+    // A table read in windows learns its row count after its first rows are
+    // shown; the cases work on the whole table, as a user does a moment later.
+    Forms::form3().DataGrid1->ApproxCount();
     return Forms::form3().DataGrid1;
 }
