@@ -52,6 +52,7 @@ RowWindow::RowWindow(MakeStatement statement, QString source, QString alias, int
         countKnown_ = true;
         return;
     }
+    count_ = std::max(count_, pageRows_ + 1); // a full page: more may follow
     const QString sql = QLatin1String("SELECT COUNT(*) FROM ") + source_ + QLatin1Char(';');
     auto count = [sql](const MakeStatement& make) -> qsizetype {
         odbc::Statement st = make();

@@ -10,10 +10,16 @@ RecordSetModel::RecordSetModel(QObject* parent) : QAbstractTableModel(parent), c
     // A large table's count arrives after its first rows are shown.
     countTimer_->setInterval(50);
     connect(countTimer_, &QTimer::timeout, this, [this] {
-        if (!recordset_ || recordset_->countKnown())
+        if (!recordset_) {
             countTimer_->stop();
-        if (recordset_ && recordset_->pollCount())
-            applyCount();
+            return;
+        }
+        recordset_->pollCount(); // (a write may have waited for it already)
+        if (recordset_->countKnown()) {
+            countTimer_->stop();
+            if (recordset_->recordCount() != records_)
+                applyCount();
+        }
     });
 }
 
@@ -22,7 +28,8 @@ void RecordSetModel::requireExactCount()
     if (!recordset_ || recordset_->countKnown())
         return;
     recordset_->waitForCount();
-    applyCount();
+    if (recordset_->recordCount() != records_)
+        applyCount();
 }
 
 void RecordSetModel::applyCount()
