@@ -14,7 +14,7 @@ PACKAGES=(
   libcups2-dev cups cups-client printer-driver-cups-pdf
   tesseract-ocr tesseract-ocr-eng poppler-utils
   fonts-liberation fontconfig
-  xdg-utils file unzip
+  xdg-utils file unzip xvfb xauth
 )
 
 missing=()
