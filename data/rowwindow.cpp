@@ -28,8 +28,9 @@ RowWindow::RowWindow(MakeStatement statement, QString source, QString alias, int
     count_ = std::max<qsizetype>(minimumRows, 1);
     if (byRowid()) {
         odbc::Statement st = statement_();
-        st.execute(QLatin1String("SELECT min(") + alias_ + QLatin1String("), max(") + alias_ + QLatin1String(") FROM ")
-                   + source_ + QLatin1Char(';'));
+        // Each on its own, so that both are read from the ends of the rowid order.
+        st.execute(QLatin1String("SELECT (SELECT min(") + alias_ + QLatin1String(") FROM ") + source_
+                   + QLatin1String("), (SELECT max(") + alias_ + QLatin1String(") FROM ") + source_ + QLatin1String(");"));
         const std::optional<qint64> low = st.fetch() ? number(st, 0) : std::nullopt;
         const std::optional<qint64> high = low ? number(st, 1) : std::nullopt;
         if (!low || !high) {

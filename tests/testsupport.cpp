@@ -155,3 +155,18 @@ DataGrid* OpenTable(const QString& path, const QString& table)
     Forms::form3().DataGrid1->ApproxCount();
     return Forms::form3().DataGrid1;
 }
+
+DataGrid* ShowTable(const QString& path, const QString& table)
+{
+    DataGrid* grid = OpenTable(path, table);
+    Forms::form3().show();
+    return grid;
+}
+
+bool TypeInto(DataGrid* grid, int row, int column, const QString& text)
+{
+    grid->setCurrentIndex(grid->model()->index(row, column));
+    return grid->model()->setData(grid->model()->index(row, column), text, Qt::EditRole);
+}
+
+QString Shown(DataGrid* grid, int row, int column) { return grid->recordModel()->displayText(row, column); }

@@ -67,6 +67,12 @@ void SetDatabasePath(const QString& path);
 class DataGrid;
 // Opens the table the way the user does: start window, chooser, table window.
 DataGrid* OpenTable(const QString& path, const QString& table);
+// The same, with the table window shown.
+DataGrid* ShowTable(const QString& path, const QString& table);
+// Makes the cell current and hands the grid a typed value, as its editor does; false when refused.
+bool TypeInto(DataGrid* grid, int row, int column, const QString& text);
+// The text the grid shows in a cell.
+QString Shown(DataGrid* grid, int row, int column);
 
 #include "platform/printers.h"
 

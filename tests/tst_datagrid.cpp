@@ -23,25 +23,16 @@ public:
 
 private:
 
-    DataGrid* open(const QString& path, const QString& table)
-    {
-        DataGrid* grid = OpenTable(path, table);
-        Forms::form3().show();
-        return grid;
-    }
+    DataGrid* open(const QString& path, const QString& table) { return ShowTable(path, table); }
     static void type(DataGrid* grid, int row, int column, const QString& text)
     {
-        grid->setCurrentIndex(grid->model()->index(row, column));
-        QVERIFY(grid->model()->setData(grid->model()->index(row, column), text, Qt::EditRole));
+        QVERIFY(TypeInto(grid, row, column, text));
     }
     static void leaveRow(DataGrid* grid, int toRow)
     {
         grid->setCurrentIndex(grid->model()->index(toRow, 0));
     }
-    static QString shown(DataGrid* grid, int row, int column)
-    {
-        return grid->recordModel()->displayText(row, column);
-    }
+    static QString shown(DataGrid* grid, int row, int column) { return Shown(grid, row, column); }
 
 private slots:
     void init() { env.reset(); }

@@ -22,21 +22,12 @@ public:
     bool windowed = false;
 
 private:
-    DataGrid* open(const QString& path, const QString& table)
-    {
-        DataGrid* grid = OpenTable(path, table);
-        Forms::form3().show();
-        return grid;
-    }
+    DataGrid* open(const QString& path, const QString& table) { return ShowTable(path, table); }
     static void type(DataGrid* grid, int row, int column, const QString& text)
     {
-        grid->setCurrentIndex(grid->model()->index(row, column));
-        QVERIFY(grid->model()->setData(grid->model()->index(row, column), text, Qt::EditRole));
+        QVERIFY(TypeInto(grid, row, column, text));
     }
-    static QString shown(DataGrid* grid, int row, int column)
-    {
-        return grid->recordModel()->displayText(row, column);
-    }
+    static QString shown(DataGrid* grid, int row, int column) { return Shown(grid, row, column); }
     static void deleteRow(DataGrid* grid, int row)
     {
         grid->clearSelection();
