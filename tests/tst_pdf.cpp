@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QElapsedTimer>
 #include "data/error.h"
 #include <unistd.h>
 
@@ -57,8 +58,10 @@ private slots:
         openTable();
         QString defaultWhilePrinting;
         QByteArray textWhilePrinting;
-        SetRunHandler([&](const QString& program, const QStringList& args, int) {
+        int limit = 0;
+        SetRunHandler([&](const QString& program, const QStringList& args, int timeoutMs) {
             env.runs << (QStringList{program} + args);
+            limit = timeoutMs;
             defaultWhilePrinting = env.printers->current;
             QFile f(args.value(1));
             if (f.open(QIODevice::ReadOnly))
@@ -70,6 +73,7 @@ private slots:
         QCOMPARE(env.runs, (QList<QStringList>{{Main::ProgramFolder() + "/vestrel-print", "/p", temporary}}));
         QCOMPARE(defaultWhilePrinting, QStringLiteral("PDF Printer"));
         QCOMPARE(textWhilePrinting, QByteArray("id\tname\t\r\n1\tAnn\t\r\n"));
+        QVERIFY(limit >= 60000); // the helper is waited for, but not for ever
         QCOMPARE(env.printers->current, QStringLiteral("Office Laser"));
         QCOMPARE(env.printers->defaultsSet, (QStringList{"PDF Printer", "Office Laser"}));
         QVERIFY(!QFile::exists(temporary));
@@ -131,6 +135,17 @@ private slots:
         QCOMPARE(env.boxes.size(), 1);
         QVERIFY(env.boxes[0].text.contains("at line 112"));
         QCOMPARE(env.printers->current, QStringLiteral("Office Laser"));
+    }
+
+    void aHelperThatHangsIsStopped()
+    {
+        SetRunHandler({});
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY_THROWS_EXCEPTION(AppError, RunAndWait("sleep", {"30"}, 300));
+        QVERIFY(timer.elapsed() < 10000);
+        QCOMPARE(PrintHelperTimeoutMs(0), 60000);
+        QCOMPARE(PrintHelperTimeoutMs(qint64(100) << 20), 60000 + 104857);
     }
 
     void temporaryFolder()
