@@ -136,9 +136,14 @@ void RecordSet::openWindow(const QString& alias)
         reader->Open(text);
         return RowWindow::Reader{reader, [reader] { return reader->statement(); }};
     };
+    // A table without a rowid is read in the order of its primary key, from either end.
+    QStringList keyOrder;
+    if (shape_.key == RowKey::PrimaryKey && !shape_.isView)
+        for (int c : shape_.keyColumns)
+            keyOrder << QuoteIdentifier(shape_.columns[c]);
     window_ = std::make_unique<RowWindow>([c = connection_] { return c->statement(); }, source, alias,
                                           int(columns_.size()), pageRowsFor(int(columns_.size())), windowPages,
-                                          windowThreshold + 1, openReader);
+                                          windowThreshold + 1, openReader, keyOrder);
     if (Progress)
         Progress(window_->count(), window_->count()); // the rest is read as it is shown
 }

@@ -19,8 +19,9 @@ std::optional<qint64> number(odbc::Statement& st, int column)
 } // namespace
 
 RowWindow::RowWindow(MakeStatement statement, QString source, QString alias, int columns, qsizetype pageRows,
-                     size_t maxPages, qsizetype minimumRows, OpenReader openReader)
-    : statement_(std::move(statement)), source_(std::move(source)), alias_(std::move(alias)), columns_(columns),
+                     size_t maxPages, qsizetype minimumRows, OpenReader openReader, QStringList keyOrder)
+    : statement_(std::move(statement)), source_(std::move(source)), alias_(std::move(alias)),
+      keyOrder_(std::move(keyOrder)), columns_(columns),
       pageRows_(std::max<qsizetype>(1, pageRows)), maxPages_(std::max<size_t>(2, maxPages)),
       openReader_(std::move(openReader))
 {
@@ -134,14 +135,32 @@ void RowWindow::discardReadAhead() const
     ahead_.clear();
 }
 
-RowWindow::Page RowWindow::readPage(const MakeStatement& statement, qint64 start, qsizetype skipPages) const
+RowWindow::Page RowWindow::readPage(const MakeStatement& statement, qint64 start, qsizetype skipPages,
+                                    qsizetype knownCount) const
 {
     Page fresh;
     fresh.rows = RowStore(columns_);
     odbc::Statement st = statement();
     if (!byRowid()) {
-        st.execute(QLatin1String("SELECT * FROM ") + source_ + QLatin1String(" LIMIT ") + QString::number(pageRows_)
-                   + QLatin1String(" OFFSET ") + QString::number(start + skipPages * pageRows_) + QLatin1Char(';'));
+        const qint64 position = start + skipPages * pageRows_;
+        const qint64 fromEnd = knownCount - position;
+        if (!keyOrder_.isEmpty() && knownCount >= 0 && fromEnd > 0 && fromEnd < position) {
+            // Nearer the end: read backwards in key order, then turned round.
+            const qint64 rows = std::min<qint64>(pageRows_, fromEnd);
+            RowStore backwards(columns_);
+            st.execute(QLatin1String("SELECT * FROM ") + source_ + QLatin1String(" ORDER BY ")
+                       + keyOrder_.join(QLatin1String(" DESC, ")) + QLatin1String(" DESC LIMIT ")
+                       + QString::number(rows) + QLatin1String(" OFFSET ") + QString::number(fromEnd - rows)
+                       + QLatin1Char(';'));
+            FetchRows(st, backwards, nullptr);
+            for (qsizetype r = backwards.rows() - 1; r >= 0; --r)
+                fresh.rows.appendRow(backwards.row(r));
+            return fresh;
+        }
+        st.execute(QLatin1String("SELECT * FROM ") + source_
+                   + (keyOrder_.isEmpty() ? QString() : QLatin1String(" ORDER BY ") + keyOrder_.join(QLatin1String(", ")))
+                   + QLatin1String(" LIMIT ") + QString::number(pageRows_) + QLatin1String(" OFFSET ")
+                   + QString::number(position) + QLatin1Char(';'));
         FetchRows(st, fresh.rows, nullptr);
         return fresh;
     }
@@ -169,8 +188,9 @@ void RowWindow::readAhead(qsizetype index) const
         from = known->second;
         skip = index - known->first;
     }
-    ahead_.emplace(index, std::async(std::launch::async, [this, statement = r->statement, from, skip] {
-                       return readPage(statement, from, skip);
+    const qsizetype known = countKnown_ ? count_ : -1;
+    ahead_.emplace(index, std::async(std::launch::async, [this, statement = r->statement, from, skip, known] {
+                       return readPage(statement, from, skip, known);
                    }));
 }
 
@@ -232,7 +252,7 @@ RowWindow::Page& RowWindow::page(qsizetype index) const
         discardReadAhead();
     }
     if (!ready)
-        fresh = readPage(statement_, pageStart(index));
+        fresh = readPage(statement_, pageStart(index), 0, countKnown_ ? count_ : -1);
     if (byRowid() && fresh.rows.rows() == pageRows_ && fresh.rowids.back() < std::numeric_limits<qint64>::max())
         starts_[index + 1] = fresh.rowids.back() + 1;
     if (pages_.size() >= maxPages_) {

@@ -13,6 +13,7 @@
 #include "rowstore.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <future>
 #include <map>
@@ -34,8 +35,10 @@ public:
     // hold at least (the first estimate of the count). With openReader, the
     // count is taken on another connection, and a table read page after page
     // in order (as an export does) has its next pages read meanwhile.
+    // keyOrder: by position, the key columns ("a", "b") whose order the rows
+    // are read in; pages near the end are then read from the end backwards.
     RowWindow(MakeStatement statement, QString source, QString alias, int columns, qsizetype pageRows,
-              size_t maxPages, qsizetype minimumRows, OpenReader openReader = nullptr);
+              size_t maxPages, qsizetype minimumRows, OpenReader openReader = nullptr, QStringList keyOrder = {});
     ~RowWindow();
     RowWindow(const RowWindow&) = delete;
     RowWindow& operator=(const RowWindow&) = delete;
@@ -76,7 +79,9 @@ private:
     Page& page(qsizetype index) const;
     // By rowid: the page that starts skipPages pages after the first row >= start.
     // By position: the page that starts at row start + skipPages pages. Safe on any thread.
-    Page readPage(const MakeStatement& statement, qint64 start, qsizetype skipPages = 0) const;
+    // knownCount (by position, -1 when not known) lets a page near the end be read backwards.
+    Page readPage(const MakeStatement& statement, qint64 start, qsizetype skipPages = 0,
+                  qsizetype knownCount = -1) const;
     void readAhead(qsizetype index) const;
     qint64 pageStart(qsizetype index) const;
     // Forgets every page and page start that a change at this rowid moves.
@@ -87,6 +92,7 @@ private:
     MakeStatement statement_;
     QString source_;
     QString alias_;
+    QStringList keyOrder_;
     int columns_;
     qsizetype count_ = 0;
     bool countKnown_ = false;

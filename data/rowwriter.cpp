@@ -169,8 +169,16 @@ StoredRecord RowWriter::identify(const StoredRow& shown, std::optional<qint64> r
         parts << shape_.rowidAlias + QLatin1String(" = ?");
         params.push_back(odbc::Param::text(QByteArray::number(*rowid)));
     } else if (shape_.key == RowKey::PrimaryKey) {
-        for (int c : shape_.keyColumns)
-            parts << shownMatch(quoted(c), shown.at(size_t(c)), params);
+        for (int c : shape_.keyColumns) {
+            // Looked up through the key's index (the column's affinity and
+            // collation apply), then checked exactly.
+            const StoredCell& cell = shown.at(size_t(c));
+            if (cell.value) {
+                parts << quoted(c) + QLatin1String(" = ?");
+                params.push_back(cell.blob ? odbc::Param::bytes(cell.value) : odbc::Param::text(cell.value));
+            }
+            parts << shownMatch(quoted(c), cell, params);
+        }
     } else {
         for (int c = 0; c < int(shown.size()) && c < shape_.columns.size(); ++c)
             parts << shownMatch(quoted(c), shown[size_t(c)], params);
