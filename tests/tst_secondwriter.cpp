@@ -305,6 +305,18 @@ private slots:
                  (QList<QStringList>{{"x", "<null>"}, {"<null>", "y"}, {"z", "<null>"}}));
         QCOMPARE(grid->currentIndex().row(), 3);
         QVERIFY(env.boxes.isEmpty());
+        // Refused: the typed row stays where it is, shown as typed.
+        Sqlite(path).exec("CREATE TRIGGER no_w BEFORE INSERT ON n WHEN NEW.b = 'w' BEGIN SELECT RAISE(ABORT, 'no w'); END;");
+        grid->setCurrentIndex(grid->model()->index(3, 1));
+        QTest::keyClick(grid, Qt::Key_W);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCoreApplication::processEvents();
+        QCOMPARE(env.boxes.size(), 1);
+        QVERIFY2(env.boxes[0].text.contains("no w"), qPrintable(env.boxes[0].text));
+        QCOMPARE(grid->currentIndex(), grid->model()->index(3, 1));
+        QVERIFY(grid->HasPendingRow());
+        QCOMPARE(shown(grid, 3, 1), QStringLiteral("w"));
+        QCOMPARE(Sqlite(path).value("SELECT count(*) FROM n"), QStringLiteral("3"));
     }
 
     void countArrivesWithoutLosingThePlace()
