@@ -103,6 +103,22 @@ public:
 #include <QApplication>
 #include <QTest>
 
+// What the suites that edit through the grid share: a test environment, whether
+// tables are read in windows in this run, and the user's ways with the grid.
+class GridSuite : public QObject {
+public:
+    bool windowed = false;
+
+protected:
+    TestEnvironment env;
+    static DataGrid* open(const QString& path, const QString& table) { return ShowTable(path, table); }
+    static void type(DataGrid* grid, int row, int column, const QString& text)
+    {
+        QVERIFY(TypeInto(grid, row, column, text));
+    }
+    static QString shown(DataGrid* grid, int row, int column) { return Shown(grid, row, column); }
+};
+
 // Runs every case of the suite twice: with tables read whole, then with every
 // rowid table read in windows of three-row pages, two kept (marked on the second suite).
 template <typename Suite> int RunWholeAndWindowed(int argc, char** argv)

@@ -14,25 +14,14 @@
 #include <QPushButton>
 #include <QTest>
 
-class DataGridTest : public QObject {
+class DataGridTest : public GridSuite {
     Q_OBJECT
-    TestEnvironment env;
-
-public:
-    bool windowed = false;
 
 private:
-
-    DataGrid* open(const QString& path, const QString& table) { return ShowTable(path, table); }
-    static void type(DataGrid* grid, int row, int column, const QString& text)
-    {
-        QVERIFY(TypeInto(grid, row, column, text));
-    }
     static void leaveRow(DataGrid* grid, int toRow)
     {
         grid->setCurrentIndex(grid->model()->index(toRow, 0));
     }
-    static QString shown(DataGrid* grid, int row, int column) { return Shown(grid, row, column); }
 
 private slots:
     void init() { env.reset(); }

@@ -14,20 +14,10 @@
 #include <QPushButton>
 #include <QTest>
 
-class SecondWriterTest : public QObject {
+class SecondWriterTest : public GridSuite {
     Q_OBJECT
-    TestEnvironment env;
-
-public:
-    bool windowed = false;
 
 private:
-    DataGrid* open(const QString& path, const QString& table) { return ShowTable(path, table); }
-    static void type(DataGrid* grid, int row, int column, const QString& text)
-    {
-        QVERIFY(TypeInto(grid, row, column, text));
-    }
-    static QString shown(DataGrid* grid, int row, int column) { return Shown(grid, row, column); }
     static void deleteRow(DataGrid* grid, int row)
     {
         grid->clearSelection();
