@@ -10,7 +10,7 @@
 #include <algorithm>
 
 namespace {
-qsizetype keepInMemory = qsizetype(16) << 20; // bytes
+qsizetype keepInMemory = qsizetype(4) << 20; // bytes (the buffer may grow to twice this)
 }
 
 void TextSink::SetMemoryLimit(qsizetype bytes) { keepInMemory = bytes; }
