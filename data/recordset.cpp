@@ -268,13 +268,13 @@ QString RecordSet::readOnlyReason() const
     return QStringLiteral("This result cannot be changed: it does not come from one table of the database.");
 }
 
-const RowWriter& RecordSet::writer(bool allowed) const
+const RowWriter& RecordSet::writer(bool allowed, bool writing) const
 {
     if (!open_)
         throw AppError(kClosed);
     if (!writer_ || !allowed)
         throw AppError(readOnlyReason());
-    if (window_) {
+    if (window_ && writing) {
         // No reader beside a write: the count and the pages read ahead are waited for.
         window_->waitForCount();
         window_->discardReadAhead();
@@ -295,7 +295,7 @@ void RecordSet::storeRecord(qsizetype row, std::optional<qint64> oldRowid, const
 
 RowIdentity RecordSet::Identify(qsizetype row)
 {
-    const RowWriter& w = writer(true);
+    const RowWriter& w = writer(true, false); // only reads: the count need not be waited for
     qsizetype index = 0;
     const StoredRow shown = storeFor(row, &index).row(index);
     const std::optional<qint64> rowid = rowidAt(row);

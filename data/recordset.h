@@ -89,7 +89,9 @@ private:
     const RowStore& storeFor(qsizetype row, qsizetype* index) const;
     std::optional<qint64> rowidAt(qsizetype row) const;
     void storeRecord(qsizetype row, std::optional<qint64> oldRowid, const StoredRecord& record);
-    const RowWriter& writer(bool allowed) const;
+    // The row writer, where rows may be changed so; before a write, readers on
+    // other connections are waited for.
+    const RowWriter& writer(bool allowed, bool writing = true) const;
 
     std::shared_ptr<Connection> connection_;
     bool open_ = false;
