@@ -274,6 +274,11 @@ private slots:
         const QString target = env.path("kill/out.txt");
         writeFile(target, "the previous file");
         QProcess child;
+        // Its own temporary files inside ours, which go when the suite ends.
+        QDir(env.dir()).mkpath("child-tmp");
+        QProcessEnvironment childEnvironment = QProcessEnvironment::systemEnvironment();
+        childEnvironment.insert("TMPDIR", env.path("child-tmp"));
+        child.setProcessEnvironment(childEnvironment);
         child.start(VESTREL_EXPORT_CHILD, {path, "k", target});
         QVERIFY(child.waitForStarted());
         QElapsedTimer timer;
