@@ -1,14 +1,19 @@
 #include "Wordpad1.h"
 
+#include "platform/wordprocessor.h"
 #include "shell/Main.h"
 
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace Wordpad1 {
 QString GetWordpadPath()
 {
-    const QString path = Main::ProgramFolder() + QLatin1String("/vestrel-print");
-    const QFileInfo info(path);
-    return info.isFile() && info.isExecutable() ? path : QString();
+    // The registered word processor where the system has one (WordPad); else,
+    // as where WordPad was removed, the print helper installed beside the program.
+    const QString registered = RegisteredWordProcessor();
+    if (!registered.isEmpty() && QFileInfo(registered).isFile())
+        return registered;
+    return QStandardPaths::findExecutable(QStringLiteral("vestrel-print"), {Main::ProgramFolder()});
 }
 } // namespace Wordpad1

@@ -14,12 +14,18 @@ LaunchHandler& handler()
 
 void SetLaunchHandler(LaunchHandler h) { handler() = std::move(h); }
 
+bool LaunchIntercepted(const QString& program, const QStringList& arguments)
+{
+    if (!handler())
+        return false;
+    handler()(program, arguments);
+    return true;
+}
+
 void StartDetached(const QString& program, const QStringList& arguments)
 {
-    if (handler()) {
-        handler()(program, arguments);
+    if (LaunchIntercepted(program, arguments))
         return;
-    }
     if (!QProcess::startDetached(program, arguments))
         throw AppError(QStringLiteral("File not found: %1").arg(program));
 }

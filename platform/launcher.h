@@ -9,6 +9,8 @@ void StartDetached(const QString& program, const QStringList& arguments);
 
 using LaunchHandler = std::function<void(const QString&, const QStringList&)>;
 void SetLaunchHandler(LaunchHandler handler);
+// Hands the launch to the seam where one is set (tests); false otherwise.
+bool LaunchIntercepted(const QString& program, const QStringList& arguments);
 
 // Runs the program and waits for it to end, at most timeoutMs; returns its
 // exit status. Throws AppError when it cannot be started, does not end

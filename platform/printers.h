@@ -34,5 +34,5 @@ PrinterSystem& Printers();
 // Replaces the system's printers (tests); null puts the real ones back.
 void SetPrinterSystem(std::unique_ptr<PrinterSystem> printers);
 
-// The printers of the CUPS server this program talks to.
-std::unique_ptr<PrinterSystem> MakeCupsPrinters();
+// The system's own printers: CUPS destinations, or winspool on Windows.
+std::unique_ptr<PrinterSystem> MakeSystemPrinters();

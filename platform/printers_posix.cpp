@@ -119,21 +119,6 @@ private:
     }
 };
 
-std::unique_ptr<PrinterSystem>& current()
-{
-    static std::unique_ptr<PrinterSystem> printers;
-    return printers;
-}
-
 } // namespace
 
-std::unique_ptr<PrinterSystem> MakeCupsPrinters() { return std::make_unique<CupsPrinters>(); }
-
-PrinterSystem& Printers()
-{
-    if (!current())
-        current() = MakeCupsPrinters();
-    return *current();
-}
-
-void SetPrinterSystem(std::unique_ptr<PrinterSystem> printers) { current() = std::move(printers); }
+std::unique_ptr<PrinterSystem> MakeSystemPrinters() { return std::make_unique<CupsPrinters>(); }

@@ -4,16 +4,15 @@
 #include "launcher.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QRegularExpression>
 #include <cmath>
+#include "desktop.h"
 #include "privatefolder.h"
 
 #include <QTemporaryFile>
 #include <xlsxwriter.h>
 
 namespace {
-const QString kXlsxType = QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet");
 
 QString safeFileName(const QString& name)
 {
@@ -91,14 +90,7 @@ void ExcelWorkbook::SaveAs(const QString& fileName) const
                            .arg(fileName, QString::fromUtf8(lxw_strerror(result))));
 }
 
-QString ExcelApplication::RegisteredSpreadsheetProgram()
-{
-    QProcess query;
-    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), kXlsxType});
-    if (!query.waitForFinished(10000) || query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0)
-        return QString();
-    return QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed();
-}
+QString ExcelApplication::RegisteredSpreadsheetProgram() { return RegisteredProgramFor(QStringLiteral(".xlsx")); }
 
 ExcelApplication::ExcelApplication()
 {
@@ -138,7 +130,7 @@ void ExcelApplication::setVisible(bool visible)
         reserved.close();
         book->SaveAs(file);
         shown_.push_back(file);
-        StartDetached(QStringLiteral("xdg-open"), {file});
+        OpenWithDesktop(file);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "errorreport.h"
 #include "data/error.h"
+#include "platform/desktop.h"
 #include "platform/launcher.h"
 
 #include <QApplication>
@@ -174,7 +175,7 @@ void MaybeOpenHomePage()
 {
     const int secondsSinceMidnight = QTime(0, 0).secsTo(QTime::currentTime());
     if (HomePageDraw(secondsSinceMidnight) == 7)
-        StartDetached(QStringLiteral("xdg-open"), {kHomePageAddress});
+        OpenWithDesktop(kHomePageAddress);
 }
 
 std::optional<QCursor> LoadHandCursor()

@@ -54,7 +54,7 @@ private slots:
     void init()
     {
         env.reset();
-        SetPrinterSystem(MakeCupsPrinters());
+        SetPrinterSystem(MakeSystemPrinters());
         SetRunHandler({});
         qputenv("TEMP", env.path("").toUtf8());
     }
@@ -94,7 +94,7 @@ private slots:
         QCOMPARE(read(), withInstance);
         // No options file at all: none afterwards either.
         QFile::remove(options);
-        SetPrinterSystem(MakeCupsPrinters());
+        SetPrinterSystem(MakeSystemPrinters());
         const QString none = GetSetPrinter::GetDefaultPrinter(); // no default: reported, empty
         env.boxes.clear();
         QVERIFY(GetSetPrinter::SetDefaultPrinter("PDF Printer"));
