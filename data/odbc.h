@@ -7,6 +7,12 @@
 #include <string>
 #include <vector>
 
+#if __has_include(<windows.h>)
+// The ODBC headers of Windows build on its base types.
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
 #include <sql.h>
 #include <sqlext.h>
 
