@@ -1,6 +1,7 @@
 #include "connection.h"
 
 #include "error.h"
+#include "odbctext.h"
 #include "recordset.h"
 #include "sqlitelib.h"
 
@@ -19,12 +20,8 @@ void Connection::Open(const QString& connectionString)
                               reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
                 SQL_HANDLE_ENV, env.get(), "SQLSetEnvAttr");
     odbc::Handle dbc(SQL_HANDLE_DBC, env.get());
-    QByteArray text = connectionString.toUtf8();
-    SQLCHAR out[1024];
-    SQLSMALLINT outLength = 0;
-    odbc::check(SQLDriverConnectA(dbc.get(), nullptr, reinterpret_cast<SQLCHAR*>(text.data()),
-                                  SQL_NTS, out, sizeof out, &outLength, SQL_DRIVER_NOPROMPT),
-                SQL_HANDLE_DBC, dbc.get(), "SQLDriverConnect");
+    odbc::check(odbc::text::driverConnect(dbc.get(), connectionString), SQL_HANDLE_DBC, dbc.get(),
+                "SQLDriverConnect");
     env_ = std::move(env);
     dbc_ = std::move(dbc);
     connectionString_ = connectionString;

@@ -1,6 +1,7 @@
 #include "odbc.h"
 
 #include "error.h"
+#include "odbctext.h"
 
 #include <QStringList>
 #include <cstring>
@@ -12,17 +13,9 @@ namespace odbc {
 QString diagnostics(SQLSMALLINT handleType, SQLHANDLE handle)
 {
     QStringList parts;
-    for (SQLSMALLINT record = 1;; ++record) {
-        SQLCHAR state[8] = {};
-        SQLINTEGER native = 0;
-        SQLCHAR message[2048] = {};
-        SQLSMALLINT length = 0;
-        SQLRETURN rc = SQLGetDiagRecA(handleType, handle, record, state, &native, message,
-                                      sizeof message, &length);
-        if (!SQL_SUCCEEDED(rc))
-            break;
-        parts << QString::fromUtf8(reinterpret_cast<const char*>(message)).trimmed();
-    }
+    QString message;
+    for (SQLSMALLINT record = 1; text::diagnosticRecord(handleType, handle, record, &message); ++record)
+        parts << message.trimmed();
     return parts.join(QLatin1Char('\n'));
 }
 
@@ -94,14 +87,11 @@ void Statement::bind(const std::vector<Param>& params)
 
 void Statement::execute(const QString& sql, const std::vector<Param>& params)
 {
-    QByteArray text = sql.toUtf8();
     if (params.empty()) {
-        check(SQLExecDirectA(handle_.get(), reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS),
-              SQL_HANDLE_STMT, handle_.get(), "SQLExecDirect");
+        check(text::execDirect(handle_.get(), sql), SQL_HANDLE_STMT, handle_.get(), "SQLExecDirect");
         return;
     }
-    check(SQLPrepareA(handle_.get(), reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS),
-          SQL_HANDLE_STMT, handle_.get(), "SQLPrepare");
+    check(text::prepare(handle_.get(), sql), SQL_HANDLE_STMT, handle_.get(), "SQLPrepare");
     bind(params);
     check(SQLExecute(handle_.get()), SQL_HANDLE_STMT, handle_.get(), "SQLExecute");
     SQLFreeStmt(handle_.get(), SQL_RESET_PARAMS);
@@ -109,8 +99,7 @@ void Statement::execute(const QString& sql, const std::vector<Param>& params)
 
 void Statement::tables()
 {
-    check(SQLTablesA(handle_.get(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0),
-          SQL_HANDLE_STMT, handle_.get(), "SQLTables");
+    check(text::tables(handle_.get()), SQL_HANDLE_STMT, handle_.get(), "SQLTables");
 }
 
 SQLSMALLINT Statement::columnCount()
@@ -122,24 +111,19 @@ SQLSMALLINT Statement::columnCount()
 
 QString Statement::columnName(int column)
 {
-    SQLCHAR name[1024] = {};
-    SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
-    SQLULEN size = 0;
-    check(SQLDescribeColA(handle_.get(), SQLUSMALLINT(column + 1), name, sizeof name, &length,
-                          &type, &size, &digits, &nullable),
-          SQL_HANDLE_STMT, handle_.get(), "SQLDescribeCol");
-    return QString::fromUtf8(reinterpret_cast<const char*>(name));
+    QString name;
+    SQLSMALLINT type = 0;
+    check(text::describeColumn(handle_.get(), column, &name, &type), SQL_HANDLE_STMT, handle_.get(),
+          "SQLDescribeCol");
+    return name;
 }
 
 SQLSMALLINT Statement::columnType(int column)
 {
-    SQLCHAR name[8];
-    SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
-    SQLULEN size = 0;
-    SQLRETURN rc = SQLDescribeColA(handle_.get(), SQLUSMALLINT(column + 1), name, sizeof name,
-                                   &length, &type, &size, &digits, &nullable);
-    if (rc != SQL_SUCCESS_WITH_INFO)
-        check(rc, SQL_HANDLE_STMT, handle_.get(), "SQLDescribeCol");
+    QString name;
+    SQLSMALLINT type = 0;
+    check(text::describeColumn(handle_.get(), column, &name, &type), SQL_HANDLE_STMT, handle_.get(),
+          "SQLDescribeCol");
     return type;
 }
 

@@ -1,0 +1,51 @@
+#include "odbctext.h"
+
+namespace odbc::text {
+
+SQLRETURN driverConnect(SQLHDBC dbc, const QString& connectionString)
+{
+    QByteArray text = connectionString.toUtf8();
+    SQLCHAR out[1024];
+    SQLSMALLINT outLength = 0;
+    return SQLDriverConnectA(dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS, out, sizeof out,
+                             &outLength, SQL_DRIVER_NOPROMPT);
+}
+
+SQLRETURN execDirect(SQLHSTMT statement, const QString& sql)
+{
+    QByteArray text = sql.toUtf8();
+    return SQLExecDirectA(statement, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
+}
+
+SQLRETURN prepare(SQLHSTMT statement, const QString& sql)
+{
+    QByteArray text = sql.toUtf8();
+    return SQLPrepareA(statement, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
+}
+
+SQLRETURN tables(SQLHSTMT statement) { return SQLTablesA(statement, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0); }
+
+bool diagnosticRecord(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT record, QString* message)
+{
+    SQLCHAR state[8] = {};
+    SQLINTEGER native = 0;
+    SQLCHAR text[2048] = {};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetDiagRecA(handleType, handle, record, state, &native, text, sizeof text, &length)))
+        return false;
+    *message = QString::fromUtf8(reinterpret_cast<const char*>(text));
+    return true;
+}
+
+SQLRETURN describeColumn(SQLHSTMT statement, int column, QString* name, SQLSMALLINT* type)
+{
+    SQLCHAR text[1024] = {};
+    SQLSMALLINT length = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    const SQLRETURN rc = SQLDescribeColA(statement, SQLUSMALLINT(column + 1), text, sizeof text, &length, type,
+                                         &size, &digits, &nullable);
+    *name = QString::fromUtf8(reinterpret_cast<const char*>(text));
+    return rc;
+}
+
+} // namespace odbc::text
