@@ -148,13 +148,3 @@ void frmNewTable::PushButton3_Click()
     Trap trap(Location::frmNewTable_Cancel);
     trap(100, [&] { reject(); });
 }
-
-void frmNewTable::keyPressEvent(QKeyEvent* event)
-{
-    // Only "Save", "Cancel" and the close box close the window: Escape keeps what was typed.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}

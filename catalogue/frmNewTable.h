@@ -1,4 +1,5 @@
 #pragma once
+#include "shell/modalwindow.h"
 // Defines a new table: a name and an ordered list of fields, created with one
 // CREATE TABLE statement.
 #include "shell/pointer.h"
@@ -10,7 +11,7 @@ class QLineEdit;
 class QPushButton;
 class QTreeWidget;
 
-class frmNewTable : public QDialog {
+class frmNewTable : public ModalWindow {
 public:
     frmNewTable();
 
@@ -33,6 +34,4 @@ public:
     QPushButton* PushButton3;
     WindowPointer Pointer;
 
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
 };

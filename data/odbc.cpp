@@ -113,8 +113,7 @@ QString Statement::columnName(int column)
 {
     QString name;
     SQLSMALLINT type = 0;
-    check(text::describeColumn(handle_.get(), column, &name, &type), SQL_HANDLE_STMT, handle_.get(),
-          "SQLDescribeCol");
+    describe(column, &name, &type);
     return name;
 }
 
@@ -122,9 +121,13 @@ SQLSMALLINT Statement::columnType(int column)
 {
     QString name;
     SQLSMALLINT type = 0;
-    check(text::describeColumn(handle_.get(), column, &name, &type), SQL_HANDLE_STMT, handle_.get(),
-          "SQLDescribeCol");
+    describe(column, &name, &type);
     return type;
+}
+
+void Statement::describe(int column, QString* name, SQLSMALLINT* type)
+{
+    check(text::describeColumn(handle_.get(), column, name, type), SQL_HANDLE_STMT, handle_.get(), "SQLDescribeCol");
 }
 
 bool Statement::fetch()

@@ -66,6 +66,7 @@ public:
 
 private:
     void bind(const std::vector<Param>& params);
+    void describe(int column, QString* name, SQLSMALLINT* type);
     Handle handle_;
     std::vector<SQLLEN> indicators_;
 };

@@ -145,13 +145,3 @@ void frmNewColumn::cmdAdd_Click()
     }
     trap(150, [&] { accept(); });
 }
-
-void frmNewColumn::keyPressEvent(QKeyEvent* event)
-{
-    // Escape does not close the window: its buttons and close box do.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}

@@ -1,4 +1,5 @@
 #pragma once
+#include "shell/modalwindow.h"
 // Collects one column definition; adds it to the open table ("Form3") or
 // appends it as a row of the new-table window's field list ("frmNewTable").
 #include "data/adodb.h"
@@ -14,7 +15,7 @@ class QLineEdit;
 class QPushButton;
 class frmNewTable;
 
-class frmNewColumn : public QDialog {
+class frmNewColumn : public ModalWindow {
 public:
     frmNewColumn();
 
@@ -41,9 +42,6 @@ public:
     QCheckBox* chkAutoInc;
     QPushButton* PushButton1;
     WindowPointer Pointer;
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     std::shared_ptr<ADODB::Connection> connection_;
