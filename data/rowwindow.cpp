@@ -62,7 +62,16 @@ RowWindow::RowWindow(MakeStatement statement, QString source, QString alias, int
         return st.fetch() ? qsizetype(number(st, 0).value_or(0)) : 0;
     };
     if (Reader* r = reader(2)) {
-        counting_ = std::async(std::launch::async, [count, make = r->statement] { return count(make); });
+        counting_ = std::async(std::launch::async, [this, count, make = r->statement] {
+            Counted counted{count(make), -1, {}};
+            // A view has no order to read backwards: its last page is read
+            // here, beside the count, so that the end of it shows at once.
+            if (!byRowid() && keyOrder_.isEmpty() && counted.rows > pageRows_) {
+                counted.lastIndex = (counted.rows - 1) / pageRows_;
+                counted.last = readPage(make, counted.lastIndex * pageRows_);
+            }
+            return counted;
+        });
         return;
     }
     count_ = count(statement_);
@@ -99,7 +108,12 @@ bool RowWindow::pollCount()
         return false;
     const qsizetype before = count_;
     try {
-        count_ = counting_.get();
+        Counted counted = counting_.get();
+        count_ = counted.rows;
+        if (counted.lastIndex >= 0 && !pages_.count(counted.lastIndex)) {
+            counted.last.lastUse = ++clock_;
+            pages_.emplace(counted.lastIndex, std::move(counted.last));
+        }
     } catch (...) {
         counting_ = {};
         count_ = 0;

@@ -76,6 +76,11 @@ private:
         std::vector<qint64> rowids;
         quint64 lastUse = 0;
     };
+    struct Counted {
+        qsizetype rows = 0;
+        qsizetype lastIndex = -1;
+        Page last;
+    };
     Page& page(qsizetype index) const;
     // By rowid: the page that starts skipPages pages after the first row >= start.
     // By position: the page that starts at row start + skipPages pages. Safe on any thread.
@@ -96,7 +101,9 @@ private:
     int columns_;
     qsizetype count_ = 0;
     bool countKnown_ = false;
-    std::future<qsizetype> counting_;
+    // The count, taken on another connection (and for a view its last page).
+    struct Counted;
+    std::future<Counted> counting_;
     // Rowids from first to first + count - 1, each present: a row's rowid is known without a search.
     mutable std::optional<qint64> denseFrom_;
     qint64 minRowid_ = 0, maxRowid_ = 0;
