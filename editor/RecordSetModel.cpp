@@ -17,8 +17,7 @@ RecordSetModel::RecordSetModel(QObject* parent) : QAbstractTableModel(parent), c
         recordset_->pollCount(); // (a write may have waited for it already)
         if (recordset_->countKnown()) {
             countTimer_->stop();
-            if (recordset_->recordCount() != records_)
-                applyCount();
+            applyCount();
         }
     });
 }
@@ -28,13 +27,14 @@ void RecordSetModel::requireExactCount()
     if (!recordset_ || recordset_->countKnown())
         return;
     recordset_->waitForCount();
-    if (recordset_->recordCount() != records_)
-        applyCount();
+    applyCount();
 }
 
 void RecordSetModel::applyCount()
 {
     const qsizetype now = recordset_->recordCount();
+    if (now == records_)
+        return;
     const bool onNewRowLine = pendingRow_ >= 0 && pendingRow_ >= records_;
     if (now > records_) {
         beginInsertRows(QModelIndex(), int(records_), int(now) - 1);
@@ -60,10 +60,7 @@ void RecordSetModel::setRecordSet(std::shared_ptr<ADODB::RecordSet> recordset)
     beginResetModel();
     recordset_ = std::move(recordset);
     records_ = recordset_ ? recordset_->recordCount() : 0;
-    pendingRow_ = -1;
-    edits_.clear();
-    identity_.reset();
-    identityError_.clear();
+    clearPending();
     endResetModel();
     if (recordset_ && !recordset_->countKnown())
         countTimer_->start();
@@ -164,23 +161,16 @@ bool RecordSetModel::setData(const QModelIndex& index, const QVariant& value, in
     const int column = index.column();
     if (pendingRow_ >= 0 && row != pendingRow_)
         return false; // the pending row is written (or reverted) before another is edited
+    const QString text = value.toString();
+    if (text == displayText(row, column))
+        return false;
     if (pendingRow_ < 0 && row < records_) {
-        // The row's identity is taken from what is shown, before anything is typed over it.
-        identity_.reset();
-        identityError_.clear();
+        // The row's identity is taken from what is shown, before anything typed is kept.
         try {
             identity_ = recordset_->Identify(row);
         } catch (...) {
             identityError_ = DescribeException(std::current_exception());
         }
-    }
-    const QString text = value.toString();
-    if (text == displayText(row, column)) {
-        if (pendingRow_ < 0) {
-            identity_.reset();
-            identityError_.clear();
-        }
-        return false;
     }
     pendingRow_ = row;
     edits_[column] = text;
