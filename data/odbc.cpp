@@ -4,6 +4,7 @@
 #include "odbctext.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <cstring>
 
 #include <utility>
@@ -66,22 +67,24 @@ Statement::Statement(SQLHDBC dbc) : handle_(SQL_HANDLE_STMT, dbc) {}
 void Statement::bind(const std::vector<Param>& params)
 {
     indicators_.assign(params.size(), 0);
+    textStorage_.assign(params.size(), std::string());
     for (size_t i = 0; i < params.size(); ++i) {
         const Param& p = params[i];
-        SQLSMALLINT cType = p.binary ? SQL_C_BINARY : SQL_C_CHAR;
-        SQLSMALLINT sqlType = p.binary ? SQL_LONGVARBINARY : SQL_VARCHAR;
-        SQLPOINTER data = nullptr;
-        SQLULEN size = 1;
-        if (p.value) {
-            indicators_[i] = p.value->size();
-            data = const_cast<char*>(p.value->constData());
-            size = std::max<SQLULEN>(1, p.value->size());
-        } else {
+        const auto column = SQLUSMALLINT(i + 1);
+        SQLRETURN rc;
+        if (!p.value) {
             indicators_[i] = SQL_NULL_DATA;
+            rc = SQLBindParameter(handle_.get(), column, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 1, 0, nullptr, 0,
+                                  &indicators_[i]);
+        } else if (p.binary) {
+            indicators_[i] = p.value->size();
+            rc = SQLBindParameter(handle_.get(), column, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_LONGVARBINARY,
+                                  std::max<SQLULEN>(1, p.value->size()), 0, const_cast<char*>(p.value->constData()),
+                                  p.value->size(), &indicators_[i]);
+        } else {
+            rc = text::bindText(handle_.get(), column, *p.value, textStorage_[i], &indicators_[i]);
         }
-        check(SQLBindParameter(handle_.get(), SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, cType, sqlType,
-                               size, 0, data, p.value ? p.value->size() : 0, &indicators_[i]),
-              SQL_HANDLE_STMT, handle_.get(), "SQLBindParameter");
+        check(rc, SQL_HANDLE_STMT, handle_.get(), "SQLBindParameter");
     }
 }
 
@@ -139,30 +142,47 @@ bool Statement::fetch()
     return true;
 }
 
+namespace {
+// Where the data of a terminated buffer ends, for drivers that give no length.
+size_t terminatedLength(const char* buffer, size_t size, size_t terminator)
+{
+    if (terminator == 0)
+        return size;
+    for (size_t i = 0; i + terminator <= size; i += terminator) {
+        if (std::all_of(buffer + i, buffer + i + terminator, [](char c) { return c == 0; }))
+            return i;
+    }
+    return size - terminator;
+}
+} // namespace
+
 bool Statement::getData(int column, std::string& out, bool binary)
 {
     out.clear();
     // Small: the driver pads the whole buffer, so its size is paid on every cell.
     char buffer[256];
-    const SQLSMALLINT cType = binary ? SQL_C_BINARY : SQL_C_CHAR;
-    const size_t terminator = binary ? 0 : 1;
+    const SQLSMALLINT cType = binary ? SQL_C_BINARY : text::cellType();
+    const size_t terminator = binary ? 0 : text::cellTerminator();
     for (;;) {
         SQLLEN indicator = 0;
         SQLRETURN rc = SQLGetData(handle_.get(), SQLUSMALLINT(column + 1), cType, buffer,
                                   sizeof buffer, &indicator);
         if (rc == SQL_NO_DATA)
-            return true;
+            break;
         check(rc, SQL_HANDLE_STMT, handle_.get(), "SQLGetData");
         if (indicator == SQL_NULL_DATA)
             return false;
         if (rc == SQL_SUCCESS) {
-            size_t n = indicator == SQL_NO_TOTAL ? strlen(buffer) : size_t(indicator);
+            size_t n = indicator == SQL_NO_TOTAL ? terminatedLength(buffer, sizeof buffer, terminator) : size_t(indicator);
             out.append(buffer, std::min(n, sizeof buffer - terminator));
-            return true;
+            break;
         }
         // Truncated: a full buffer came back, more follows.
         out.append(buffer, sizeof buffer - terminator);
     }
+    if (!binary)
+        text::cellToUtf8(out);
+    return true;
 }
 
 SQLLEN Statement::rowCount()

@@ -69,6 +69,7 @@ private:
     void describe(int column, QString* name, SQLSMALLINT* type);
     Handle handle_;
     std::vector<SQLLEN> indicators_;
+    std::vector<std::string> textStorage_; // parameters' text in the width the driver is given it
 };
 
 } // namespace odbc

@@ -13,4 +13,16 @@ SQLRETURN tables(SQLHSTMT statement);
 bool diagnosticRecord(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT record, QString* message);
 // A result column's name and SQL type (column counted from 0).
 SQLRETURN describeColumn(SQLHSTMT statement, int column, QString* name, SQLSMALLINT* type);
+
+// Cells and parameters. The driver of Windows hands SQL_C_CHAR text in the ANSI
+// code page, so there text travels as UTF-16 and is turned into UTF-8 here.
+// The C type a text cell is read as, and the bytes of its terminator.
+SQLSMALLINT cellType();
+size_t cellTerminator();
+// Turns the bytes read for one text cell into UTF-8, in place.
+void cellToUtf8(std::string& cell);
+// Binds a UTF-8 text parameter (column counted from 1); storage keeps what is
+// bound alive until the statement has run.
+SQLRETURN bindText(SQLHSTMT statement, SQLUSMALLINT column, const QByteArray& utf8, std::string& storage,
+                   SQLLEN* indicator);
 } // namespace odbc::text

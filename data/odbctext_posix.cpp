@@ -1,5 +1,7 @@
 #include "odbctext.h"
 
+#include <algorithm>
+
 namespace odbc::text {
 
 SQLRETURN driverConnect(SQLHDBC dbc, const QString& connectionString)
@@ -46,6 +48,20 @@ SQLRETURN describeColumn(SQLHSTMT statement, int column, QString* name, SQLSMALL
                                          &size, &digits, &nullable);
     *name = QString::fromUtf8(reinterpret_cast<const char*>(text));
     return rc;
+}
+
+SQLSMALLINT cellType() { return SQL_C_CHAR; }
+
+size_t cellTerminator() { return 1; }
+
+void cellToUtf8(std::string&) {}
+
+SQLRETURN bindText(SQLHSTMT statement, SQLUSMALLINT column, const QByteArray& utf8, std::string&, SQLLEN* indicator)
+{
+    *indicator = utf8.size();
+    return SQLBindParameter(statement, column, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
+                            std::max<SQLULEN>(1, utf8.size()), 0, const_cast<char*>(utf8.constData()), utf8.size(),
+                            indicator);
 }
 
 } // namespace odbc::text

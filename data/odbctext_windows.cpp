@@ -1,5 +1,7 @@
 #include "odbctext.h"
 
+#include <algorithm>
+
 namespace odbc::text {
 namespace {
 SQLWCHAR* wide(const QString& text) { return reinterpret_cast<SQLWCHAR*>(const_cast<ushort*>(text.utf16())); }
@@ -40,6 +42,29 @@ SQLRETURN describeColumn(SQLHSTMT statement, int column, QString* name, SQLSMALL
         SQLDescribeColW(statement, SQLUSMALLINT(column + 1), text, 1024, &length, type, &size, &digits, &nullable);
     *name = QString::fromUtf16(reinterpret_cast<const char16_t*>(text));
     return rc;
+}
+
+SQLSMALLINT cellType() { return SQL_C_WCHAR; }
+
+size_t cellTerminator() { return sizeof(SQLWCHAR); }
+
+void cellToUtf8(std::string& cell)
+{
+    const QByteArray utf8 = QString::fromUtf16(reinterpret_cast<const char16_t*>(cell.data()),
+                                               qsizetype(cell.size() / sizeof(char16_t)))
+                                .toUtf8();
+    cell.assign(utf8.constData(), size_t(utf8.size()));
+}
+
+SQLRETURN bindText(SQLHSTMT statement, SQLUSMALLINT column, const QByteArray& utf8, std::string& storage,
+                   SQLLEN* indicator)
+{
+    const QString text = QString::fromUtf8(utf8);
+    storage.assign(reinterpret_cast<const char*>(text.utf16()), size_t(text.size()) * sizeof(char16_t));
+    storage.append(sizeof(char16_t), '\0');
+    *indicator = SQLLEN(text.size() * sizeof(char16_t));
+    return SQLBindParameter(statement, column, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
+                            std::max<SQLULEN>(1, text.size()), 0, storage.data(), *indicator, indicator);
 }
 
 } // namespace odbc::text
