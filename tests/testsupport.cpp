@@ -1,4 +1,5 @@
 #include "testsupport.h"
+#include "testplatform.h"
 
 #include "platform/filedialog.h"
 #include "data/adodb.h"
@@ -80,12 +81,14 @@ void TestEnvironment::reset()
     runs.clear();
     runStatus = 0;
     installSeams();
-    QFile::remove(temp_.filePath(QStringLiteral("config/Pellorin.ini")));
+    ForgetProgramSettings(temp_.filePath(QStringLiteral("config")));
 }
+
+QString TestEnvironment::dir() const { return DriverPath(temp_.path()); }
 
 QString TestEnvironment::makeDatabase(const QString& name, const QString& sql) const
 {
-    const QString file = temp_.filePath(name);
+    const QString file = path(name);
     QFile::remove(file);
     Sqlite db(file);
     db.exec(sql);

@@ -25,8 +25,9 @@ public:
     // Between cases: fresh windows, no boxes, no answers.
     void reset();
 
-    QString dir() const { return temp_.path(); }
-    QString path(const QString& name) const { return temp_.filePath(name); }
+    // The folder and its files as the database driver names them.
+    QString dir() const;
+    QString path(const QString& name) const { return dir() + QLatin1Char('/') + name; }
 
     // A fresh database file made from the SQL.
     QString makeDatabase(const QString& name, const QString& sql) const;

@@ -17,10 +17,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
-#include <QElapsedTimer>
-#include <QThread>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 QByteArray readAll(const QString& path)
@@ -261,87 +257,6 @@ private slots:
         QVERIFY(env.boxes[0].text.contains("at line 134"));
         QVERIFY(!QFile::exists(env.path("no-such-folder/big.txt")));
         QVERIFY(QDir(QDir::tempPath()).entryList({"vestrel-export-*"}).isEmpty());
-    }
-
-    void theChosenFileIsNeverHalfWritten()
-    {
-        // A child process killed in the middle of a large export leaves the old file whole.
-        const QString path = env.makeDatabase(
-            "kill.db", "CREATE TABLE k(n INTEGER, t TEXT);"
-                       "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < 300000) "
-                       "INSERT INTO k SELECT i, 'text of row ' || i FROM s;");
-        QDir(env.dir()).mkpath("kill");
-        const QString target = env.path("kill/out.txt");
-        writeFile(target, "the previous file");
-        QProcess child;
-        // Its own temporary files inside ours, which go when the suite ends.
-        QDir(env.dir()).mkpath("child-tmp");
-        QProcessEnvironment childEnvironment = QProcessEnvironment::systemEnvironment();
-        childEnvironment.insert("TMPDIR", env.path("child-tmp"));
-        child.setProcessEnvironment(childEnvironment);
-        child.start(VESTREL_EXPORT_CHILD, {path, "k", target});
-        QVERIFY(child.waitForStarted());
-        QElapsedTimer timer;
-        timer.start();
-        // Killed once it writes the new text into a file of that folder (unnamed until it is complete).
-        const QByteArray folder = QFile::encodeName(env.path("kill/"));
-        auto writingThere = [&] {
-            const QString fds = QStringLiteral("/proc/%1/fd").arg(child.processId());
-            for (const QString& fd : QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
-                char target[4096];
-                const ssize_t n = readlink(QFile::encodeName(fds + "/" + fd).constData(), target, sizeof target);
-                if (n > 0 && QByteArray(target, int(n)).startsWith(folder))
-                    return true;
-            }
-            return false;
-        };
-        while (!writingThere() && timer.elapsed() < 60000 && !child.waitForFinished(0))
-            QThread::msleep(1);
-        QCOMPARE(child.state(), QProcess::Running);
-        child.kill();
-        QVERIFY(child.waitForFinished());
-        QCOMPARE(readAll(target), QByteArray("the previous file"));
-    }
-
-    void modesOwnersAndLinks()
-    {
-        const QString path = exampleDatabase();
-        DataGrid* grid = open(path, "t");
-        const mode_t previous = umask(077);
-        // A new file gets the mode the umask gives, small or spilled.
-        DataGrid1::SaveDataGridToFile(grid, env.path("private.txt"));
-        TextSink::SetMemoryLimit(8);
-        DataGrid1::SaveDataGridToCSVFile(grid, env.path("private-large.csv"));
-        TextSink::SetMemoryLimit(qsizetype(8) << 20);
-        umask(previous);
-        QCOMPARE(QFileInfo(env.path("private.txt")).permissions() & 0x0077, QFileDevice::Permissions());
-        QCOMPARE(QFileInfo(env.path("private-large.csv")).permissions() & 0x0077, QFileDevice::Permissions());
-        // An existing file keeps its mode.
-        writeFile(env.path("shared.xml"), "old");
-        QVERIFY(QFile::setPermissions(env.path("shared.xml"), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                                  | QFileDevice::ReadGroup | QFileDevice::WriteGroup));
-        DataGrid1::SaveDataGridToXMLFile(grid, env.path("shared.xml"));
-        QVERIFY(readAll(env.path("shared.xml")).startsWith("<xml>"));
-        QCOMPARE(QFileInfo(env.path("shared.xml")).permissions() & 0x0077,
-                 QFileDevice::ReadGroup | QFileDevice::WriteGroup);
-        // And its owner, where this process may give it (root).
-        if (geteuid() == 0) {
-            QVERIFY(chown(QFile::encodeName(env.path("shared.xml")).constData(), 65534, 65534) == 0);
-            DataGrid1::SaveDataGridToXMLFile(grid, env.path("shared.xml"));
-            struct stat info {};
-            QVERIFY(stat(QFile::encodeName(env.path("shared.xml")).constData(), &info) == 0);
-            QCOMPARE(info.st_uid, uid_t(65534));
-            QCOMPARE(info.st_gid, gid_t(65534));
-        }
-        // A symbolic link is written through to the file it names.
-        writeFile(env.path("real.txt"), "old");
-        QVERIFY(QFile::link(env.path("real.txt"), env.path("link.txt")));
-        DataGrid1::SaveDataGridToFile(grid, env.path("link.txt"));
-        QVERIFY(QFileInfo(env.path("link.txt")).isSymLink());
-        QCOMPARE(readAll(env.path("real.txt")), readAll(env.path("private.txt")));
-        QVERIFY(env.boxes.isEmpty());
-        // No temporary file is left beside them.
-        QCOMPARE(QDir(env.dir()).entryList({"*.txt.*", "*.csv.*", "*.xml.*"}, QDir::Files), QStringList());
     }
 
     void invalidUtf8IsWrittenAsShown()

@@ -1,0 +1,10 @@
+#pragma once
+// Where the suites meet the platform they run on: one file per platform.
+#include <QString>
+
+// A path as the database driver takes it. Under wine the driver is the host's
+// own, so a Windows path becomes the host path it stands for; elsewhere it stays.
+QString DriverPath(const QString& path);
+// Forgets what the program has remembered (the settings folder given is where
+// the INI-file settings of the tests live).
+void ForgetProgramSettings(const QString& configFolder);
