@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Builds Vestrel for Windows with its test suites and installer, then under wine:
+# runs the suites (offscreen, database paths in host form), installs Vestrel with
+# its installer, checks the installed files and the driver's registration, and
+# works the installed vestrel.exe end to end on a virtual screen. Closes with
+# ctest's summary and the end-to-end check's own line.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+source "$here/scripts/windows/common.sh"
+need_packages wine64 xvfb xauth xdotool imagemagick cups cups-client printer-driver-cups-pdf
+build="$here/build-windows-tests"
+installer="$(VESTREL_WINDOWS_BUILD="$build" \
+  VESTREL_WINDOWS_CMAKE_ARGS="-DVESTREL_WINDOWS_TESTS=ON -DCMAKE_CROSSCOMPILING_EMULATOR=wine" \
+  bash "$here/scripts/windows-build.sh" | tail -1)"
+qt="$(bash "$here/scripts/windows/qt.sh" | tail -1)"
+
+# A wine prefix of the tests' own, made afresh for every run.
+export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+rm -rf "$WINEPREFIX"
+wineboot -i >/dev/null 2>&1
+wineserver -w
+# The Qt DLLs and the MinGW runtime for the suites, and Qt's plugins.
+export WINEPATH="Z:$qt/bin;Z:/usr/lib/gcc/x86_64-w64-mingw32/12-posix;Z:/usr/x86_64-w64-mingw32/lib"
+export QT_PLUGIN_PATH="Z:$qt/plugins"
+
+# Printers: a CUPS server of the run's own, whose queues wine offers through winspool.
+cups="$build/cups"
+trap 'bash "$here/scripts/test-cups.sh" stop "$cups"; wineserver -k 2>/dev/null || true' EXIT
+while IFS= read -r line; do export "${line?}"; done < <(bash "$here/scripts/test-cups.sh" start "$cups")
+export VESTREL_TEST_PRINTERS="office,pdfprinter"
+
+status=0
+(cd "$build" && ctest --output-on-failure "$@") || status=1
+bash "$here/scripts/windows/endtoend.sh" "$installer" "$build/endtoend" || status=1
+exit $status

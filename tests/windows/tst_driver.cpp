@@ -1,0 +1,96 @@
+// The SQLite3 ODBC driver built for Windows, as the installer ships it, called
+// directly (wine's odbc32 hands connections to the host's driver manager, so
+// this is how the Windows driver itself is reached here): it loads, opens a
+// file, and carries text as UTF-16 both ways, as the program reads and binds it.
+#include "testsupport.h"
+
+#include <QTest>
+#include <windows.h>
+#include <sql.h>
+#include <sqlext.h>
+
+namespace {
+struct Driver {
+    HMODULE module = LoadLibraryW(QString::fromUtf8(VESTREL_DRIVER_DLL).toStdWString().c_str());
+    template <typename F> F get(const char* name) { return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name))); }
+    decltype(&SQLAllocHandle) allocHandle = get<decltype(&SQLAllocHandle)>("SQLAllocHandle");
+    decltype(&SQLFreeHandle) freeHandle = get<decltype(&SQLFreeHandle)>("SQLFreeHandle");
+    decltype(&SQLDriverConnectW) driverConnect = get<decltype(&SQLDriverConnectW)>("SQLDriverConnectW");
+    decltype(&SQLDisconnect) disconnect = get<decltype(&SQLDisconnect)>("SQLDisconnect");
+    decltype(&SQLExecDirectW) execDirect = get<decltype(&SQLExecDirectW)>("SQLExecDirectW");
+    decltype(&SQLPrepareW) prepare = get<decltype(&SQLPrepareW)>("SQLPrepareW");
+    decltype(&SQLBindParameter) bindParameter = get<decltype(&SQLBindParameter)>("SQLBindParameter");
+    decltype(&SQLExecute) execute = get<decltype(&SQLExecute)>("SQLExecute");
+    decltype(&SQLFetch) fetch = get<decltype(&SQLFetch)>("SQLFetch");
+    decltype(&SQLGetData) getData = get<decltype(&SQLGetData)>("SQLGetData");
+    decltype(&SQLFreeStmt) freeStmt = get<decltype(&SQLFreeStmt)>("SQLFreeStmt");
+};
+
+SQLWCHAR* w(const QString& s) { return reinterpret_cast<SQLWCHAR*>(const_cast<ushort*>(s.utf16())); }
+} // namespace
+
+class DriverTest : public QObject {
+    Q_OBJECT
+    TestEnvironment env;
+
+private slots:
+    void textTravelsAsUtf16()
+    {
+        Driver d;
+        QVERIFY2(d.module, "sqlite3odbc.dll did not load");
+        QVERIFY(d.allocHandle && d.driverConnect && d.getData && d.bindParameter);
+        const QString path = env.makeDatabase("driver.db", "CREATE TABLE t(id INTEGER PRIMARY KEY, name TEXT);"
+                                                           "INSERT INTO t VALUES (1, 'Zürich 東京 😀');");
+        SQLHENV henv = nullptr;
+        SQLHDBC dbc = nullptr;
+        SQLHSTMT st = nullptr;
+        QVERIFY(SQL_SUCCEEDED(d.allocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &henv)));
+        QVERIFY(SQL_SUCCEEDED(d.allocHandle(SQL_HANDLE_DBC, henv, &dbc)));
+        SQLWCHAR out[1024];
+        SQLSMALLINT outLength = 0;
+        const QString connect = QStringLiteral("Database=%1;").arg(path);
+        QVERIFY(SQL_SUCCEEDED(d.driverConnect(dbc, nullptr, w(connect), SQL_NTS, out, 1024, &outLength,
+                                              SQL_DRIVER_NOPROMPT)));
+        QVERIFY(SQL_SUCCEEDED(d.allocHandle(SQL_HANDLE_STMT, dbc, &st)));
+
+        // A UTF-16 parameter is stored as the same text.
+        const QString typed = QStringLiteral("Ærø – ☃ 𝄞");
+        QVERIFY(SQL_SUCCEEDED(d.prepare(st, w("INSERT INTO t(id, name) VALUES (2, ?)"), SQL_NTS)));
+        SQLLEN length = SQLLEN(typed.size() * sizeof(char16_t));
+        QVERIFY(SQL_SUCCEEDED(d.bindParameter(st, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, typed.size(), 0,
+                                              w(typed), length, &length)));
+        QVERIFY(SQL_SUCCEEDED(d.execute(st)));
+        d.freeStmt(st, SQL_RESET_PARAMS);
+        QCOMPARE(Sqlite(path).value("SELECT name FROM t WHERE id = 2"), typed);
+
+        // Cells come back whole as UTF-16, in pieces when longer than the buffer.
+        QVERIFY(SQL_SUCCEEDED(d.execDirect(st, w("SELECT name, hex(zeroblob(200)) FROM t ORDER BY id"), SQL_NTS)));
+        QStringList names, longCells;
+        while (d.fetch(st) == SQL_SUCCESS) {
+            for (int column = 1; column <= 2; ++column) {
+                QString cell;
+                char16_t buffer[64];
+                SQLLEN indicator = 0;
+                SQLRETURN rc;
+                while ((rc = d.getData(st, SQLUSMALLINT(column), SQL_C_WCHAR, buffer, sizeof buffer, &indicator))
+                       != SQL_NO_DATA) {
+                    QVERIFY(SQL_SUCCEEDED(rc));
+                    const qsizetype units = rc == SQL_SUCCESS ? qsizetype(indicator / 2) : qsizetype(63);
+                    cell += QString::fromUtf16(buffer, units);
+                    if (rc == SQL_SUCCESS)
+                        break;
+                }
+                (column == 1 ? names : longCells) << cell;
+            }
+        }
+        QCOMPARE(names, QStringList({QStringLiteral("Zürich 東京 😀"), typed}));
+        QCOMPARE(longCells, QStringList({QString(400, '0'), QString(400, '0')}));
+        d.freeHandle(SQL_HANDLE_STMT, st);
+        d.disconnect(dbc);
+        d.freeHandle(SQL_HANDLE_DBC, dbc);
+        d.freeHandle(SQL_HANDLE_ENV, henv);
+    }
+};
+
+QTEST_MAIN(DriverTest)
+#include "tst_driver.moc"
