@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# The installed Vestrel under wine, worked as a user works it, on a virtual screen:
+#   endtoend.sh INSTALLER FOLDER
+# Installs with the installer (silent), checks the program folder, the Start-menu
+# entry and the driver's registration; opens a database, edits a row, exports the
+# grid as TXT through the Save dialog, checks the database and the file; then
+# uninstalls and checks that the program and the registration are gone.
+# Wants WINEPREFIX set (a prefix of the run's own). Screenshots land in FOLDER.
+set -uo pipefail
+installer=$1
+out=$(realpath -m "$2")
+rm -rf "$out" && mkdir -p "$out"
+passed=0 failed=0
+check() { # check DESCRIPTION COMMAND...
+  local what=$1; shift
+  if "$@" >/dev/null 2>&1; then passed=$((passed + 1)); echo "PASS   $what"
+  else failed=$((failed + 1)); echo "FAIL!  $what"; fi
+}
+program="$WINEPREFIX/drive_c/Program Files/Vestrel"
+odbcinst='HKLM\SOFTWARE\ODBC\ODBCINST.INI'
+
+wine "$installer" /S; wineserver -w
+for f in vestrel.exe vestrel-print.exe Qt6Core.dll Qt6Widgets.dll platforms/qwindows.dll libstdc++-6.dll \
+         HAND-M.CUR x/o.cjs Samples/sample1.db3 odbc/sqlite3odbc.dll uninstall.exe; do
+  check "installed: $f" test -f "$program/$f"
+done
+check "Start-menu entry" test -n "$(find "$WINEPREFIX/drive_c" -name Vestrel.lnk -path '*Start Menu*')"
+registered() { wine reg query "$odbcinst\\SQLite3 ODBC Driver" /v "$1" 2>/dev/null | tr -d '\r' | grep -F "$2"; }
+check "driver registered: Driver" registered Driver 'C:\Program Files\Vestrel\odbc\sqlite3odbc.dll'
+check "driver registered: Setup" registered Setup 'C:\Program Files\Vestrel\odbc\sqlite3odbc.dll'
+check "driver registered: UsageCount" registered UsageCount 0x1
+check "driver listed under ODBC Drivers" sh -c "wine reg query '$odbcinst\\ODBC Drivers' /v 'SQLite3 ODBC Driver' | grep -q Installed"
+
+# A database of the run's own, remembered as the last one used (so the program opens at its tables).
+db="$out/people.db"
+sqlite3 "$db" "CREATE TABLE people(id INTEGER PRIMARY KEY, name TEXT, city TEXT);
+               INSERT INTO people VALUES (1, 'Ann', 'Oslo'), (2, 'Bob', 'Rome'), (3, 'Cy', 'Lima');"
+wine reg add 'HKCU\Software\Pellorin\Vestrel' /v SQLiteDatabase /d "$db" /f >/dev/null 2>&1
+
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  out=$1; program=$2
+  shot() { import -window root "$out/$1.png"; }
+  # The visible window whose title is exactly the one given, once it is there.
+  window() {
+    for _ in $(seq 1 150); do
+      w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -1)
+      [ -n "$w" ] && { echo "$w"; return 0; }
+      sleep 0.2
+    done
+    return 1
+  }
+  sized() { # a visible Vestrel window of that width, once it is shown
+    for _ in $(seq 1 150); do
+      for w in $(xdotool search --onlyvisible --name "^Vestrel\$" 2>/dev/null); do
+        [ "$(xdotool getwindowgeometry "$w" | sed -n "s/.*Geometry: \([0-9]*\)x.*/\1/p")" -ge "$1" ] && { echo "$w"; return 0; }
+      done
+      sleep 0.2
+    done
+    return 1
+  }
+  click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+  cd "$program"
+  wine ./vestrel.exe >"$out/vestrel.log" 2>&1 &
+  sleep 8; shot 1-start
+  # "PDF Printer is not installed" is said at start where there is none.
+  w=$(window Vestrel) || exit 1
+  xdotool key --window "$w" Return; sleep 1; shot 2-tables
+  # The chooser: the remembered database'"'"'s one table is chosen; "Next >".
+  w=$(sized 500) || exit 1
+  click "$w" 400 191; sleep 3; shot 3-grid
+  w=$(sized 900) || exit 1
+  xdotool windowfocus "$w"; sleep 0.3
+  xdotool key Right; xdotool type --delay 60 "Anna Zoë"; xdotool key Down; sleep 1; shot 4-edited
+  click "$w" 735 477; sleep 1; xdotool key Down Return; sleep 2; shot 5-save
+  xdotool type --delay 30 "Z:${out//\//\\}\\people.txt"; xdotool key Return; sleep 2; shot 6-saved
+  click "$w" 890 477; sleep 2
+' _ "$out" "$program"
+
+check "the edit is in the database" test "$(sqlite3 "$db" "SELECT name FROM people WHERE id = 1")" = "Anna Zoë"
+check "the other rows are untouched" test "$(sqlite3 "$db" "SELECT group_concat(name || city, ',') FROM people WHERE id > 1")" = "BobRome,CyLima"
+expected=$(printf 'id\tname\tcity\t\r\n1\tAnna Zoë\tOslo\t\r\n2\tBob\tRome\t\r\n3\tCy\tLima\t\r\n')
+check "the TXT export holds the grid" test "$(cat "$out/people.txt" 2>/dev/null)" = "$expected"
+wineserver -k 2>/dev/null; wineserver -w
+
+wine "$program/uninstall.exe" /S; wineserver -w; sleep 2
+check "uninstalled: program folder gone" test ! -e "$program/vestrel.exe"
+check "uninstalled: driver registration gone" sh -c "! wine reg query '$odbcinst\\SQLite3 ODBC Driver' >/dev/null 2>&1"
+echo "end-to-end under wine: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
