@@ -142,6 +142,19 @@ QString Sqlite::value(const QString& sql)
     return all.isEmpty() || all.first().isEmpty() ? QString() : all.first().first();
 }
 
+QByteArray ReadBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
 void SetDatabasePath(const QString& path) { Forms::form1().Text1->setText(path); }
 
 DataGrid* OpenTable(const QString& path, const QString& table)

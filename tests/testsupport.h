@@ -62,6 +62,10 @@ private:
     sqlite3* db_ = nullptr;
 };
 
+// A file's bytes ("<missing>" where it cannot be read); a file written whole (fatal otherwise).
+QByteArray ReadBytes(const QString& path);
+void WriteBytes(const QString& path, const QByteArray& bytes);
+
 // Writes the start window's path box (which every connection reads).
 void SetDatabasePath(const QString& path);
 

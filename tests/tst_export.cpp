@@ -18,21 +18,6 @@
 #include <QPushButton>
 #include <QTest>
 
-namespace {
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-}
-} // namespace
-
 class ExportTest : public QObject {
     Q_OBJECT
     TestEnvironment env;
@@ -72,15 +57,15 @@ private slots:
     {
         DataGrid* grid = open(exampleDatabase(), "t");
         DataGrid1::SaveDataGridToFile(grid, env.path("ex.txt"));
-        QCOMPARE(readAll(env.path("ex.txt")),
+        QCOMPARE(ReadBytes(env.path("ex.txt")),
                  QByteArray::fromHex("6964096E616D65090D0A3109416E6E090D0A3209090D0A"));
         DataGrid1::SaveDataGridToXMLFile(grid, env.path("ex.xml"));
-        QCOMPARE(readAll(env.path("ex.xml")),
+        QCOMPARE(ReadBytes(env.path("ex.xml")),
                  QByteArray("<xml>\r\n")
                      + QByteArray::fromHex("3C726F773E0D0A3C69643E313C2F69643E0D0A3C6E616D653E416E6E3C2F6E616D653E0D0A3C2F726F773E0D0A")
                      + "<row>\r\n<id>2</id>\r\n<name></name>\r\n</row>\r\n</xml>");
         DataGrid1::SaveDataGridToCSVFile(grid, env.path("ex.csv"));
-        QCOMPARE(readAll(env.path("ex.csv")), QByteArray("id,name\r\n1,Ann\r\n2,\r\n"));
+        QCOMPARE(ReadBytes(env.path("ex.csv")), QByteArray("id,name\r\n1,Ann\r\n2,\r\n"));
         QVERIFY(env.boxes.isEmpty());
         // After the walk the last record is current.
         QCOMPARE(grid->currentIndex().row(), 1);
@@ -92,9 +77,9 @@ private slots:
         DataGrid1::SaveDataGridToFile(grid, env.path("e.txt"));
         DataGrid1::SaveDataGridToXMLFile(grid, env.path("e.xml"));
         DataGrid1::SaveDataGridToCSVFile(grid, env.path("e.csv"));
-        QCOMPARE(readAll(env.path("e.txt")), QByteArray("x y\tz\t\r\n"));
-        QCOMPARE(readAll(env.path("e.xml")), QByteArray("<xml>\r\n</xml>"));
-        QCOMPARE(readAll(env.path("e.csv")), QByteArray("x y,z\r\n"));
+        QCOMPARE(ReadBytes(env.path("e.txt")), QByteArray("x y\tz\t\r\n"));
+        QCOMPARE(ReadBytes(env.path("e.xml")), QByteArray("<xml>\r\n</xml>"));
+        QCOMPARE(ReadBytes(env.path("e.csv")), QByteArray("x y,z\r\n"));
     }
 
     void pagesOfVisibleRows()
@@ -117,10 +102,10 @@ private slots:
             const QByteArray t = i == 3 ? "a\tb" : i == 4 ? "<&> ü" : "row " + QByteArray::number(i);
             expected += QByteArray::number(i) + "\t" + t + "\t\r\n";
         }
-        QCOMPARE(readAll(env.path("p.txt")), expected);
+        QCOMPARE(ReadBytes(env.path("p.txt")), expected);
         grid->Scroll(0, 5);
         DataGrid1::SaveDataGridToXMLFile(grid, env.path("p.xml"));
-        const QByteArray xml = readAll(env.path("p.xml"));
+        const QByteArray xml = ReadBytes(env.path("p.xml"));
         QCOMPARE(xml.count("<row>"), 25);
         QVERIFY(xml.contains("<row>\r\n<n>4</n>\r\n<t><&> ü</t>\r\n</row>\r\n<row>\r\n<n>5</n>"));
         QVERIFY(xml.endsWith("<n>25</n>\r\n<t>row 25</t>\r\n</row>\r\n</xml>"));
@@ -154,7 +139,7 @@ private slots:
         QCOMPARE(updates.last(), std::make_tuple(QStringLiteral("Exporting the table..."), qsizetype(45000), qsizetype(45000)));
         for (int i = 1; i < updates.size(); ++i)
             QVERIFY(std::get<1>(updates[i]) >= std::get<1>(updates[i - 1]));
-        QCOMPARE(readAll(env.path("progress.txt")).count("\r\n"), 45001);
+        QCOMPARE(ReadBytes(env.path("progress.txt")).count("\r\n"), 45001);
     }
 
     void menuItemsAndTheSaveDialog()
@@ -181,18 +166,18 @@ private slots:
         QCOMPARE(env.boxes[0].text, QStringLiteral("out.txt already exists.\nDo you want to replace it?"));
         QCOMPARE(env.boxes[0].caption, QStringLiteral("Save"));
         QCOMPARE(seen.size(), 2);
-        QCOMPARE(readAll(env.path("out.txt")).size(), 5000);
+        QCOMPARE(ReadBytes(env.path("out.txt")).size(), 5000);
         env.boxes.clear();
         env.dialogAnswers << env.path("out.txt");
         env.answers << vbYes;
         form.mnuTXT->trigger();
-        QCOMPARE(readAll(env.path("out.txt")).size(), 23);
+        QCOMPARE(ReadBytes(env.path("out.txt")).size(), 23);
         env.boxes.clear();
         // A pending edit is written before the walk reads the grid.
         grid->model()->setData(grid->model()->index(1, 1), "Bo", Qt::EditRole);
         env.dialogAnswers << env.path("out-no-extension");
         form.mnuCSV->trigger();
-        QCOMPARE(readAll(env.path("out-no-extension")), QByteArray("id,name\r\n1,Ann\r\n2,Bo\r\n"));
+        QCOMPARE(ReadBytes(env.path("out-no-extension")), QByteArray("id,name\r\n1,Ann\r\n2,Bo\r\n"));
         QCOMPARE(Sqlite(path).value("SELECT name FROM t WHERE id = 2"), QStringLiteral("Bo"));
         // Cancel writes nothing; the dialog opened with the name chosen last.
         QFile::remove(env.path("out.txt"));
@@ -240,7 +225,7 @@ private slots:
         QVERIFY(shell.waitForFinished(60000));
         const QByteArray reference = shell.readAllStandardOutput();
         QCOMPARE(reference.count("\r\n"), 3002);
-        const QByteArray ours = readAll(env.path("big.txt"));
+        const QByteArray ours = ReadBytes(env.path("big.txt"));
         if (ours != reference) {
             const QList<QByteArray> a = ours.split('\n'), b = reference.split('\n');
             for (int i = 0; i < std::min(a.size(), b.size()); ++i)
@@ -252,7 +237,7 @@ private slots:
         DataGrid1::SaveDataGridToFile(grid, env.path("big-spilled.txt"));
         DataGrid1::SaveDataGridToFile(grid, env.path("no-such-folder/big.txt"));
         TextSink::SetMemoryLimit(qsizetype(8) << 20);
-        QCOMPARE(readAll(env.path("big-spilled.txt")), reference);
+        QCOMPARE(ReadBytes(env.path("big-spilled.txt")), reference);
         QCOMPARE(env.boxes.size(), 1);
         QVERIFY(env.boxes[0].text.contains("at line 134"));
         QVERIFY(!QFile::exists(env.path("no-such-folder/big.txt")));
@@ -266,8 +251,8 @@ private slots:
         QCOMPARE(grid->recordModel()->displayText(0, 0), QStringLiteral("A\uFFFDB"));
         DataGrid1::SaveDataGridToFile(grid, env.path("bad.txt"));
         DataGrid1::SaveDataGridToCSVFile(grid, env.path("bad.csv"));
-        QCOMPARE(readAll(env.path("bad.txt")), QByteArray("t\t\r\nA\xEF\xBF\xBD" "B\t\r\n"));
-        QCOMPARE(readAll(env.path("bad.csv")), QByteArray("t\r\nA\xEF\xBF\xBD" "B\r\n"));
+        QCOMPARE(ReadBytes(env.path("bad.txt")), QByteArray("t\t\r\nA\xEF\xBF\xBD" "B\t\r\n"));
+        QCOMPARE(ReadBytes(env.path("bad.csv")), QByteArray("t\r\nA\xEF\xBF\xBD" "B\r\n"));
     }
 
     void csvReadBackByARealReader()
@@ -278,7 +263,7 @@ private slots:
                       "INSERT INTO c VALUES (NULL, '\"', 'lf' || char(10), ' lead');");
         DataGrid* grid = open(path, "c");
         DataGrid1::SaveDataGridToCSVFile(grid, env.path("c.csv"));
-        QCOMPARE(readAll(env.path("c.csv")),
+        QCOMPARE(ReadBytes(env.path("c.csv")),
                  QByteArray("\"a,b\",q,lines,plain\r\n\"x,y\",\"say \"\"hi\"\"\",\"one\r\ntwo\",\xC3\xBC\r\n"
                             ",\"\"\"\",\"lf\n\", lead\r\n"));
         // sqlite3's CSV import reads it back into the same cells.

@@ -14,21 +14,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-}
-} // namespace
-
 class ExportFilesTest : public QObject {
     Q_OBJECT
     TestEnvironment env;
@@ -55,7 +40,7 @@ private slots:
                        "INSERT INTO k SELECT i, 'text of row ' || i FROM s;");
         QDir(env.dir()).mkpath("kill");
         const QString target = env.path("kill/out.txt");
-        writeFile(target, "the previous file");
+        WriteBytes(target, "the previous file");
         QProcess child;
         // Its own temporary files inside ours, which go when the suite ends.
         QDir(env.dir()).mkpath("child-tmp");
@@ -83,7 +68,7 @@ private slots:
         QCOMPARE(child.state(), QProcess::Running);
         child.kill();
         QVERIFY(child.waitForFinished());
-        QCOMPARE(readAll(target), QByteArray("the previous file"));
+        QCOMPARE(ReadBytes(target), QByteArray("the previous file"));
     }
 
     void modesOwnersAndLinks()
@@ -100,11 +85,11 @@ private slots:
         QCOMPARE(QFileInfo(env.path("private.txt")).permissions() & 0x0077, QFileDevice::Permissions());
         QCOMPARE(QFileInfo(env.path("private-large.csv")).permissions() & 0x0077, QFileDevice::Permissions());
         // An existing file keeps its mode.
-        writeFile(env.path("shared.xml"), "old");
+        WriteBytes(env.path("shared.xml"), "old");
         QVERIFY(QFile::setPermissions(env.path("shared.xml"), QFileDevice::ReadOwner | QFileDevice::WriteOwner
                                                                   | QFileDevice::ReadGroup | QFileDevice::WriteGroup));
         DataGrid1::SaveDataGridToXMLFile(grid, env.path("shared.xml"));
-        QVERIFY(readAll(env.path("shared.xml")).startsWith("<xml>"));
+        QVERIFY(ReadBytes(env.path("shared.xml")).startsWith("<xml>"));
         QCOMPARE(QFileInfo(env.path("shared.xml")).permissions() & 0x0077,
                  QFileDevice::ReadGroup | QFileDevice::WriteGroup);
         // And its owner, where this process may give it (root).
@@ -117,11 +102,11 @@ private slots:
             QCOMPARE(info.st_gid, gid_t(65534));
         }
         // A symbolic link is written through to the file it names.
-        writeFile(env.path("real.txt"), "old");
+        WriteBytes(env.path("real.txt"), "old");
         QVERIFY(QFile::link(env.path("real.txt"), env.path("link.txt")));
         DataGrid1::SaveDataGridToFile(grid, env.path("link.txt"));
         QVERIFY(QFileInfo(env.path("link.txt")).isSymLink());
-        QCOMPARE(readAll(env.path("real.txt")), readAll(env.path("private.txt")));
+        QCOMPARE(ReadBytes(env.path("real.txt")), ReadBytes(env.path("private.txt")));
         QVERIFY(env.boxes.isEmpty());
         // No temporary file is left beside them.
         QCOMPARE(QDir(env.dir()).entryList({"*.txt.*", "*.csv.*", "*.xml.*"}, QDir::Files), QStringList());
