@@ -29,7 +29,10 @@ trap 'bash "$here/scripts/test-cups.sh" stop "$cups"; wineserver -k 2>/dev/null 
 while IFS= read -r line; do export "${line?}"; done < <(bash "$here/scripts/test-cups.sh" start "$cups")
 export VESTREL_TEST_PRINTERS="office,pdfprinter"
 
-status=0
-(cd "$build" && ctest --output-on-failure "$@") || status=1
-bash "$here/scripts/windows/endtoend.sh" "$installer" "$build/endtoend" || status=1
-exit $status
+# One virtual screen for the whole run: wine's desktop takes the display it first finds.
+wineserver -k 2>/dev/null || true
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  status=0
+  (cd "$1" && shift 3 && ctest --output-on-failure "$@") || status=1
+  bash "$2" "$3" "$1/endtoend" || status=1
+  exit $status' _ "$build" "$here/scripts/windows/endtoend.sh" "$installer" "$@"

@@ -5,7 +5,8 @@
 # entry and the driver's registration; opens a database, edits a row, exports the
 # grid as TXT through the Save dialog, checks the database and the file; then
 # uninstalls and checks that the program and the registration are gone.
-# Wants WINEPREFIX set (a prefix of the run's own). Screenshots land in FOLDER.
+# Wants WINEPREFIX set (a prefix of the run's own) and DISPLAY (a virtual screen).
+# Screenshots land in FOLDER.
 set -uo pipefail
 installer=$1
 out=$(realpath -m "$2")
@@ -19,6 +20,10 @@ check() { # check DESCRIPTION COMMAND...
 program="$WINEPREFIX/drive_c/Program Files/Vestrel"
 odbcinst='HKLM\SOFTWARE\ODBC\ODBCINST.INI'
 
+# The installed program finds its DLLs and plugins in its own folder, nowhere else.
+unset WINEPATH QT_PLUGIN_PATH
+# Arial as the fonts of Windows draw it.
+wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d "Liberation Sans" /f >/dev/null 2>&1
 wine "$installer" /S; wineserver -w
 for f in vestrel.exe vestrel-print.exe Qt6Core.dll Qt6Widgets.dll platforms/qwindows.dll libstdc++-6.dll \
          HAND-M.CUR x/o.cjs Samples/sample1.db3 odbc/sqlite3odbc.dll uninstall.exe; do
@@ -37,8 +42,7 @@ sqlite3 "$db" "CREATE TABLE people(id INTEGER PRIMARY KEY, name TEXT, city TEXT)
                INSERT INTO people VALUES (1, 'Ann', 'Oslo'), (2, 'Bob', 'Rome'), (3, 'Cy', 'Lima');"
 wine reg add 'HKCU\Software\Pellorin\Vestrel' /v SQLiteDatabase /d "$db" /f >/dev/null 2>&1
 
-xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-  out=$1; program=$2
+(
   shot() { import -window root "$out/$1.png"; }
   # The visible window whose title is exactly the one given, once it is there.
   window() {
@@ -65,7 +69,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   # "PDF Printer is not installed" is said at start where there is none.
   w=$(window Vestrel) || exit 1
   xdotool key --window "$w" Return; sleep 1; shot 2-tables
-  # The chooser: the remembered database'"'"'s one table is chosen; "Next >".
+  # The chooser: the remembered database's one table is chosen; "Next >".
   w=$(sized 500) || exit 1
   click "$w" 400 191; sleep 3; shot 3-grid
   w=$(sized 900) || exit 1
@@ -74,7 +78,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   click "$w" 735 477; sleep 1; xdotool key Down Return; sleep 2; shot 5-save
   xdotool type --delay 30 "Z:${out//\//\\}\\people.txt"; xdotool key Return; sleep 2; shot 6-saved
   click "$w" 890 477; sleep 2
-' _ "$out" "$program"
+)
 
 check "the edit is in the database" test "$(sqlite3 "$db" "SELECT name FROM people WHERE id = 1")" = "Anna Zoë"
 check "the other rows are untouched" test "$(sqlite3 "$db" "SELECT group_concat(name || city, ',') FROM people WHERE id > 1")" = "BobRome,CyLima"
