@@ -9,8 +9,12 @@
 
 #if __has_include(<windows.h>)
 // The ODBC headers of Windows build on its base types.
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
 #include <windows.h>
 #endif
 #include <sql.h>

@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
+#include <QStringEncoder>
 #include <QTest>
 #include <sqlite3.h>
 
@@ -154,6 +155,8 @@ void WriteBytes(const QString& path, const QByteArray& bytes)
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
         qFatal("cannot write %s", qPrintable(path));
 }
+
+QByteArray LocaleBytes(const QString& text) { return QStringEncoder(QStringConverter::System)(text); }
 
 void SetDatabasePath(const QString& path) { Forms::form1().Text1->setText(path); }
 

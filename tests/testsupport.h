@@ -65,6 +65,8 @@ private:
 // A file's bytes ("<missing>" where it cannot be read); a file written whole (fatal otherwise).
 QByteArray ReadBytes(const QString& path);
 void WriteBytes(const QString& path, const QByteArray& bytes);
+// Text in the locale's encoding, as the text exports write it.
+QByteArray LocaleBytes(const QString& text);
 
 // Writes the start window's path box (which every connection reads).
 void SetDatabasePath(const QString& path);

@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 
 class ExportTest : public QObject {
@@ -99,7 +100,8 @@ private slots:
         DataGrid1::SaveDataGridToFile(grid, env.path("p.txt"));
         QByteArray expected = "n\tt\t\r\n";
         for (int i = 1; i <= 25; ++i) {
-            const QByteArray t = i == 3 ? "a\tb" : i == 4 ? "<&> ü" : "row " + QByteArray::number(i);
+            // Text is written in the locale's encoding (UTF-8 here, the ANSI code page on Windows).
+            const QByteArray t = i == 3 ? "a\tb" : i == 4 ? LocaleBytes("<&> ü") : "row " + QByteArray::number(i);
             expected += QByteArray::number(i) + "\t" + t + "\t\r\n";
         }
         QCOMPARE(ReadBytes(env.path("p.txt")), expected);
@@ -107,7 +109,7 @@ private slots:
         DataGrid1::SaveDataGridToXMLFile(grid, env.path("p.xml"));
         const QByteArray xml = ReadBytes(env.path("p.xml"));
         QCOMPARE(xml.count("<row>"), 25);
-        QVERIFY(xml.contains("<row>\r\n<n>4</n>\r\n<t><&> ü</t>\r\n</row>\r\n<row>\r\n<n>5</n>"));
+        QVERIFY(xml.contains("<row>\r\n<n>4</n>\r\n<t><&> " + LocaleBytes("ü") + "</t>\r\n</row>\r\n<row>\r\n<n>5</n>"));
         QVERIFY(xml.endsWith("<n>25</n>\r\n<t>row 25</t>\r\n</row>\r\n</xml>"));
         QVERIFY(env.boxes.isEmpty());
     }
@@ -218,6 +220,8 @@ private slots:
             "CASE i % 5 WHEN 0 THEN 0.1 * i WHEN 1 THEN 1e20 / i WHEN 2 THEN -i / 3.0 WHEN 3 THEN 2.5 ELSE NULL END, "
             "CASE WHEN i % 4 = 0 THEN NULL ELSE 'note ' || (i * i) END FROM s;"
             "INSERT INTO big VALUES (3001, 'max', 9223372036854775807, 32500000000.0, '');");
+        if (QStandardPaths::findExecutable("sqlite3").isEmpty() || LocaleBytes("ü") != "\xC3\xBC")
+            QSKIP("the sqlite3 shell writes UTF-8 and is run here only where it is the locale's encoding");
         DataGrid* grid = open(path, "big");
         DataGrid1::SaveDataGridToFile(grid, env.path("big.txt"));
         QProcess shell;
@@ -248,11 +252,14 @@ private slots:
     {
         const QString path = env.makeDatabase("bad.db", "CREATE TABLE b(t TEXT); INSERT INTO b VALUES (CAST(x'41FF42' AS TEXT));");
         DataGrid* grid = open(path, "b");
-        QCOMPARE(grid->recordModel()->displayText(0, 0), QStringLiteral("A\uFFFDB"));
+        // The byte that is no UTF-8 is shown as U+FFFD (where the driver hands UTF-16,
+        // as on Windows, it has already dropped it); the files hold what is shown.
+        const QString shown = grid->recordModel()->displayText(0, 0);
+        QVERIFY2(shown == QStringLiteral("A\uFFFDB") || shown == QStringLiteral("AB"), qPrintable(shown));
         DataGrid1::SaveDataGridToFile(grid, env.path("bad.txt"));
         DataGrid1::SaveDataGridToCSVFile(grid, env.path("bad.csv"));
-        QCOMPARE(ReadBytes(env.path("bad.txt")), QByteArray("t\t\r\nA\xEF\xBF\xBD" "B\t\r\n"));
-        QCOMPARE(ReadBytes(env.path("bad.csv")), QByteArray("t\r\nA\xEF\xBF\xBD" "B\r\n"));
+        QCOMPARE(ReadBytes(env.path("bad.txt")), "t\t\r\n" + LocaleBytes(shown) + "\t\r\n");
+        QCOMPARE(ReadBytes(env.path("bad.csv")), "t\r\n" + LocaleBytes(shown) + "\r\n");
     }
 
     void csvReadBackByARealReader()
@@ -264,8 +271,10 @@ private slots:
         DataGrid* grid = open(path, "c");
         DataGrid1::SaveDataGridToCSVFile(grid, env.path("c.csv"));
         QCOMPARE(ReadBytes(env.path("c.csv")),
-                 QByteArray("\"a,b\",q,lines,plain\r\n\"x,y\",\"say \"\"hi\"\"\",\"one\r\ntwo\",\xC3\xBC\r\n"
-                            ",\"\"\"\",\"lf\n\", lead\r\n"));
+                 "\"a,b\",q,lines,plain\r\n\"x,y\",\"say \"\"hi\"\"\",\"one\r\ntwo\"," + LocaleBytes("ü")
+                     + "\r\n,\"\"\"\",\"lf\n\", lead\r\n");
+        if (QStandardPaths::findExecutable("sqlite3").isEmpty() || LocaleBytes("ü") != "\xC3\xBC")
+            return;
         // sqlite3's CSV import reads it back into the same cells.
         const QString copy = env.path("copy.db");
         QProcess shell;

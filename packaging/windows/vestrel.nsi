@@ -2,7 +2,8 @@
 ; entry, an uninstaller, and the SQLite3 ODBC driver registered the way its own
 ; installer registers it (ODBCINST.INI), so that Vestrel runs on a fresh Windows.
 ; makensis -DSTAGE=<program folder> -DDRIVER=<folder of sqlite3odbc.dll> -DVERSION=<x.y.z> -DOUTFILE=<setup.exe>
-Unicode true
+; A 64-bit installer for a 64-bit program (it also runs where wine has no 32-bit part).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
