@@ -19,15 +19,10 @@
 #include <QStandardPaths>
 #include <QTest>
 
-class ExportTest : public QObject {
+class ExportTest : public GridSuite {
     Q_OBJECT
-    TestEnvironment env;
 
-public:
-    bool windowed = false;
-
-private:
-
+    // The exports work on the table window as loaded, not shown.
     static DataGrid* open(const QString& path, const QString& table) { return OpenTable(path, table); }
     // Makes the grid show exactly this many rows.
     static void showRows(DataGrid* grid, int rows)

@@ -14,14 +14,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-class ExportFilesTest : public QObject {
+class ExportFilesTest : public GridSuite {
     Q_OBJECT
-    TestEnvironment env;
 
-public:
-    bool windowed = false;
-
-private:
+    // The exports work on the table window as loaded, not shown.
     static DataGrid* open(const QString& path, const QString& table) { return OpenTable(path, table); }
     QString exampleDatabase()
     {
