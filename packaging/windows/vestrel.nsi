@@ -71,7 +71,12 @@ Section "Vestrel" Main
     WriteRegStr HKLM "${ODBCINST}\${DRIVER_NAME}" "SQLLevel" "1"
     WriteRegStr HKLM "${ODBCINST}\ODBC Drivers" "${DRIVER_NAME}" "Installed"
   ${EndIf}
-  IntOp $1 $1 + 1
+  ; Installed over an earlier Vestrel (an update): the driver is already counted for it.
+  ReadRegStr $2 HKLM "Software\Pellorin\Vestrel" "InstallFolder"
+  ${If} $2 == ""
+  ${OrIf} $1 == 0
+    IntOp $1 $1 + 1
+  ${EndIf}
   WriteRegDWORD HKLM "${ODBCINST}\${DRIVER_NAME}" "UsageCount" $1
 
   CreateShortcut "$SMPROGRAMS\Vestrel.lnk" "$INSTDIR\vestrel.exe" "" "$INSTDIR\vestrel.exe" 0

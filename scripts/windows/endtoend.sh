@@ -37,6 +37,9 @@ check "driver registered: Driver" registered Driver 'C:\Program Files\Vestrel\od
 check "driver registered: Setup" registered Setup 'C:\Program Files\Vestrel\odbc\sqlite3odbc.dll'
 check "driver registered: UsageCount" registered UsageCount 0x1
 check "driver listed under ODBC Drivers" sh -c "wine reg query '$odbcinst\\ODBC Drivers' /v 'SQLite3 ODBC Driver' | grep -q Installed"
+# Installed again over itself (an update): the driver is still counted once.
+wine "$installer" /S; wineserver -w
+check "installed again: driver counted once" registered UsageCount 0x1
 
 # A database of the run's own, remembered as the last one used (so the program opens at its tables).
 db="$out/people.db"
