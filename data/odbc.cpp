@@ -62,7 +62,11 @@ void Handle::reset()
     handle_ = SQL_NULL_HANDLE;
 }
 
-Statement::Statement(SQLHDBC dbc) : handle_(SQL_HANDLE_STMT, dbc) {}
+Statement::Statement(SQLHDBC dbc)
+    : handle_(SQL_HANDLE_STMT, dbc), cellType_(text::cellType()), cellTerminator_(text::cellTerminator()),
+      cellsAreUtf8_(text::cellsAreUtf8())
+{
+}
 
 void Statement::bind(const std::vector<Param>& params)
 {
@@ -161,8 +165,8 @@ bool Statement::getData(int column, std::string& out, bool binary)
     out.clear();
     // Small: the driver pads the whole buffer, so its size is paid on every cell.
     char buffer[256];
-    const SQLSMALLINT cType = binary ? SQL_C_BINARY : text::cellType();
-    const size_t terminator = binary ? 0 : text::cellTerminator();
+    const SQLSMALLINT cType = binary ? SQL_C_BINARY : cellType_;
+    const size_t terminator = binary ? 0 : cellTerminator_;
     for (;;) {
         SQLLEN indicator = 0;
         SQLRETURN rc = SQLGetData(handle_.get(), SQLUSMALLINT(column + 1), cType, buffer,
@@ -180,7 +184,7 @@ bool Statement::getData(int column, std::string& out, bool binary)
         // Truncated: a full buffer came back, more follows.
         out.append(buffer, sizeof buffer - terminator);
     }
-    if (!binary)
+    if (!binary && !cellsAreUtf8_)
         text::cellToUtf8(out);
     return true;
 }

@@ -74,6 +74,10 @@ private:
     Handle handle_;
     std::vector<SQLLEN> indicators_;
     std::vector<std::string> textStorage_; // parameters' text in the width the driver is given it
+    // How text cells are read on this platform (asked once: getData runs for every cell).
+    SQLSMALLINT cellType_;
+    size_t cellTerminator_;
+    bool cellsAreUtf8_;
 };
 
 } // namespace odbc

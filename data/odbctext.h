@@ -19,7 +19,9 @@ SQLRETURN describeColumn(SQLHSTMT statement, int column, QString* name, SQLSMALL
 // The C type a text cell is read as, and the bytes of its terminator.
 SQLSMALLINT cellType();
 size_t cellTerminator();
-// Turns the bytes read for one text cell into UTF-8, in place.
+// Whether cells are read as UTF-8 already; where not, cellToUtf8 turns the bytes
+// read for one text cell into UTF-8, in place.
+bool cellsAreUtf8();
 void cellToUtf8(std::string& cell);
 // Binds a UTF-8 text parameter (column counted from 1); storage keeps what is
 // bound alive until the statement has run.

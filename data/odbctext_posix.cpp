@@ -54,6 +54,8 @@ SQLSMALLINT cellType() { return SQL_C_CHAR; }
 
 size_t cellTerminator() { return 1; }
 
+bool cellsAreUtf8() { return true; }
+
 void cellToUtf8(std::string&) {}
 
 SQLRETURN bindText(SQLHSTMT statement, SQLUSMALLINT column, const QByteArray& utf8, std::string&, SQLLEN* indicator)

@@ -48,6 +48,8 @@ SQLSMALLINT cellType() { return SQL_C_WCHAR; }
 
 size_t cellTerminator() { return sizeof(SQLWCHAR); }
 
+bool cellsAreUtf8() { return false; }
+
 void cellToUtf8(std::string& cell)
 {
     const QByteArray utf8 = QString::fromUtf16(reinterpret_cast<const char16_t*>(cell.data()),
