@@ -6,7 +6,9 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QItemSelection>
 #include <QLineEdit>
+#include <climits>
 #include <limits>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
@@ -33,7 +35,8 @@ private:
 };
 } // namespace
 
-DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new RecordSetModel(this))
+DataGrid::DataGrid(QWidget* parent)
+    : QTableView(parent), model_(new RecordSetModel(this)), tableBar_(new QScrollBar(Qt::Vertical, this))
 {
     setModel(model_);
     setItemDelegate(new TrackingDelegate(&editor_, this));
@@ -56,13 +59,144 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new RecordSetMo
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
         if (virtualTop_ >= 0 && value != verticalScrollBar()->maximum())
             virtualTop_ = -1;
+        if (moving_)
+            return;
+        syncTableBar();
+        // At the window's edge the window moves on, once the view is done with this step.
+        if (model_->isPartial() && !edgeQueued_) {
+            edgeQueued_ = true;
+            QMetaObject::invokeMethod(this, [this] {
+                edgeQueued_ = false;
+                followEdge();
+            }, Qt::QueuedConnection);
+        }
     });
+    connect(verticalScrollBar(), &QScrollBar::rangeChanged, this, [this] {
+        if (!moving_)
+            syncTableBar();
+    });
+    // The scroll bar over the whole table stands in the place of the view's own
+    // where the window holds only part of the table.
+    tableBar_->setObjectName(QStringLiteral("tableBar"));
+    addScrollBarWidget(tableBar_, Qt::AlignBottom);
+    tableBar_->hide();
+    connect(tableBar_, &QScrollBar::valueChanged, this, [this](int value) {
+        if (!moving_)
+            ScrollToRecord(value);
+    });
+    model_->beforeMove = [this] { keepPlace(); };
+    model_->afterMove = [this] { restorePlace(); };
+}
+
+void DataGrid::keepPlace()
+{
+    moving_ = true;
+    commitOpenEditor(); // what the editor holds stays pending in the model
+    place_ = Place();
+    place_.top = model_->base() + verticalScrollBar()->value();
+    place_.current = CurrentRecord();
+    place_.column = std::max(currentIndex().column(), 0);
+    for (const QItemSelectionRange& range : selectionModel()->selection())
+        place_.selection.push_back({model_->recordAt(range.top()), model_->recordAt(range.bottom()), range.left(),
+                                    range.right()});
+}
+
+void DataGrid::restorePlace()
+{
+    executeDelayedItemsLayout(); // the scroll bar's range for the new rows
+    verticalScrollBar()->setValue(int(std::max<qsizetype>(0, place_.top - model_->base())));
+    const int row = model_->rowOf(place_.current);
+    heldCurrent_ = row < 0 ? place_.current : -1;
+    if (row >= 0) {
+        restoring_ = true;
+        selectionModel()->setCurrentIndex(model_->index(row, place_.column), QItemSelectionModel::NoUpdate);
+        restoring_ = false;
+    }
+    QItemSelection selection;
+    const qsizetype first = model_->base();
+    const qsizetype last = first + model_->rowCount() - 1;
+    for (const RecordRange& range : place_.selection) {
+        const qsizetype top = std::max(range.top, first);
+        const qsizetype bottom = std::min(range.bottom, last);
+        if (top <= bottom)
+            selection.select(model_->index(model_->rowOf(top), range.left),
+                             model_->index(model_->rowOf(bottom), range.right));
+    }
+    if (!selection.isEmpty())
+        selectionModel()->select(selection, QItemSelectionModel::Select);
+    moving_ = false;
+    syncTableBar();
+}
+
+void DataGrid::updateGeometries()
+{
+    QTableView::updateGeometries();
+    if (!moving_)
+        syncTableBar();
+}
+
+void DataGrid::syncTableBar()
+{
+    const bool partial = model_->isPartial();
+    if (partial == tableBar_->isHidden()) {
+        setVerticalScrollBarPolicy(partial ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
+        verticalScrollBar()->setVisible(!partial);
+        tableBar_->setVisible(partial);
+    }
+    if (!partial)
+        return;
+    const QScrollBar* own = verticalScrollBar();
+    const QSignalBlocker block(tableBar_);
+    tableBar_->setRange(0, int(own->maximum() + model_->lines() - model_->rowCount()));
+    tableBar_->setPageStep(own->pageStep());
+    tableBar_->setSingleStep(own->singleStep());
+    tableBar_->setValue(int(model_->base() + own->value()));
+}
+
+void DataGrid::followEdge()
+{
+    if (walking_ || moving_ || !model_->isPartial())
+        return;
+    const int value = verticalScrollBar()->value();
+    const bool atEnd = value >= verticalScrollBar()->maximum() && !showsEnd();
+    const bool atStart = value <= 0 && model_->base() > 0;
+    if (atEnd || atStart)
+        model_->moveWindow(model_->base() + value - RecordSetModel::rowWindow() / 2);
+}
+
+qsizetype DataGrid::CurrentRecord() const
+{
+    return currentIndex().isValid() ? model_->recordAt(currentIndex().row()) : heldCurrent_;
+}
+
+void DataGrid::SetCurrentRecord(qsizetype record, int column)
+{
+    model_->showRecord(record);
+    const int row = model_->rowOf(record);
+    if (row < 0)
+        return;
+    const QPersistentModelIndex index = model_->index(row, column);
+    setCurrentIndex(index);
+    if (currentIndex() == index) // (a refused row may have taken the user back to it)
+        scrollTo(index);
+}
+
+void DataGrid::ScrollToRecord(qsizetype top)
+{
+    top = std::max<qsizetype>(0, top);
+    const int row = model_->rowOf(top);
+    if (row < 0 || (row > verticalScrollBar()->maximum() && !showsEnd()))
+        model_->moveWindow(top - RecordSetModel::rowWindow() / 2);
+    verticalScrollBar()->setValue(int(std::min<qsizetype>(top - model_->base(), INT_MAX)));
+    syncTableBar();
 }
 
 void DataGrid::setDataSource(std::shared_ptr<ADODB::RecordSet> recordset)
 {
     if (editor_)
         closeEditor(editor_, QAbstractItemDelegate::RevertModelCache);
+    heldCurrent_ = -1;
+    virtualTop_ = -1;
     model_->setRecordSet(std::move(recordset));
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     // Columns as wide as their first rows need, within reason.
@@ -71,6 +205,7 @@ void DataGrid::setDataSource(std::shared_ptr<ADODB::RecordSet> recordset)
         setColumnWidth(c, std::clamp(columnWidth(c), 60, 320));
     if (model_->rowCount() > 0 && model_->columnCount() > 0)
         setCurrentIndex(model_->index(0, 0));
+    syncTableBar();
 }
 
 void DataGrid::commitOpenEditor()
@@ -109,7 +244,10 @@ void DataGrid::RevertPendingRow()
 void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
 {
     QTableView::currentChanged(current, previous); // takes what the open editor holds
-    if (restoring_ || !model_->hasPendingRow() || current.row() == model_->pendingRow())
+    if (current.isValid())
+        heldCurrent_ = -1;
+    if (restoring_ || moving_ || !model_->hasPendingRow()
+        || (current.isValid() && model_->recordAt(current.row()) == model_->pendingRecord()))
         return;
     try {
         model_->commitPending();
@@ -119,28 +257,24 @@ void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
     }
     // The refused row stays current, pending and visible.
     restoring_ = true;
-    const QModelIndex back = model_->index(model_->pendingRow(), std::max(previous.column(), 0));
-    selectionModel()->setCurrentIndex(back, QItemSelectionModel::ClearAndSelect);
-    scrollTo(back);
+    SetCurrentRecord(model_->pendingRecord(), std::max(previous.column(), 0));
     restoring_ = false;
 }
 
 bool DataGrid::onNewRowLine() const
 {
-    return currentIndex().isValid() && currentIndex().row() == model_->newRowLine();
+    return currentIndex().isValid() && CurrentRecord() == model_->newRowRecord();
 }
 
 bool DataGrid::commitNewRow(int column)
 {
     commitOpenEditor();
-    if (!model_->hasPendingRow() || model_->pendingRow() != model_->newRowLine())
+    if (!model_->hasPendingRow() || model_->pendingRecord() != model_->newRowRecord())
         return false;
     if (!CommitPendingRow())
         return true; // refused: the typed row stays where it is, shown as typed
     // The row is a record now; typing goes on in the fresh new-row line below it.
-    const QModelIndex next = model_->index(model_->newRowLine(), std::clamp(column, 0, model_->columnCount() - 1));
-    setCurrentIndex(next);
-    scrollTo(next);
+    SetCurrentRecord(model_->newRowRecord(), std::clamp(column, 0, model_->columnCount() - 1));
     return true;
 }
 
@@ -173,6 +307,14 @@ void DataGrid::keyPressEvent(QKeyEvent* event)
             }
         }
     }
+    // Ctrl+Home and Ctrl+End reach the table's ends, wherever the window is.
+    if ((event->key() == Qt::Key_Home || event->key() == Qt::Key_End) && event->modifiers() == Qt::ControlModifier
+        && model_->isPartial() && state() != QAbstractItemView::EditingState) {
+        const bool end = event->key() == Qt::Key_End;
+        SetCurrentRecord(end ? model_->lines() - 1 : 0, end ? model_->columnCount() - 1 : 0);
+        event->accept();
+        return;
+    }
     if (event->key() == Qt::Key_Escape && state() != QAbstractItemView::EditingState
         && model_->hasPendingRow()) {
         RevertPendingRow();
@@ -192,8 +334,8 @@ void DataGrid::DeleteSelectedRows()
 {
     std::vector<qsizetype> rows;
     for (const QModelIndex& index : selectionModel()->selectedRows())
-        if (index.row() < model_->records())
-            rows.push_back(index.row());
+        if (model_->recordAt(index.row()) < model_->records())
+            rows.push_back(model_->recordAt(index.row()));
     if (rows.empty() || !model_->recordSet())
         return;
     if (!model_->recordSet()->canDelete()) {
@@ -220,18 +362,21 @@ int DataGrid::VisibleRows() const
     return std::max(1, viewport()->height() / std::max(1, height));
 }
 
-int DataGrid::TopRow() const { return virtualTop_ >= 0 ? virtualTop_ : verticalScrollBar()->value(); }
+int DataGrid::TopRow() const
+{
+    return int(virtualTop_ >= 0 ? virtualTop_ : model_->base() + verticalScrollBar()->value());
+}
 
 int DataGrid::Row() const
 {
-    const int row = walking_ ? walkRow_ : currentIndex().isValid() ? currentIndex().row() : -1;
-    return row < 0 ? -1 : row - TopRow();
+    const qsizetype record = walking_ ? walkRecord_ : CurrentRecord();
+    return record < 0 ? -1 : int(record - TopRow());
 }
 
 void DataGrid::BeginWalk()
 {
     walking_ = true;
-    walkRow_ = currentIndex().isValid() ? currentIndex().row() : -1;
+    walkRecord_ = CurrentRecord();
     virtualTop_ = TopRow();
 }
 
@@ -240,32 +385,35 @@ void DataGrid::EndWalk()
     if (!walking_)
         return;
     walking_ = false;
-    const int top = virtualTop_;
-    verticalScrollBar()->setValue(top);
-    virtualTop_ = top > verticalScrollBar()->value() ? top : -1;
-    if (walkRow_ >= 0 && walkRow_ < model_->rowCount())
-        setCurrentIndex(model_->index(walkRow_, std::max(currentIndex().column(), 0)));
+    const qsizetype top = virtualTop_;
+    ScrollToRecord(top);
+    virtualTop_ = top > shownTop() ? top : -1;
+    if (walkRecord_ >= 0 && walkRecord_ < model_->lines()) {
+        SetCurrentRecord(walkRecord_, std::max(currentIndex().column(), 0));
+    }
 }
 
 void DataGrid::SetRow(int relative)
 {
-    const int last = model_->rowCount() - 1;
+    const qsizetype last = model_->lines() - 1;
     if (last < 0)
         return;
     // An index past the end (as "Add New Row" asks for) lands on the last line,
     // which is the new-row line where the table can be written.
-    const int top = TopRow();
-    const int row = std::clamp(top + relative, 0, last);
+    const qsizetype top = TopRow();
+    const qsizetype record = std::clamp<qsizetype>(top + relative, 0, last);
     if (walking_) {
-        walkRow_ = row;
-        if (row >= top + VisibleRows())
-            virtualTop_ = row - VisibleRows() + 1;
+        walkRecord_ = record;
+        if (record >= top + VisibleRows())
+            virtualTop_ = record - VisibleRows() + 1;
         return;
     }
     const int column = std::max(currentIndex().column(), 0);
-    setCurrentIndex(model_->index(row, column));
-    if (row >= top + VisibleRows())
-        scrollTo(model_->index(row, column), QAbstractItemView::PositionAtBottom);
+    model_->showRecord(record);
+    const QModelIndex index = model_->index(model_->rowOf(record), column);
+    setCurrentIndex(index);
+    if (record >= top + VisibleRows())
+        scrollTo(index, QAbstractItemView::PositionAtBottom);
     else if (virtualTop_ >= 0)
         virtualTop_ = top; // making a row current may have moved the scroll bar
 }
@@ -275,12 +423,12 @@ void DataGrid::Scroll(int columns, int rows)
     if (columns)
         horizontalScrollBar()->setValue(horizontalScrollBar()->value() + columns);
     if (walking_) {
-        virtualTop_ = std::max(0, TopRow() + rows);
+        virtualTop_ = std::max<qsizetype>(0, TopRow() + rows);
         return;
     }
-    const int wanted = std::max(0, TopRow() + rows);
-    verticalScrollBar()->setValue(wanted);
-    virtualTop_ = wanted > verticalScrollBar()->value() ? wanted : -1;
+    const qsizetype wanted = std::max<qsizetype>(0, TopRow() + rows);
+    ScrollToRecord(wanted);
+    virtualTop_ = wanted > shownTop() ? wanted : -1;
 }
 
 void DataGrid::ScrollToTop()
@@ -289,7 +437,7 @@ void DataGrid::ScrollToTop()
         virtualTop_ = 0;
         return;
     }
-    verticalScrollBar()->setValue(0);
+    ScrollToRecord(0);
     virtualTop_ = -1;
 }
 
@@ -300,16 +448,16 @@ QString DataGrid::ColumnCaption(int column) const
 
 QString DataGrid::ColumnText(int column) const
 {
-    const int row = walking_ ? walkRow_ : currentIndex().isValid() ? currentIndex().row() : -1;
-    return row < 0 ? QString() : model_->displayText(row, column);
+    const qsizetype record = walking_ ? walkRecord_ : CurrentRecord();
+    return record < 0 ? QString() : model_->displayText(record, column);
 }
 
 bool DataGrid::ColumnBytes(int column, std::string_view* bytes) const
 {
-    const int row = walking_ ? walkRow_ : currentIndex().isValid() ? currentIndex().row() : -1;
-    if (row < 0) {
+    const qsizetype record = walking_ ? walkRecord_ : CurrentRecord();
+    if (record < 0) {
         *bytes = {};
         return true;
     }
-    return model_->displayBytes(row, column, bytes);
+    return model_->displayBytes(record, column, bytes);
 }

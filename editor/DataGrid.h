@@ -7,8 +7,10 @@
 #include "RecordSetModel.h"
 
 #include <QPointer>
+#include <QScrollBar>
 #include <QTableView>
 #include <memory>
+#include <vector>
 
 class DataGrid : public QTableView {
 public:
@@ -17,6 +19,13 @@ public:
     void setDataSource(std::shared_ptr<ADODB::RecordSet> recordset);
     std::shared_ptr<ADODB::RecordSet> dataSource() const { return model_->recordSet(); }
     RecordSetModel* recordModel() const { return model_; }
+
+    // The record of the current cell (also while the window has moved away from
+    // it; -1: none). Making a record current moves the window to it and scrolls
+    // it into view; scrolling a record to the top does the same.
+    qsizetype CurrentRecord() const;
+    void SetCurrentRecord(qsizetype record, int column);
+    void ScrollToRecord(qsizetype top);
 
     // Writes the pending row, with whatever the open cell editor holds. False
     // when the database refused it; the user has then been shown why.
@@ -50,11 +59,33 @@ public:
     bool ColumnBytes(int column, std::string_view* bytes) const;
 
 protected:
+    void updateGeometries() override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
+    // The rows of the model are a window on the table's lines (see RecordSetModel):
+    // where the window holds only part of them, the scroll bar shown is one over
+    // the whole table, and the window follows the user to its edges.
+    void syncTableBar();
+    void followEdge();
+    qsizetype shownTop() const { return model_->base() + verticalScrollBar()->value(); }
+    bool showsEnd() const { return model_->base() + model_->rowCount() >= model_->lines(); }
+    struct RecordRange {
+        qsizetype top, bottom;
+        int left, right;
+    };
+    // Where the user was when the window moved: the top line, the current cell, the selection.
+    struct Place {
+        qsizetype top = 0;
+        qsizetype current = -1;
+        int column = 0;
+        std::vector<RecordRange> selection;
+    };
+    void keepPlace();
+    void restorePlace();
+
     void commitOpenEditor();
     bool onNewRowLine() const;
     // Writes the row typed into the new-row line and moves to the next one
@@ -63,11 +94,17 @@ private:
     void showRefused(const QString& message);
 
     RecordSetModel* model_;
+    QScrollBar* tableBar_;
     QPointer<QWidget> editor_;
     bool restoring_ = false;
-    // The top row that scrolling asked for, which may lie past the last place
+    bool moving_ = false;
+    bool edgeQueued_ = false;
+    Place place_;
+    // The current record while the window is away from it (-1: the current cell's).
+    qsizetype heldCurrent_ = -1;
+    // The top record that scrolling asked for, which may lie past the last place
     // the scroll bar can reach (near the end of the table); -1: the scroll bar's.
-    int virtualTop_ = -1;
+    qsizetype virtualTop_ = -1;
     bool walking_ = false;
-    int walkRow_ = -1;
+    qsizetype walkRecord_ = -1;
 };

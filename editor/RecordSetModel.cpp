@@ -4,6 +4,16 @@
 
 #include <QBrush>
 #include <QColor>
+#include <algorithm>
+
+namespace {
+// About 8 MB of the grid's header; moving the window costs a few milliseconds.
+int windowRows = 1000000;
+} // namespace
+
+void RecordSetModel::SetRowWindow(int rows) { windowRows = std::max(1, rows); }
+
+int RecordSetModel::rowWindow() { return windowRows; }
 
 RecordSetModel::RecordSetModel(QObject* parent) : QAbstractTableModel(parent), countTimer_(new QTimer(this))
 {
@@ -30,29 +40,84 @@ void RecordSetModel::requireExactCount()
     applyCount();
 }
 
-void RecordSetModel::applyCount()
+int RecordSetModel::rowsFrom(qsizetype base) const
 {
-    const qsizetype now = recordset_->recordCount();
+    return int(std::clamp<qsizetype>(lines() - base, 0, windowRows));
+}
+
+void RecordSetModel::moveWindow(qsizetype base)
+{
+    base = std::clamp<qsizetype>(base, 0, std::max<qsizetype>(0, lines() - windowRows));
+    if (base == base_ && rows_ == rowsFrom(base))
+        return;
+    if (beforeMove)
+        beforeMove();
+    beginResetModel();
+    base_ = base;
+    rows_ = rowsFrom(base);
+    endResetModel();
+    if (afterMove)
+        afterMove();
+}
+
+void RecordSetModel::showRecord(qsizetype record)
+{
+    if (rowOf(record) < 0)
+        moveWindow(record - windowRows / 2);
+}
+
+void RecordSetModel::takeCount(qsizetype now)
+{
     if (now == records_)
         return;
-    const bool onNewRowLine = pendingRow_ >= 0 && pendingRow_ >= records_;
-    if (now > records_) {
-        beginInsertRows(QModelIndex(), int(records_), int(now) - 1);
+    const bool onNewRowLine = pending_ >= 0 && pending_ >= records_;
+    const int line = hasNewRowLine() ? 1 : 0;
+    const bool showsEnd = base_ + rows_ >= lines();
+    if (!showsEnd && base_ + rows_ <= now + line) {
+        records_ = now; // the window stays among the records
+    } else if (showsEnd && now >= base_ && now - base_ + line <= std::max(rows_, windowRows)) {
+        // Records come or go before the new-row line, which stays the last row.
+        const int before = int(records_ - base_);
+        const int after = int(now - base_);
+        if (after > before) {
+            beginInsertRows(QModelIndex(), before, after - 1);
+            records_ = now;
+            rows_ += after - before;
+            endInsertRows();
+        } else {
+            beginRemoveRows(QModelIndex(), after, before - 1);
+            records_ = now;
+            rows_ -= before - after;
+            endRemoveRows();
+        }
+    } else {
+        // The window ran past the new end, or the end grew past the window.
+        if (beforeMove)
+            beforeMove();
+        beginResetModel();
         records_ = now;
-        endInsertRows();
-    } else if (now < records_) {
-        beginRemoveRows(QModelIndex(), int(now), int(records_) - 1);
-        records_ = now;
-        endRemoveRows();
+        base_ = std::min(base_, std::max<qsizetype>(0, lines() - windowRows));
+        rows_ = rowsFrom(base_);
+        endResetModel();
+        if (afterMove)
+            afterMove();
     }
     // What was typed stays: on the new-row line, or (for a row the estimate
     // showed past the real end) as a new row.
-    if (pendingRow_ >= 0 && (onNewRowLine || pendingRow_ >= records_)) {
+    if (pending_ >= 0 && (onNewRowLine || pending_ >= records_)) {
         if (!onNewRowLine)
             identity_.reset();
-        pendingRow_ = int(records_);
+        pending_ = records_;
     }
-    emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
+    refreshAll();
+}
+
+void RecordSetModel::refreshAll()
+{
+    if (rows_ == 0)
+        return;
+    emit dataChanged(index(0, 0), index(rows_ - 1, std::max(0, columnCount() - 1)));
+    emit headerDataChanged(Qt::Vertical, 0, rows_ - 1);
 }
 
 void RecordSetModel::setRecordSet(std::shared_ptr<ADODB::RecordSet> recordset)
@@ -60,6 +125,8 @@ void RecordSetModel::setRecordSet(std::shared_ptr<ADODB::RecordSet> recordset)
     beginResetModel();
     recordset_ = std::move(recordset);
     records_ = recordset_ ? recordset_->recordCount() : 0;
+    base_ = 0;
+    rows_ = recordset_ ? rowsFrom(0) : 0;
     clearPending();
     endResetModel();
     if (recordset_ && !recordset_->countKnown())
@@ -68,61 +135,59 @@ void RecordSetModel::setRecordSet(std::shared_ptr<ADODB::RecordSet> recordset)
 
 int RecordSetModel::rowCount(const QModelIndex& parent) const
 {
-    if (parent.isValid() || !recordset_)
-        return 0;
-    return int(records_) + (hasNewRowLine() ? 1 : 0);
+    return parent.isValid() || !recordset_ ? 0 : rows_;
 }
-
 int RecordSetModel::columnCount(const QModelIndex& parent) const
 {
     return parent.isValid() || !recordset_ ? 0 : recordset_->columnCount();
 }
 
-QString RecordSetModel::displayText(int row, int column) const
+QString RecordSetModel::displayText(qsizetype record, int column) const
 {
-    if (row == pendingRow_) {
+    if (record == pending_) {
         const auto edit = edits_.find(column);
         if (edit != edits_.end())
             return edit->second;
     }
-    if (row >= records_)
+    if (record >= records_)
         return QString();
-    return recordset_->text(row, column);
+    return recordset_->text(record, column);
 }
 
-bool RecordSetModel::displayBytes(int row, int column, std::string_view* bytes) const
+bool RecordSetModel::displayBytes(qsizetype record, int column, std::string_view* bytes) const
 {
-    if (row == pendingRow_ && edits_.count(column))
+    if (record == pending_ && edits_.count(column))
         return false;
-    if (row >= records_) {
+    if (record >= records_) {
         *bytes = {};
         return true;
     }
-    return recordset_->textBytes(row, column, bytes);
+    return recordset_->textBytes(record, column, bytes);
 }
 
 QVariant RecordSetModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || !recordset_)
         return {};
+    const qsizetype record = recordAt(index.row());
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
         try {
-            return displayText(index.row(), index.column());
+            return displayText(record, index.column());
         } catch (...) {
             return QString(); // a page that cannot be read now is tried again at the next paint
         }
     }
-    if (role == Qt::ForegroundRole && isBlob(index.row(), index.column()))
+    if (role == Qt::ForegroundRole && isBlob(record, index.column()))
         return QBrush(QColor(Qt::darkGray));
     return {};
 }
 
-bool RecordSetModel::isBlob(int row, int column) const
+bool RecordSetModel::isBlob(qsizetype record, int column) const
 {
-    if (row >= records_ || (row == pendingRow_ && edits_.count(column)))
+    if (record >= records_ || (record == pending_ && edits_.count(column)))
         return false;
     try {
-        return recordset_->isBlob(row, column);
+        return recordset_->isBlob(record, column);
     } catch (...) {
         return false;
     }
@@ -134,9 +199,10 @@ QVariant RecordSetModel::headerData(int section, Qt::Orientation orientation, in
         return {};
     if (orientation == Qt::Horizontal)
         return recordset_->columnName(section);
-    if (section == pendingRow_)
+    const qsizetype record = recordAt(section);
+    if (record == pending_)
         return QStringLiteral("\u270E"); // being edited
-    if (section == newRowLine())
+    if (record == newRowRecord())
         return QStringLiteral("*");
     return QString();
 }
@@ -147,8 +213,9 @@ Qt::ItemFlags RecordSetModel::flags(const QModelIndex& index) const
     if (!index.isValid() || !recordset_)
         return f;
     // BLOBs are shown, not edited; a view without INSTEAD OF triggers is read-only.
-    const bool newRow = index.row() >= records_;
-    if (newRow ? recordset_->canInsert() : recordset_->canUpdate() && !isBlob(index.row(), index.column()))
+    const qsizetype record = recordAt(index.row());
+    const bool newRow = record >= records_;
+    if (newRow ? recordset_->canInsert() : recordset_->canUpdate() && !isBlob(record, index.column()))
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -157,69 +224,66 @@ bool RecordSetModel::setData(const QModelIndex& index, const QVariant& value, in
 {
     if (role != Qt::EditRole || !index.isValid() || !(flags(index) & Qt::ItemIsEditable))
         return false;
-    const int row = index.row();
+    const qsizetype record = recordAt(index.row());
     const int column = index.column();
-    if (pendingRow_ >= 0 && row != pendingRow_)
+    if (pending_ >= 0 && record != pending_)
         return false; // the pending row is written (or reverted) before another is edited
     const QString text = value.toString();
-    if (text == displayText(row, column))
+    if (text == displayText(record, column))
         return false;
-    if (pendingRow_ < 0 && row < records_) {
+    if (pending_ < 0 && record < records_) {
         // The row's identity is taken from what is shown, before anything typed is kept.
         try {
-            identity_ = recordset_->Identify(row);
+            identity_ = recordset_->Identify(record);
         } catch (...) {
             identityError_ = DescribeException(std::current_exception());
         }
     }
-    pendingRow_ = row;
+    pending_ = record;
     edits_[column] = text;
     emit dataChanged(index, index);
-    emit headerDataChanged(Qt::Vertical, row, row);
+    emit headerDataChanged(Qt::Vertical, index.row(), index.row());
     return true;
 }
 
-void RecordSetModel::refreshRow(int row)
+void RecordSetModel::refreshRecord(qsizetype record)
 {
+    const int row = rowOf(record);
+    if (row < 0)
+        return;
     emit dataChanged(this->index(row, 0), this->index(row, columnCount() - 1));
     emit headerDataChanged(Qt::Vertical, row, row);
 }
 
 void RecordSetModel::commitPending()
 {
-    if (pendingRow_ < 0)
+    if (pending_ < 0)
         return;
-    const int row = pendingRow_;
+    const qsizetype record = pending_;
     ADODB::RowChanges changes;
     for (const auto& [column, text] : edits_) {
-        if (row < records_ && text == recordset_->text(row, column))
+        if (record < records_ && text == recordset_->text(record, column))
             continue;
         changes[column] = recordset_->typedValue(column, text);
     }
-    if (row >= records_) {
+    if (record >= records_) {
         recordset_->AddNew(changes); // throws when refused; the row stays pending
         clearPending();
-        const qsizetype now = recordset_->recordCount();
-        if (now > records_) {
-            beginInsertRows(QModelIndex(), int(records_) + 1, int(now));
-            records_ = now;
-            endInsertRows();
-        }
+        takeCount(recordset_->recordCount());
         // Where rows are read in windows, the new row takes its place in the table's order.
-        emit dataChanged(this->index(0, 0), this->index(rowCount() - 1, columnCount() - 1));
-        emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
+        refreshAll();
         return;
     }
     if (!identity_)
         throw AppError(identityError_);
-    recordset_->Update(row, *identity_, changes); // throws when refused; the row stays pending
+    recordset_->Update(record, *identity_, changes); // throws when refused; the row stays pending
     clearPending();
-    refreshRow(row);
+    refreshRecord(record);
 }
 
 void RecordSetModel::clearPending()
 {
-    pendingRow_ = -1;
+    pending_ = -1;
     edits_.clear();
     identity_.reset();
     identityError_.clear();
@@ -227,31 +291,51 @@ void RecordSetModel::clearPending()
 
 void RecordSetModel::revertPending()
 {
-    if (pendingRow_ < 0)
+    if (pending_ < 0)
         return;
-    const int row = pendingRow_;
+    const qsizetype record = pending_;
     clearPending();
     // Shows the row as the table holds it now, which may differ from what was read.
-    if (row < records_) {
+    if (record < records_) {
         try {
-            recordset_->Reload(row);
+            recordset_->Reload(record);
         } catch (...) {
             // The row keeps what was read before; the next edit of it is checked again.
         }
     }
-    refreshRow(row);
+    refreshRecord(record);
 }
 
-void RecordSetModel::deleteRecords(const std::vector<qsizetype>& rows)
+void RecordSetModel::deleteRecords(const std::vector<qsizetype>& records)
 {
-    recordset_->Delete(rows);
-    std::vector<qsizetype> sorted = rows;
+    recordset_->Delete(records);
+    std::vector<qsizetype> sorted = records;
     std::sort(sorted.begin(), sorted.end(), std::greater<>());
     sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
-    for (qsizetype row : sorted) {
-        beginRemoveRows(QModelIndex(), int(row), int(row));
-        --records_;
-        endRemoveRows();
+    bool shifted = false;
+    for (qsizetype record : sorted) {
+        const int row = rowOf(record);
+        if (row >= 0) {
+            beginRemoveRows(QModelIndex(), row, row);
+            --records_;
+            --rows_;
+            endRemoveRows();
+        } else {
+            --records_;
+            if (record < base_) {
+                --base_; // the window's rows stay the same records
+                shifted = true;
+            }
+        }
     }
-    records_ = recordset_->recordCount();
+    if (shifted)
+        refreshAll();
+    takeCount(recordset_->recordCount());
+    // The window takes in the lines after it, up to its size.
+    const int rows = rowsFrom(base_);
+    if (rows_ < rows) {
+        beginInsertRows(QModelIndex(), rows_, rows - 1);
+        rows_ = rows;
+        endInsertRows();
+    }
 }

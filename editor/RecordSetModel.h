@@ -1,10 +1,17 @@
 #pragma once
 // The grid's model over a recordset: the records, a new-row line at the bottom
 // (for a recordset that can be written), and the one pending row with its edits.
+//
+// Records are counted from the table's first (0); the new-row line is the record
+// after the last. The model's rows are a window of at most rowWindow() of these
+// lines, starting at base(): the grid keeps a few bytes per row of its model,
+// which a table of a hundred million rows must not cost. Everything below that
+// names a record takes a record index, not a row of the model.
 #include "data/adodb.h"
 
 #include <QAbstractTableModel>
 #include <QTimer>
+#include <functional>
 #include <map>
 #include <optional>
 #include <memory>
@@ -12,6 +19,10 @@
 class RecordSetModel : public QAbstractTableModel {
 public:
     explicit RecordSetModel(QObject* parent = nullptr);
+
+    // How many lines the model shows at most at a time.
+    static void SetRowWindow(int rows);
+    static int rowWindow();
 
     void setRecordSet(std::shared_ptr<ADODB::RecordSet> recordset);
     const std::shared_ptr<ADODB::RecordSet>& recordSet() const { return recordset_; }
@@ -27,33 +38,54 @@ public:
     // Waits for a large table's count where it is still being taken, so that
     // records() is exact (the exports and "Add New Row" need it).
     void requireExactCount();
-    int newRowLine() const { return hasNewRowLine() ? int(records_) : -1; }
+    qsizetype newRowRecord() const { return hasNewRowLine() ? records_ : -1; }
     bool hasNewRowLine() const { return recordset_ && recordset_->canInsert(); }
-    QString displayText(int row, int column) const;
+    qsizetype lines() const { return records_ + (hasNewRowLine() ? 1 : 0); }
+
+    // The window: the first line shown, the record of a row, the row of a
+    // record (-1 where it is outside), and whether lines lie outside.
+    qsizetype base() const { return base_; }
+    qsizetype recordAt(int row) const { return base_ + row; }
+    int rowOf(qsizetype record) const { return record >= base_ && record < base_ + rows_ ? int(record - base_) : -1; }
+    bool isPartial() const { return base_ > 0 || base_ + rows_ < lines(); }
+    // Moves the window to start at base (kept within the lines); a model reset.
+    // beforeMove runs before anything changes, afterMove once the rows are new.
+    void moveWindow(qsizetype base);
+    // Moves the window, where needed, so that the record is one of its rows.
+    void showRecord(qsizetype record);
+    std::function<void()> beforeMove;
+    std::function<void()> afterMove;
+
+    QString displayText(qsizetype record, int column) const;
     // The displayed text as stored UTF-8 bytes, where it is stored so (not an
     // edit being typed, not a BLOB marker); false otherwise.
-    bool displayBytes(int row, int column, std::string_view* bytes) const;
+    bool displayBytes(qsizetype record, int column, std::string_view* bytes) const;
 
-    int pendingRow() const { return pendingRow_; }
-    bool hasPendingRow() const { return pendingRow_ >= 0; }
+    qsizetype pendingRecord() const { return pending_; }
+    bool hasPendingRow() const { return pending_ >= 0; }
     // Writes the pending row; throws AppError when the database refuses it, and
     // then the row stays pending with everything typed.
     void commitPending();
     void revertPending();
     // Deletes records in one transaction; throws AppError when refused.
-    void deleteRecords(const std::vector<qsizetype>& rows);
+    void deleteRecords(const std::vector<qsizetype>& records);
 
 private:
-    void refreshRow(int row);
+    void refreshRecord(qsizetype record);
+    void refreshAll();
     void clearPending();
-    // Takes the record count as it now stands: rows added or removed at the end,
-    // the user's place and a pending row kept.
-    void applyCount();
-    bool isBlob(int row, int column) const;
+    // Takes a new record count: lines added or removed at the end, the window
+    // following where it shows the end, a pending row kept.
+    void takeCount(qsizetype now);
+    void applyCount() { takeCount(recordset_->recordCount()); }
+    bool isBlob(qsizetype record, int column) const;
+    int rowsFrom(qsizetype base) const;
 
     std::shared_ptr<ADODB::RecordSet> recordset_;
     qsizetype records_ = 0;
-    int pendingRow_ = -1;
+    qsizetype base_ = 0;
+    int rows_ = 0;
+    qsizetype pending_ = -1;
     std::map<int, QString> edits_;
     // Who the pending row is, taken when its first edit started; or why it could not be.
     std::optional<ADODB::RowIdentity> identity_;

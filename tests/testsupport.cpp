@@ -184,8 +184,8 @@ DataGrid* ShowTable(const QString& path, const QString& table)
 
 bool TypeInto(DataGrid* grid, int row, int column, const QString& text)
 {
-    grid->setCurrentIndex(grid->model()->index(row, column));
-    return grid->model()->setData(grid->model()->index(row, column), text, Qt::EditRole);
+    grid->SetCurrentRecord(row, column);
+    return grid->CurrentRecord() == row && grid->model()->setData(grid->currentIndex(), text, Qt::EditRole);
 }
 
 QString Shown(DataGrid* grid, int row, int column) { return grid->recordModel()->displayText(row, column); }

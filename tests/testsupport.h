@@ -106,6 +106,7 @@ public:
 };
 
 #include "data/adodb.h"
+#include "editor/RecordSetModel.h"
 
 #include <QApplication>
 #include <QTest>
@@ -126,8 +127,9 @@ protected:
     static QString shown(DataGrid* grid, int row, int column) { return Shown(grid, row, column); }
 };
 
-// Runs every case of the suite twice: with tables read whole, then with every
-// rowid table read in windows of three-row pages, two kept (marked on the second suite).
+// Runs every case of the suite three times: with tables read whole; with every
+// table read in windows of three-row pages, two kept (marked on the suite); and
+// so read, with the grid's rows a window of four lines on the table.
 template <typename Suite> int RunWholeAndWindowed(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -137,5 +139,9 @@ template <typename Suite> int RunWholeAndWindowed(int argc, char** argv)
     Suite windowed;
     windowed.windowed = true;
     failed += QTest::qExec(&windowed, argc, argv);
+    RecordSetModel::SetRowWindow(4);
+    Suite rowWindow;
+    rowWindow.windowed = true;
+    failed += QTest::qExec(&rowWindow, argc, argv);
     return failed;
 }

@@ -273,7 +273,7 @@ private slots:
         QCoreApplication::processEvents();
         QVERIFY(env.boxes.isEmpty());
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(grid));
-        QCOMPARE(grid->currentIndex().row(), grid->recordModel()->newRowLine());
+        QCOMPARE(grid->CurrentRecord(), grid->recordModel()->newRowRecord());
         // Typing now starts a new record; Return writes it and opens the next new-row line.
         QTest::keyClick(grid, Qt::Key_Z);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
@@ -281,7 +281,7 @@ private slots:
         QVERIFY(!grid->HasPendingRow());
         QVERIFY(env.boxes.isEmpty());
         QCOMPARE(grid->ApproxCount(), rows + 1);
-        QCOMPARE(grid->currentIndex().row(), grid->recordModel()->newRowLine());
+        QCOMPARE(grid->CurrentRecord(), grid->recordModel()->newRowRecord());
         QCOMPARE(Sqlite(path).value("SELECT count(*) FROM a"), QString::number(rows + 1));
         QCOMPARE(Sqlite(path).value("SELECT v FROM a ORDER BY rowid DESC LIMIT 1"), QStringLiteral("z"));
     }

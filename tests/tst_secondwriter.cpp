@@ -279,7 +279,7 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
         QCOMPARE(Sqlite(path).value("SELECT count(*) FROM n"), QStringLiteral("1"));
         QCOMPARE(grid->currentIndex().row(), 1);
-        QCOMPARE(grid->recordModel()->newRowLine(), 1);
+        QCOMPARE(grid->recordModel()->newRowRecord(), 1);
         // Tab past the last column.
         grid->setCurrentIndex(grid->model()->index(1, 1));
         QTest::keyClick(grid, Qt::Key_Y);
@@ -333,7 +333,7 @@ private slots:
         QCOMPARE(shown(grid, 19, 1), QStringLiteral("v20"));
         QVERIFY(grid->CommitPendingRow());
         QCOMPARE(Sqlite(path).value("SELECT v FROM c WHERE k = 2"), QStringLiteral("typed meanwhile"));
-        QCOMPARE(grid->recordModel()->newRowLine(), 20);
+        QCOMPARE(grid->recordModel()->newRowRecord(), 20);
     }
 
     void viewsAndTriggers()

@@ -1,0 +1,270 @@
+// The grid's rows are a window on a large table: the user still scrolls, jumps
+// and edits over the whole table, and every edit, deletion and export lands on
+// the record the user sees, in every way a table is read.
+#include "editor/DataGrid.h"
+#include "editor/Form3.h"
+#include "export/DataGrid1.h"
+#include "shell/forms.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTest>
+
+namespace {
+constexpr int kRecords = 500;
+constexpr int kWindow = 100;
+} // namespace
+
+class RowWindowTest : public GridSuite {
+    Q_OBJECT
+
+private:
+    QString path;
+
+    // The table of the given kind: id 1..500 with v = 'v<id>', as a rowid
+    // table, a WITHOUT ROWID table, or a view over the rowid table.
+    DataGrid* openKind(const QString& kind)
+    {
+        DataGrid* grid = open(path, kind == "view" ? "tv" : kind == "without rowid" ? "w" : "t");
+        if (grid)
+            grid->ApproxCount(); // the count is exact
+        return grid;
+    }
+    static QScrollBar* tableBar(DataGrid* grid) { return grid->findChild<QScrollBar*>("tableBar"); }
+    static QString expected(qsizetype record) { return QStringLiteral("v%1").arg(record + 1); }
+    // The window never holds more lines than its size.
+    static bool windowHolds(DataGrid* grid, qsizetype record)
+    {
+        const RecordSetModel* model = grid->recordModel();
+        return model->rowCount() <= kWindow && model->rowOf(record) >= 0;
+    }
+    void addKinds()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("rowid table") << "rowid table";
+        QTest::newRow("without rowid") << "without rowid";
+        QTest::newRow("view") << "view";
+    }
+
+private slots:
+    void initTestCase() { RecordSetModel::SetRowWindow(kWindow); }
+    void init()
+    {
+        env.reset();
+        path = env.makeDatabase("big.db",
+                                QStringLiteral("CREATE TABLE t(id INTEGER PRIMARY KEY, v TEXT);"
+                                               "CREATE TABLE w(id INTEGER PRIMARY KEY, v TEXT) WITHOUT ROWID;"
+                                               "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < %1) "
+                                               "INSERT INTO t SELECT i, 'v' || i FROM s;"
+                                               "INSERT INTO w SELECT * FROM t;"
+                                               "CREATE VIEW tv AS SELECT * FROM t;")
+                                    .arg(kRecords));
+    }
+
+    void scrollingReachesEveryRecord_data() { addKinds(); }
+    void scrollingReachesEveryRecord()
+    {
+        QFETCH(QString, kind);
+        DataGrid* grid = openKind(kind);
+        QVERIFY(QTest::qWaitForWindowActive(&Forms::form3()));
+        QVERIFY(grid->recordModel()->isPartial());
+        QScrollBar* bar = tableBar(grid);
+        QVERIFY(bar && bar->isVisible());
+        QVERIFY(!grid->verticalScrollBar()->isVisible());
+        const int lines = int(grid->recordModel()->lines());
+        QCOMPARE(lines, kind == "view" ? kRecords : kRecords + 1);
+        QVERIFY(grid->VisibleRows() < kWindow / 2);
+
+        // Page Down from the first record to the last line: the top row and the
+        // scroll bar over the whole table move together, past every window's edge.
+        grid->setFocus();
+        int top = grid->TopRow();
+        QCOMPARE(top, 0);
+        for (int step = 0; step < 100 && grid->CurrentRecord() < lines - 1; ++step) {
+            QTest::keyClick(grid, Qt::Key_PageDown);
+            QCoreApplication::processEvents(); // the window follows after the step
+            QVERIFY(grid->TopRow() >= top);
+            top = grid->TopRow();
+            QCOMPARE(bar->value(), top);
+            QVERIFY(windowHolds(grid, grid->CurrentRecord()));
+            QCOMPARE(grid->ColumnText(1), grid->CurrentRecord() < kRecords ? expected(grid->CurrentRecord()) : QString());
+        }
+        QCOMPARE(grid->CurrentRecord(), qsizetype(lines - 1));
+        QCOMPARE(bar->maximum(), lines - grid->VisibleRows());
+        QCOMPARE(shown(grid, kRecords - 1, 1), expected(kRecords - 1));
+
+        // Up arrow back over a window's edge, one row at a time.
+        const qsizetype from = grid->recordModel()->base() + 2;
+        grid->SetCurrentRecord(from, 1);
+        for (int i = 0; i < 5; ++i) {
+            QTest::keyClick(grid, Qt::Key_Up);
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(grid->CurrentRecord(), from - 5);
+        QCOMPARE(grid->ColumnText(1), expected(from - 5));
+        QVERIFY(windowHolds(grid, from - 5));
+
+        // Ctrl+Home and Ctrl+End reach the ends from anywhere.
+        QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(grid->CurrentRecord(), 0);
+        QCOMPARE(grid->TopRow(), 0);
+        QCOMPARE(grid->ColumnText(1), expected(0));
+        QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(grid->CurrentRecord(), qsizetype(lines - 1));
+        QVERIFY(windowHolds(grid, lines - 1));
+        QCOMPARE(grid->TopRow(), lines - grid->VisibleRows());
+    }
+
+    void theWholeTableBarMovesTheWindow_data() { addKinds(); }
+    void theWholeTableBarMovesTheWindow()
+    {
+        QFETCH(QString, kind);
+        DataGrid* grid = openKind(kind);
+        QScrollBar* bar = tableBar(grid);
+        for (int value : {250, 251, kRecords - 1 - grid->VisibleRows(), 3, 120}) {
+            bar->setValue(value);
+            QCOMPARE(grid->TopRow(), value);
+            QCOMPARE(grid->verticalScrollBar()->value() + grid->recordModel()->base(), value);
+            QVERIFY(windowHolds(grid, value));
+            const QModelIndex topRow = grid->indexAt(QPoint(1, 1));
+            QCOMPARE(grid->recordModel()->recordAt(topRow.row()), value);
+            QCOMPARE(topRow.sibling(topRow.row(), 1).data().toString(), expected(value));
+        }
+        // The view's own scroll (the wheel, the arrows) shows on the bar.
+        grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->value() + 7);
+        QCoreApplication::processEvents();
+        QCOMPARE(bar->value(), 127);
+        QCOMPARE(grid->TopRow(), 127);
+        // At the end, the last line is shown whole at the bottom.
+        bar->setValue(bar->maximum());
+        QCOMPARE(grid->indexAt(QPoint(1, grid->viewport()->height() - 2)).row(), grid->model()->rowCount() - 1);
+        QCOMPARE(grid->recordModel()->recordAt(grid->model()->rowCount() - 1), grid->recordModel()->lines() - 1);
+    }
+
+    void pendingRowSurvivesWindowMovesAndAnotherProgram_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("rowid table") << "rowid table";
+        QTest::newRow("without rowid") << "without rowid";
+    }
+    void pendingRowSurvivesWindowMovesAndAnotherProgram()
+    {
+        QFETCH(QString, kind);
+        const QString table = kind == "rowid table" ? "t" : "w";
+        DataGrid* grid = openKind(kind);
+        type(grid, 5, 1, "mine");
+        // Far away: the window no longer holds the pending row; another program
+        // deletes rows before it, so its position in the table moves.
+        tableBar(grid)->setValue(400);
+        QCOMPARE(grid->recordModel()->rowOf(5), -1);
+        QVERIFY(grid->HasPendingRow());
+        QCOMPARE(grid->CurrentRecord(), 5);
+        Sqlite(path).exec(QStringLiteral("DELETE FROM %1 WHERE id <= 2;").arg(table));
+        // Back again: shown as typed, with the editing mark.
+        tableBar(grid)->setValue(0);
+        const int row = grid->recordModel()->rowOf(5);
+        QVERIFY(row >= 0);
+        QCOMPARE(grid->currentIndex().row(), row);
+        QCOMPARE(shown(grid, 5, 1), QStringLiteral("mine"));
+        QCOMPARE(grid->model()->headerData(row, Qt::Vertical).toString(), QStringLiteral("\u270E"));
+        // Leaving the row far away writes it to the row the user edited.
+        grid->SetCurrentRecord(420, 1);
+        QVERIFY(env.boxes.isEmpty());
+        QVERIFY(!grid->HasPendingRow());
+        QCOMPARE(Sqlite(path).value(QStringLiteral("SELECT v FROM %1 WHERE id = 6").arg(table)), QStringLiteral("mine"));
+        QCOMPARE(Sqlite(path).value(QStringLiteral("SELECT count(*) FROM %1 WHERE v = 'mine'").arg(table)), "1");
+
+        // Refused far away: the grid goes back to the row, still pending, as typed.
+        type(grid, 470, 1, "again");
+        const QString id = shown(grid, 470, 0);
+        Sqlite(path).exec(QStringLiteral("UPDATE %1 SET v = 'theirs' WHERE id = %2;").arg(table, id));
+        grid->SetCurrentRecord(10, 1);
+        QCOMPARE(env.boxes.size(), 1);
+        QVERIFY2(env.boxes[0].text.contains("changed or deleted by another program"), qPrintable(env.boxes[0].text));
+        QCOMPARE(grid->CurrentRecord(), 470);
+        QVERIFY(grid->recordModel()->rowOf(470) >= 0);
+        QVERIFY(grid->HasPendingRow());
+        QCOMPARE(shown(grid, 470, 1), QStringLiteral("again"));
+        QCOMPARE(Sqlite(path).value(QStringLiteral("SELECT v FROM %1 WHERE id = %2").arg(table, id)), "theirs");
+    }
+
+    void textInTheOpenEditorIsKeptWhenTheWindowMoves()
+    {
+        DataGrid* grid = openKind("rowid table");
+        QVERIFY(QTest::qWaitForWindowActive(&Forms::form3()));
+        grid->SetCurrentRecord(7, 1);
+        grid->edit(grid->currentIndex());
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(editor);
+        editor->setText("typed, not yet left");
+        tableBar(grid)->setValue(300); // the window moves while the editor is open
+        QCOMPARE(grid->recordModel()->rowOf(7), -1);
+        QVERIFY(grid->HasPendingRow());
+        QCOMPARE(shown(grid, 7, 1), QStringLiteral("typed, not yet left"));
+        QVERIFY(grid->CommitPendingRow());
+        QCOMPARE(Sqlite(path).value("SELECT v FROM t WHERE id = 8"), QStringLiteral("typed, not yet left"));
+    }
+
+    void selectionAndDeletionFollowTheRecords()
+    {
+        Sqlite(path).exec("CREATE TABLE d AS SELECT * FROM t;");
+        DataGrid* grid = open(path, "d");
+        grid->ApproxCount();
+        grid->ScrollToRecord(100);
+        const RecordSetModel* model = grid->recordModel();
+        grid->selectionModel()->select(QItemSelection(model->index(model->rowOf(101), 0), model->index(model->rowOf(103), 0)),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        // Scrolling far enough moves the window; the selection stays on the same records.
+        const qsizetype base = model->base();
+        grid->ScrollToRecord(101 + kWindow / 2);
+        QVERIFY(model->base() != base);
+        QList<qsizetype> selected;
+        for (const QModelIndex& index : grid->selectionModel()->selectedRows())
+            selected << model->recordAt(index.row());
+        std::sort(selected.begin(), selected.end());
+        QCOMPARE(selected, (QList<qsizetype>{101, 102, 103}));
+        env.answers << vbYes;
+        grid->DeleteSelectedRows();
+        QCOMPARE(Sqlite(path).value("SELECT group_concat(id) FROM (SELECT id FROM d WHERE id BETWEEN 100 AND 106)"),
+                 QStringLiteral("100,101,105,106"));
+        QCOMPARE(grid->ApproxCount(), kRecords - 3);
+        QCOMPARE(shown(grid, 101, 1), QStringLiteral("v105"));
+        QVERIFY(model->rowCount() <= kWindow);
+    }
+
+    void exportsWalkEveryRecord_data() { addKinds(); }
+    void exportsWalkEveryRecord()
+    {
+        QFETCH(QString, kind);
+        DataGrid* grid = openKind(kind);
+        grid->SetCurrentRecord(280, 1);
+        const int top = grid->TopRow();
+        const QString file = env.path("walk.txt");
+        DataGrid1::SaveDataGridToFile(grid, file);
+        QByteArray expectedText = "id\tv\t\r\n";
+        for (int i = 1; i <= kRecords; ++i)
+            expectedText += QByteArray::number(i) + "\tv" + QByteArray::number(i) + "\t\r\n";
+        QCOMPARE(ReadBytes(file), expectedText);
+        // The walk ends on the last record, in view, within the window.
+        QCOMPARE(grid->CurrentRecord(), kRecords - 1);
+        QVERIFY(windowHolds(grid, kRecords - 1));
+        QVERIFY(grid->TopRow() > top);
+        QVERIFY(env.boxes.isEmpty());
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    RowWindowTest whole;
+    int failed = QTest::qExec(&whole, argc, argv);
+    ADODB::RecordSet::SetWindowing(1, 3, 2); // read in pages of three rows, two kept
+    RowWindowTest windowed;
+    windowed.windowed = true;
+    failed += QTest::qExec(&windowed, argc, argv);
+    return failed;
+}
+
+#include "tst_rowwindow.moc"
