@@ -5,6 +5,7 @@
 #include "shell/Main.h"
 
 #include <QHeaderView>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QItemSelection>
 #include <QLineEdit>
@@ -81,8 +82,11 @@ DataGrid::DataGrid(QWidget* parent)
     addScrollBarWidget(tableBar_, Qt::AlignBottom);
     tableBar_->hide();
     connect(tableBar_, &QScrollBar::valueChanged, this, [this](int value) {
-        if (!moving_)
-            ScrollToRecord(value);
+        if (moving_)
+            return;
+        if (!learnCount())
+            return;
+        ScrollToRecord(std::min(value, tableBar_->maximum()));
     });
     model_->beforeMove = [this] { keepPlace(); };
     model_->afterMove = [this] { restorePlace(); };
@@ -162,6 +166,26 @@ void DataGrid::followEdge()
     const bool atStart = value <= 0 && model_->base() > 0;
     if (atEnd || atStart)
         model_->moveWindow(model_->base() + value - RecordSetModel::rowWindow() / 2);
+}
+
+bool DataGrid::learnCount()
+{
+    const auto& recordset = model_->recordSet();
+    if (!recordset || recordset->countKnown())
+        return true;
+    // Where the table's end lies is known once its count has arrived; it is
+    // being taken since the table was opened.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    struct Restore {
+        ~Restore() { QGuiApplication::restoreOverrideCursor(); }
+    } restore;
+    try {
+        model_->requireExactCount();
+        return true;
+    } catch (...) {
+        showRefused(DescribeException(std::current_exception()));
+        return false;
+    }
 }
 
 qsizetype DataGrid::CurrentRecord() const
@@ -309,11 +333,17 @@ void DataGrid::keyPressEvent(QKeyEvent* event)
     }
     // Ctrl+Home and Ctrl+End reach the table's ends, wherever the window is.
     if ((event->key() == Qt::Key_Home || event->key() == Qt::Key_End) && event->modifiers() == Qt::ControlModifier
-        && model_->isPartial() && state() != QAbstractItemView::EditingState) {
+        && state() != QAbstractItemView::EditingState) {
         const bool end = event->key() == Qt::Key_End;
-        SetCurrentRecord(end ? model_->lines() - 1 : 0, end ? model_->columnCount() - 1 : 0);
-        event->accept();
-        return;
+        if (end && !learnCount()) {
+            event->accept();
+            return;
+        }
+        if (model_->isPartial()) {
+            SetCurrentRecord(end ? model_->lines() - 1 : 0, end ? model_->columnCount() - 1 : 0);
+            event->accept();
+            return;
+        }
     }
     if (event->key() == Qt::Key_Escape && state() != QAbstractItemView::EditingState
         && model_->hasPendingRow()) {

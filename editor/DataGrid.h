@@ -69,6 +69,9 @@ private:
     // where the window holds only part of them, the scroll bar shown is one over
     // the whole table, and the window follows the user to its edges.
     void syncTableBar();
+    // Jumps far into a large table wait for its count (with the hourglass)
+    // rather than step through it; false when the count could not be taken.
+    bool learnCount();
     void followEdge();
     qsizetype shownTop() const { return model_->base() + verticalScrollBar()->value(); }
     bool showsEnd() const { return model_->base() + model_->rowCount() >= model_->lines(); }

@@ -1,14 +1,18 @@
 // The grid's rows are a window on a large table: the user still scrolls, jumps
 // and edits over the whole table, and every edit, deletion and export lands on
 // the record the user sees, in every way a table is read.
+#include "catalogue/Form2.h"
 #include "editor/DataGrid.h"
 #include "editor/Form3.h"
 #include "export/DataGrid1.h"
+#include "shell/Form1.h"
 #include "shell/forms.h"
 #include "testsupport.h"
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 
@@ -232,6 +236,28 @@ private slots:
         QCOMPARE(grid->ApproxCount(), kRecords - 3);
         QCOMPARE(shown(grid, 101, 1), QStringLiteral("v105"));
         QVERIFY(model->rowCount() <= kWindow);
+    }
+
+    void ctrlEndBeforeTheCountArrives()
+    {
+        if (!windowed)
+            QSKIP("Tables read whole know their count at once.");
+        // Opened as the user does, without waiting for anything: the grid knows
+        // the first page and more to come, not yet where the table ends.
+        SetDatabasePath(path);
+        Forms::form1().PushButton3->click();
+        Forms::form2().List1->setCurrentItem(Forms::form2().List1->findItems("w", Qt::MatchExactly).first());
+        Forms::form2().PushButton3->click();
+        DataGrid* grid = Forms::form3().DataGrid1;
+        QVERIFY(!grid->dataSource()->countKnown());
+        QVERIFY(grid->recordModel()->records() < kRecords);
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(grid->recordModel()->records(), kRecords);
+        QCOMPARE(grid->CurrentRecord(), kRecords); // the new-row line
+        QVERIFY(windowHolds(grid, kRecords - 1));
+        QCOMPARE(shown(grid, kRecords - 1, 1), expected(kRecords - 1));
+        QCOMPARE(grid->indexAt(QPoint(1, grid->viewport()->height() - 2)).row(), grid->model()->rowCount() - 1);
     }
 
     void exportsWalkEveryRecord_data() { addKinds(); }
