@@ -5,7 +5,8 @@
 // Then commits an edited row near the start and near the end.
 // Prints: seconds to first paint, records, worst seconds to paint a scrolled-to
 // row, peak MB, worst milliseconds to commit an edited row (0 where the table
-// cannot be edited), seconds from Ctrl+End to the last rows painted.
+// cannot be edited), seconds from Ctrl+End to the last rows painted (the count
+// known), the same pressed at once after the first paint.
 #include "harness.h"
 #include "peak.h"
 #include "shell/Application.h"
@@ -61,16 +62,23 @@ int main(int argc, char** argv)
     waitForPaint(watch);
     const double firstPaint = timer.nsecsElapsed() / 1e9;
 
-    // Ctrl+End, once the count has arrived, until the last rows are painted.
+    // Ctrl+End at once (the count may still be on its way), until the last
+    // rows are painted; back with Ctrl+Home; then Ctrl+End again, the count known.
+    grid->setFocus();
+    auto timedKey = [&](Qt::Key key) {
+        watch.painted = false;
+        timer.restart();
+        QKeyEvent press(QEvent::KeyPress, key, Qt::ControlModifier);
+        QCoreApplication::sendEvent(grid, &press);
+        grid->viewport()->update(); // painted even where the view was there already
+        waitForPaint(watch);
+        return timer.nsecsElapsed() / 1e9;
+    };
+    const double endAtOnce = timedKey(Qt::Key_End);
+    timedKey(Qt::Key_Home);
     grid->ApproxCount();
     QCoreApplication::processEvents();
-    grid->setFocus();
-    watch.painted = false;
-    timer.restart();
-    QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
-    QCoreApplication::sendEvent(grid, &end);
-    waitForPaint(watch);
-    const double endPaint = timer.nsecsElapsed() / 1e9;
+    const double endPaint = timedKey(Qt::Key_End);
 
     double worst = 0;
     const qsizetype last = grid->ApproxCount() - 1;
@@ -108,8 +116,8 @@ int main(int argc, char** argv)
             commitWorst = std::max(commitWorst, timer.nsecsElapsed() / 1e9);
         }
     }
-    std::printf("%.3f %lld %.3f %.1f %.1f %.3f\n", firstPaint, static_cast<long long>(grid->ApproxCount()), worst,
-                PeakResidentMB(), commitWorst * 1000, endPaint);
+    std::printf("%.3f %lld %.3f %.1f %.1f %.3f %.3f\n", firstPaint, static_cast<long long>(grid->ApproxCount()), worst,
+                PeakResidentMB(), commitWorst * 1000, endPaint, endAtOnce);
     std::fflush(stdout);
     Forms::UnloadAll();
     return 0;
