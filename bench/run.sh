@@ -97,7 +97,8 @@ printf '%-14s | %-10s | %-13s | %-17s | %-10s | %-18s | %-8s | %s\n' kind rows "
 for r in "${runs[@]}"; do
   IFS='|' read -r kind db table <<<"$r"
   cat "$db" > /dev/null
-  read -r open_s rows scroll_s peak_mb _ end_s end_now_s < <("$bin/bench_open_grid" "$db" "$table" 2>/dev/null)
+  read -r open_s rows scroll_s peak_mb _ end_s < <("$bin/bench_open_grid" "$db" "$table" 2>/dev/null)
+  read -r _ end_now_s < <("$bin/bench_open_grid" "$db" "$table" --end-at-once 2>/dev/null)
   read -r xcb_s _ < <(QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" "$bin/bench_open_grid" "$db" "$table" 2>/dev/null)
   printf '%-14s | %-10s | %-13s | %-17s | %-10s | %-18s | %-8s | %s\n' "$kind" "$rows" "$open_s" "$xcb_s" "$end_s" "$end_now_s" "$scroll_s" "$peak_mb"
 done

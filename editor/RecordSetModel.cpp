@@ -75,7 +75,8 @@ void RecordSetModel::takeCount(qsizetype now)
     const bool showsEnd = base_ + rows_ >= lines();
     if (!showsEnd && base_ + rows_ <= now + line) {
         records_ = now; // the window stays among the records
-    } else if (showsEnd && now >= base_ && now - base_ + line <= std::max(rows_, windowRows)) {
+    } else if (showsEnd && now >= base_ && now - base_ + line <= std::max(rows_, windowRows + windowRows / 8)) {
+        // (rows added at the end grow the window a little before it moves)
         // Records come or go before the new-row line, which stays the last row.
         const int before = int(records_ - base_);
         const int after = int(now - base_);
