@@ -43,6 +43,14 @@ public:
     bool countKnown() const { return !window_ || window_->countKnown(); }
     // Waits until recordCount() is exact.
     void waitForCount();
+    // Whether the last records can be shown before the count arrives; they then
+    // stand where the estimate puts them, and once the count has arrived the
+    // records from `from` on are found `delta` records away (RowWindow).
+    bool endReadableUncounted() const { return window_ && window_->endReadableUncounted(); }
+    std::optional<RowWindow::TailShift> takeTailShift()
+    {
+        return window_ ? window_->takeTailShift() : std::nullopt;
+    }
     bool isBlob(qsizetype row, int column) const; // reading a page may throw
     QString text(qsizetype row, int column) const; // the displayed text; reading a page may throw
     // The displayed text as the UTF-8 bytes stored (valid until the next read);

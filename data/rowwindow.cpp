@@ -43,8 +43,10 @@ RowWindow::RowWindow(MakeStatement statement, QString source, QString alias, int
         maxRowid_ = *high;
         // The span of rowids is the count where they are dense: the first estimate.
         const quint64 span = quint64(maxRowid_) - quint64(minRowid_);
-        if (span < quint64(std::numeric_limits<int>::max() - 2))
-            count_ = std::max(count_, qsizetype(span) + 1);
+        if (span < quint64(std::numeric_limits<int>::max() - 2) && qsizetype(span) + 1 >= count_) {
+            count_ = qsizetype(span) + 1;
+            spanEstimate_ = true;
+        }
         starts_[0] = minRowid_;
     }
     // The first page at once; a short one is the whole table.
@@ -54,7 +56,10 @@ RowWindow::RowWindow(MakeStatement statement, QString source, QString alias, int
         countKnown_ = true;
         return;
     }
-    count_ = std::max(count_, pageRows_ + 1); // a full page: more may follow
+    if (count_ <= pageRows_) {
+        count_ = pageRows_ + 1; // a full page: more may follow
+        spanEstimate_ = false;
+    }
     const QString sql = QLatin1String("SELECT COUNT(*) FROM ") + source_ + QLatin1Char(';');
     auto count = [sql](const MakeStatement& make) -> qsizetype {
         odbc::Statement st = make();
@@ -107,6 +112,7 @@ bool RowWindow::pollCount()
         || counting_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
         return false;
     const qsizetype before = count_;
+    const qsizetype estimate = count_;
     try {
         Counted counted = counting_.get();
         count_ = counted.rows;
@@ -123,9 +129,27 @@ bool RowWindow::pollCount()
             count_ = qsizetype(number(st, 0).value_or(0));
     }
     countKnown_ = true;
+    placeTail(estimate);
     if (byRowid() && count_ > 0 && quint64(maxRowid_) - quint64(minRowid_) == quint64(count_ - 1))
         denseFrom_ = minRowid_;
     return count_ != before;
+}
+
+void RowWindow::placeTail(qsizetype estimate)
+{
+    if (tailFrom_ < 0)
+        return;
+    if (count_ != estimate) {
+        // A row read back from the end was put at estimate - 1 - (rows after it);
+        // it stands at count - 1 - (rows after it).
+        tailShift_ = TailShift{tailFrom_ * pageRows_, count_ - estimate};
+        discardReadAhead();
+        lastIndex_ = -1;
+        lastPage_ = nullptr;
+        pages_.erase(pages_.lower_bound(tailFrom_), pages_.end());
+        starts_.erase(starts_.lower_bound(tailFrom_), starts_.end());
+    }
+    tailFrom_ = -1;
 }
 
 void RowWindow::waitForCount()
@@ -225,7 +249,9 @@ qint64 RowWindow::pageStart(qsizetype index) const
     const qsizetype forward = (index - before->first) * pageRows_;
     const qsizetype back = count_ - index * pageRows_ - 1;
     odbc::Statement st = statement_();
-    if (countKnown_ && back >= 0 && back < forward) {
+    if ((countKnown_ || spanEstimate_) && back >= 0 && back < forward) {
+        if (!countKnown_) // counted back from the estimated end, until the count arrives
+            tailFrom_ = tailFrom_ < 0 ? index : std::min(tailFrom_, index);
         st.execute(QLatin1String("SELECT ") + alias_ + QLatin1String(" FROM ") + source_ + QLatin1String(" ORDER BY ")
                        + alias_ + QLatin1String(" DESC LIMIT 1 OFFSET ?;"),
                    {odbc::Param::text(QByteArray::number(back))});
@@ -267,7 +293,9 @@ RowWindow::Page& RowWindow::page(qsizetype index) const
     }
     if (!ready)
         fresh = readPage(statement_, pageStart(index), 0, countKnown_ ? count_ : -1);
-    if (byRowid() && fresh.rows.rows() == pageRows_ && fresh.rowids.back() < std::numeric_limits<qint64>::max())
+    // (A page counted from the table's start does not place the first one counted back from its end.)
+    if (byRowid() && fresh.rows.rows() == pageRows_ && fresh.rowids.back() < std::numeric_limits<qint64>::max()
+        && !(tailFrom_ >= 0 && index + 1 == tailFrom_))
         starts_[index + 1] = fresh.rowids.back() + 1;
     if (pages_.size() >= maxPages_) {
         auto oldest = pages_.begin();
@@ -337,6 +365,7 @@ void RowWindow::forgetAll()
     denseFrom_.reset();
     pages_.clear();
     starts_.erase(std::next(starts_.begin()), starts_.end());
+    tailFrom_ = -1;
 }
 
 void RowWindow::forgetFromRowid(qint64 rowid)
@@ -350,6 +379,8 @@ void RowWindow::forgetFromRowid(qint64 rowid)
     // changed rowid, is read again.
     for (auto it = std::next(starts_.begin()); it != starts_.end();)
         it = it->second > rowid ? starts_.erase(it) : std::next(it);
+    if (tailFrom_ >= 0 && starts_.lower_bound(tailFrom_) == starts_.end())
+        tailFrom_ = -1; // nothing counted back from the end is left
     for (auto it = pages_.begin(); it != pages_.end();) {
         const Page& p = it->second;
         const bool moved = p.rowids.empty() || p.rows.rows() < pageRows_ || p.rowids.back() >= rowid;

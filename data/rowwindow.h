@@ -19,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class RowWindow {
 public:
@@ -51,6 +52,17 @@ public:
     bool pollCount();
     // Waits for the count (what needs every row, such as an export).
     void waitForCount();
+    // Whether the last rows can be shown before the count arrives: a rowid
+    // table whose rowid span is the estimate. Pages near the end are then read
+    // back from the end, at the positions the estimate gives them; when the
+    // count arrives, the rows from `from` on stand `delta` positions elsewhere.
+    bool endReadableUncounted() const { return byRowid() && spanEstimate_ && !countKnown_; }
+    struct TailShift {
+        qsizetype from;
+        qsizetype delta;
+    };
+    // The move of those rows, once, after the count arrived.
+    std::optional<TailShift> takeTailShift() { return std::exchange(tailShift_, std::nullopt); }
 
     // The store holding the row and its index there; loads the page. Throws AppError.
     const RowStore& locate(qsizetype row, qsizetype* index) const;
@@ -91,6 +103,8 @@ private:
     qint64 pageStart(qsizetype index) const;
     // Forgets every page and page start that a change at this rowid moves.
     void forgetFromRowid(qint64 rowid);
+    // The count has arrived: pages counted back from the estimated end move.
+    void placeTail(qsizetype estimate);
     void forgetAll();
     Reader* reader(int which) const;
 
@@ -107,6 +121,10 @@ private:
     // Rowids from first to first + count - 1, each present: a row's rowid is known without a search.
     mutable std::optional<qint64> denseFrom_;
     qint64 minRowid_ = 0, maxRowid_ = 0;
+    bool spanEstimate_ = false;
+    // The first page read back from the estimated end while the count was on its way (-1: none).
+    mutable qsizetype tailFrom_ = -1;
+    std::optional<TailShift> tailShift_;
     qsizetype pageRows_;
     size_t maxPages_;
     mutable std::map<qsizetype, Page> pages_;

@@ -72,6 +72,10 @@ DataGrid::DataGrid(QWidget* parent)
             }, Qt::QueuedConnection);
         }
     });
+    connect(model_, &QAbstractItemModel::headerDataChanged, this, [this] {
+        if (!moving_)
+            syncTableBar(); // (the count may have arrived)
+    });
     connect(verticalScrollBar(), &QScrollBar::rangeChanged, this, [this] {
         if (!moving_)
             syncTableBar();
@@ -335,7 +339,7 @@ void DataGrid::keyPressEvent(QKeyEvent* event)
     if ((event->key() == Qt::Key_Home || event->key() == Qt::Key_End) && event->modifiers() == Qt::ControlModifier
         && state() != QAbstractItemView::EditingState) {
         const bool end = event->key() == Qt::Key_End;
-        if (end && !learnCount()) {
+        if (end && !model_->recordSet()->endReadableUncounted() && !learnCount()) {
             event->accept();
             return;
         }
@@ -362,6 +366,10 @@ void DataGrid::keyPressEvent(QKeyEvent* event)
 
 void DataGrid::DeleteSelectedRows()
 {
+    // Rows are deleted where the count puts them (the rows at the end of a large
+    // table may be shown before it arrives, where an estimate puts them).
+    if (!learnCount())
+        return;
     std::vector<qsizetype> rows;
     for (const QModelIndex& index : selectionModel()->selectedRows())
         if (model_->recordAt(index.row()) < model_->records())

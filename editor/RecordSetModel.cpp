@@ -68,6 +68,17 @@ void RecordSetModel::showRecord(qsizetype record)
 
 void RecordSetModel::takeCount(qsizetype now)
 {
+    if (const auto shift = recordset_->takeTailShift()) {
+        // The records counted back from an estimated end stand elsewhere now:
+        // a pending row, and a window among them, go with them.
+        if (pending_ >= shift->from)
+            pending_ += shift->delta;
+        if (base_ + rows_ > shift->from && base_ + shift->delta >= 0) {
+            base_ += shift->delta;
+            records_ += shift->delta;
+        }
+        refreshAll();
+    }
     if (now == records_)
         return;
     const bool onNewRowLine = pending_ >= 0 && pending_ >= records_;
@@ -260,6 +271,7 @@ void RecordSetModel::commitPending()
 {
     if (pending_ < 0)
         return;
+    requireExactCount(); // (the write waits for it): the pending row stands where the count puts it
     const qsizetype record = pending_;
     ADODB::RowChanges changes;
     for (const auto& [column, text] : edits_) {
