@@ -68,6 +68,7 @@ private:
     // The rows of the model are a window on the table's lines (see RecordSetModel):
     // where the window holds only part of them, the scroll bar shown is one over
     // the whole table, and the window follows the user to its edges.
+    void followWindow(); // (from the constructor)
     void syncTableBar();
     // Jumps far into a large table wait for its count (with the hourglass)
     // rather than step through it; false when the count could not be taken.
