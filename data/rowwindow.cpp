@@ -48,6 +48,27 @@ RowWindow::RowWindow(MakeStatement statement, QString source, QString alias, int
             spanEstimate_ = true;
         }
         starts_[0] = minRowid_;
+    } else if (keyOrder_.size() == 1) {
+        // Read by position in the order of one key: where the key holds integers
+        // only, their span is the first estimate, as for a rowid.
+        odbc::Statement st = statement_();
+        const QString& key = keyOrder_.front();
+        st.execute(QLatin1String("SELECT typeof(a), a, typeof(b), b FROM (SELECT (SELECT ") + key
+                   + QLatin1String(" FROM ") + source_ + QLatin1String(" ORDER BY ") + key
+                   + QLatin1String(" LIMIT 1) AS a, (SELECT ") + key + QLatin1String(" FROM ") + source_
+                   + QLatin1String(" ORDER BY ") + key + QLatin1String(" DESC LIMIT 1) AS b);"));
+        std::string type;
+        const bool low = st.fetch() && st.getData(0, type) && type == "integer";
+        const std::optional<qint64> first = low ? number(st, 1) : std::nullopt;
+        const bool high = first && st.getData(2, type) && type == "integer";
+        const std::optional<qint64> last = high ? number(st, 3) : std::nullopt;
+        if (first && last && *last >= *first) {
+            const quint64 span = quint64(*last) - quint64(*first);
+            if (span < quint64(std::numeric_limits<int>::max() - 2) && qsizetype(span) + 1 >= count_) {
+                count_ = qsizetype(span) + 1;
+                spanEstimate_ = true;
+            }
+        }
     }
     // The first page at once; a short one is the whole table.
     const Page& first = page(0);
@@ -173,6 +194,12 @@ void RowWindow::discardReadAhead() const
     ahead_.clear();
 }
 
+bool RowWindow::readsFromEnd(qint64 position, qsizetype knownCount) const
+{
+    const qint64 fromEnd = knownCount - position;
+    return !byRowid() && !keyOrder_.isEmpty() && knownCount >= 0 && fromEnd > 0 && fromEnd < position;
+}
+
 RowWindow::Page RowWindow::readPage(const MakeStatement& statement, qint64 start, qsizetype skipPages,
                                     qsizetype knownCount) const
 {
@@ -182,7 +209,7 @@ RowWindow::Page RowWindow::readPage(const MakeStatement& statement, qint64 start
     if (!byRowid()) {
         const qint64 position = start + skipPages * pageRows_;
         const qint64 fromEnd = knownCount - position;
-        if (!keyOrder_.isEmpty() && knownCount >= 0 && fromEnd > 0 && fromEnd < position) {
+        if (readsFromEnd(position, knownCount)) {
             // Nearer the end: read backwards in key order, then turned round.
             const qint64 rows = std::min<qint64>(pageRows_, fromEnd);
             RowStore backwards(columns_);
@@ -226,7 +253,7 @@ void RowWindow::readAhead(qsizetype index) const
         from = known->second;
         skip = index - known->first;
     }
-    const qsizetype known = countKnown_ ? count_ : -1;
+    const qsizetype known = endCount();
     ahead_.emplace(index, std::async(std::launch::async, [this, statement = r->statement, from, skip, known] {
                        return readPage(statement, from, skip, known);
                    }));
@@ -292,7 +319,9 @@ RowWindow::Page& RowWindow::page(qsizetype index) const
         discardReadAhead();
     }
     if (!ready)
-        fresh = readPage(statement_, pageStart(index), 0, countKnown_ ? count_ : -1);
+        fresh = readPage(statement_, pageStart(index), 0, endCount());
+    if (!byRowid() && !countKnown_ && readsFromEnd(index * pageRows_, endCount()))
+        tailFrom_ = tailFrom_ < 0 ? index : std::min(tailFrom_, index); // counted back from the estimated end
     // (A page counted from the table's start does not place the first one counted back from its end.)
     if (byRowid() && fresh.rows.rows() == pageRows_ && fresh.rowids.back() < std::numeric_limits<qint64>::max()
         && !(tailFrom_ >= 0 && index + 1 == tailFrom_))

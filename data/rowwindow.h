@@ -53,10 +53,10 @@ public:
     // Waits for the count (what needs every row, such as an export).
     void waitForCount();
     // Whether the last rows can be shown before the count arrives: a rowid
-    // table whose rowid span is the estimate. Pages near the end are then read
+    // table, or one read in the order of one integer key, whose span is the estimate. Pages near the end are then read
     // back from the end, at the positions the estimate gives them; when the
     // count arrives, the rows from `from` on stand `delta` positions elsewhere.
-    bool endReadableUncounted() const { return byRowid() && spanEstimate_ && !countKnown_; }
+    bool endReadableUncounted() const { return spanEstimate_ && !countKnown_; }
     struct TailShift {
         qsizetype from;
         qsizetype delta;
@@ -100,6 +100,10 @@ private:
     Page readPage(const MakeStatement& statement, qint64 start, qsizetype skipPages = 0,
                   qsizetype knownCount = -1) const;
     void readAhead(qsizetype index) const;
+    // By position in key order: whether the row is read back from the end, nearer to it.
+    bool readsFromEnd(qint64 position, qsizetype knownCount) const;
+    // The count a page is placed by: exact, or the span estimate until the count arrives.
+    qsizetype endCount() const { return countKnown_ || spanEstimate_ ? count_ : -1; }
     qint64 pageStart(qsizetype index) const;
     // Forgets every page and page start that a change at this rowid moves.
     void forgetFromRowid(qint64 rowid);
