@@ -41,12 +41,7 @@ RowWindow::RowWindow(MakeStatement statement, QString source, QString alias, int
         }
         minRowid_ = *low;
         maxRowid_ = *high;
-        // The span of rowids is the count where they are dense: the first estimate.
-        const quint64 span = quint64(maxRowid_) - quint64(minRowid_);
-        if (span < quint64(std::numeric_limits<int>::max() - 2) && qsizetype(span) + 1 >= count_) {
-            count_ = qsizetype(span) + 1;
-            spanEstimate_ = true;
-        }
+        estimateFromSpan(minRowid_, maxRowid_);
         starts_[0] = minRowid_;
     } else if (keyOrder_.size() == 1) {
         // Read by position in the order of one key: where the key holds integers
@@ -62,13 +57,8 @@ RowWindow::RowWindow(MakeStatement statement, QString source, QString alias, int
         const std::optional<qint64> first = low ? number(st, 1) : std::nullopt;
         const bool high = first && st.getData(2, type) && type == "integer";
         const std::optional<qint64> last = high ? number(st, 3) : std::nullopt;
-        if (first && last && *last >= *first) {
-            const quint64 span = quint64(*last) - quint64(*first);
-            if (span < quint64(std::numeric_limits<int>::max() - 2) && qsizetype(span) + 1 >= count_) {
-                count_ = qsizetype(span) + 1;
-                spanEstimate_ = true;
-            }
-        }
+        if (first && last && *last >= *first)
+            estimateFromSpan(*first, *last);
     }
     // The first page at once; a short one is the whole table.
     const Page& first = page(0);
@@ -192,6 +182,16 @@ void RowWindow::discardReadAhead() const
         }
     }
     ahead_.clear();
+}
+
+void RowWindow::estimateFromSpan(qint64 low, qint64 high)
+{
+    // The span of distinct integer keys is the count where they are dense: the first estimate.
+    const quint64 span = quint64(high) - quint64(low);
+    if (span < quint64(std::numeric_limits<int>::max() - 2) && qsizetype(span) + 1 >= count_) {
+        count_ = qsizetype(span) + 1;
+        spanEstimate_ = true;
+    }
 }
 
 bool RowWindow::readsFromEnd(qint64 position, qsizetype knownCount) const

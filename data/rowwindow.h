@@ -100,6 +100,7 @@ private:
     Page readPage(const MakeStatement& statement, qint64 start, qsizetype skipPages = 0,
                   qsizetype knownCount = -1) const;
     void readAhead(qsizetype index) const;
+    void estimateFromSpan(qint64 low, qint64 high);
     // By position in key order: whether the row is read back from the end, nearer to it.
     bool readsFromEnd(qint64 position, qsizetype knownCount) const;
     // The count a page is placed by: exact, or the span estimate until the count arrives.
