@@ -9,7 +9,7 @@
 # offscreen platform and on a real X display under Xvfb), Ctrl+End, scrolling,
 # peak memory.
 #   bash bench/run.sh [--huge] [SIZES...]   (default sizes: 100000 1000000 10000000)
-#   --huge adds a 100,000,000-row rowid table to the second table (about 6 GB of disk).
+#   --huge adds a 100,000,000-row rowid table to the second table (about 8 GB of disk).
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$here/scripts/setup.sh"
