@@ -184,6 +184,11 @@ void RowWindow::discardReadAhead() const
     ahead_.clear();
 }
 
+void RowWindow::markTail(qsizetype index) const
+{
+    tailFrom_ = tailFrom_ < 0 ? index : std::min(tailFrom_, index);
+}
+
 void RowWindow::estimateFromSpan(qint64 low, qint64 high)
 {
     // The span of distinct integer keys is the count where they are dense: the first estimate.
@@ -277,8 +282,8 @@ qint64 RowWindow::pageStart(qsizetype index) const
     const qsizetype back = count_ - index * pageRows_ - 1;
     odbc::Statement st = statement_();
     if ((countKnown_ || spanEstimate_) && back >= 0 && back < forward) {
-        if (!countKnown_) // counted back from the estimated end, until the count arrives
-            tailFrom_ = tailFrom_ < 0 ? index : std::min(tailFrom_, index);
+        if (!countKnown_)
+            markTail(index);
         st.execute(QLatin1String("SELECT ") + alias_ + QLatin1String(" FROM ") + source_ + QLatin1String(" ORDER BY ")
                        + alias_ + QLatin1String(" DESC LIMIT 1 OFFSET ?;"),
                    {odbc::Param::text(QByteArray::number(back))});
@@ -321,7 +326,7 @@ RowWindow::Page& RowWindow::page(qsizetype index) const
     if (!ready)
         fresh = readPage(statement_, pageStart(index), 0, endCount());
     if (!byRowid() && !countKnown_ && readsFromEnd(index * pageRows_, endCount()))
-        tailFrom_ = tailFrom_ < 0 ? index : std::min(tailFrom_, index); // counted back from the estimated end
+        markTail(index);
     // (A page counted from the table's start does not place the first one counted back from its end.)
     if (byRowid() && fresh.rows.rows() == pageRows_ && fresh.rowids.back() < std::numeric_limits<qint64>::max()
         && !(tailFrom_ >= 0 && index + 1 == tailFrom_))

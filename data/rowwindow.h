@@ -53,9 +53,10 @@ public:
     // Waits for the count (what needs every row, such as an export).
     void waitForCount();
     // Whether the last rows can be shown before the count arrives: a rowid
-    // table, or one read in the order of one integer key, whose span is the estimate. Pages near the end are then read
-    // back from the end, at the positions the estimate gives them; when the
-    // count arrives, the rows from `from` on stand `delta` positions elsewhere.
+    // table, or one read in the order of one integer key, whose span is the
+    // estimate. Pages near the end are then read back from the end, at the
+    // positions the estimate gives them; when the count arrives, the rows from
+    // `from` on stand `delta` positions elsewhere.
     bool endReadableUncounted() const { return spanEstimate_ && !countKnown_; }
     struct TailShift {
         qsizetype from;
@@ -101,6 +102,8 @@ private:
                   qsizetype knownCount = -1) const;
     void readAhead(qsizetype index) const;
     void estimateFromSpan(qint64 low, qint64 high);
+    // The page is counted back from the estimated end, until the count arrives.
+    void markTail(qsizetype index) const;
     // By position in key order: whether the row is read back from the end, nearer to it.
     bool readsFromEnd(qint64 position, qsizetype knownCount) const;
     // The count a page is placed by: exact, or the span estimate until the count arrives.

@@ -244,7 +244,7 @@ int DataGrid::TopRow() const
 
 int DataGrid::Row() const
 {
-    const qsizetype record = walking_ ? walkRecord_ : CurrentRecord();
+    const qsizetype record = rowInHand();
     return record < 0 ? -1 : int(record - TopRow());
 }
 
@@ -263,9 +263,8 @@ void DataGrid::EndWalk()
     const qsizetype top = virtualTop_;
     ScrollToRecord(top);
     virtualTop_ = top > shownTop() ? top : -1;
-    if (walkRecord_ >= 0 && walkRecord_ < model_->lines()) {
+    if (walkRecord_ >= 0 && walkRecord_ < model_->lines())
         SetCurrentRecord(walkRecord_, std::max(currentIndex().column(), 0));
-    }
 }
 
 void DataGrid::SetRow(int relative)
@@ -323,13 +322,13 @@ QString DataGrid::ColumnCaption(int column) const
 
 QString DataGrid::ColumnText(int column) const
 {
-    const qsizetype record = walking_ ? walkRecord_ : CurrentRecord();
+    const qsizetype record = rowInHand();
     return record < 0 ? QString() : model_->displayText(record, column);
 }
 
 bool DataGrid::ColumnBytes(int column, std::string_view* bytes) const
 {
-    const qsizetype record = walking_ ? walkRecord_ : CurrentRecord();
+    const qsizetype record = rowInHand();
     if (record < 0) {
         *bytes = {};
         return true;

@@ -91,6 +91,8 @@ private:
     void restorePlace();
 
     void commitOpenEditor();
+    // The record the exports' operations work on: the walk's, else the current one.
+    qsizetype rowInHand() const { return walking_ ? walkRecord_ : CurrentRecord(); }
     bool onNewRowLine() const;
     // Writes the row typed into the new-row line and moves to the next one
     // (at that column); false when the new-row line holds nothing typed.

@@ -50,11 +50,17 @@ void RecordSetModel::moveWindow(qsizetype base)
     base = std::clamp<qsizetype>(base, 0, std::max<qsizetype>(0, lines() - windowRows));
     if (base == base_ && rows_ == rowsFrom(base))
         return;
+    rebuild(base, records_);
+}
+
+void RecordSetModel::rebuild(qsizetype base, qsizetype records)
+{
     if (beforeMove)
         beforeMove();
     beginResetModel();
-    base_ = base;
-    rows_ = rowsFrom(base);
+    records_ = records;
+    base_ = std::clamp<qsizetype>(base, 0, std::max<qsizetype>(0, lines() - windowRows));
+    rows_ = rowsFrom(base_);
     endResetModel();
     if (afterMove)
         afterMove();
@@ -103,16 +109,7 @@ void RecordSetModel::takeCount(qsizetype now)
             endRemoveRows();
         }
     } else {
-        // The window ran past the new end, or the end grew past the window.
-        if (beforeMove)
-            beforeMove();
-        beginResetModel();
-        records_ = now;
-        base_ = std::min(base_, std::max<qsizetype>(0, lines() - windowRows));
-        rows_ = rowsFrom(base_);
-        endResetModel();
-        if (afterMove)
-            afterMove();
+        rebuild(base_, now); // the window ran past the new end, or the end grew past the window
     }
     // What was typed stays: on the new-row line, or (for a row the estimate
     // showed past the real end) as a new row.
@@ -149,6 +146,7 @@ int RecordSetModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() || !recordset_ ? 0 : rows_;
 }
+
 int RecordSetModel::columnCount(const QModelIndex& parent) const
 {
     return parent.isValid() || !recordset_ ? 0 : recordset_->columnCount();

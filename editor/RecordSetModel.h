@@ -78,6 +78,8 @@ private:
     // following where it shows the end, a pending row kept.
     void takeCount(qsizetype now);
     void applyCount() { takeCount(recordset_->recordCount()); }
+    // Shows the window from base (kept within the lines) with that many records: a model reset.
+    void rebuild(qsizetype base, qsizetype records);
     bool isBlob(qsizetype record, int column) const;
     int rowsFrom(qsizetype base) const;
 
