@@ -144,6 +144,8 @@ void RecordSet::openWindow(const QString& alias)
     window_ = std::make_unique<RowWindow>([c = connection_] { return c->statement(); }, source, alias,
                                           int(columns_.size()), pageRowsFor(int(columns_.size())), windowPages,
                                           windowThreshold + 1, openReader, keyOrder);
+    window_->setIdentity(keyOrder.isEmpty() ? std::vector<int>() : shape_.keyColumns,
+                         !alias.isEmpty() && shape_.rowidColumn < 0);
     if (Progress)
         Progress(window_->count(), window_->count()); // the rest is read as it is shown
 }
@@ -201,6 +203,28 @@ std::optional<qint64> RecordSet::rowidAt(qsizetype row) const
     if (shape_.key != RowKey::RowId)
         return std::nullopt;
     return window_ ? window_->rowid(row) : rowids_[size_t(row)];
+}
+
+RowAnchor RecordSet::anchorAt(qsizetype row) const
+{
+    if (window_)
+        return window_->anchorAt(row);
+    qsizetype index = 0;
+    RowAnchor anchor;
+    anchor.cells = storeFor(row, &index).row(index);
+    anchor.position = row;
+    anchor.rowid = rowidAt(row);
+    return anchor;
+}
+
+std::vector<AnchorPlace> RecordSet::place(const std::vector<RowAnchor>& anchors) const
+{
+    if (window_)
+        return window_->place(anchors);
+    std::vector<AnchorPlace> places;
+    for (const RowAnchor& anchor : anchors)
+        places.push_back({anchor.position, true});
+    return places;
 }
 
 bool RecordSet::isBlob(qsizetype row, int column) const
@@ -293,7 +317,7 @@ void RecordSet::storeRecord(qsizetype row, std::optional<qint64> oldRowid, const
         rowids_[size_t(row)] = *record.rowid;
 }
 
-RowIdentity RecordSet::Identify(qsizetype row)
+StoredRecord RecordSet::Identify(qsizetype row)
 {
     const RowWriter& w = writer(true, false); // only reads: the count need not be waited for
     qsizetype index = 0;
@@ -302,7 +326,7 @@ RowIdentity RecordSet::Identify(qsizetype row)
     StoredRecord record = w.identify(shown, rowid);
     if (record.cells != shown)
         storeRecord(row, rowid, record); // the text whole, each cell by its own storage class
-    return record.identity;
+    return record;
 }
 
 void RecordSet::Update(qsizetype row, const RowIdentity& identity, const RowChanges& changes)
@@ -334,7 +358,7 @@ void RecordSet::Delete(std::vector<qsizetype> rows)
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     std::vector<RowIdentity> identities;
     for (qsizetype row : rows)
-        identities.push_back(Identify(row));
+        identities.push_back(Identify(row).identity);
     w.remove(identities);
     if (window_) {
         std::vector<qint64> rowids;

@@ -58,6 +58,14 @@ public:
     bool textBytes(qsizetype row, int column, std::string_view* bytes) const;
     // Whether the rows are read in windows of pages rather than all at once.
     bool isWindowed() const { return bool(window_); }
+    // Rows read in pages follow the file (see RowWindow): the reading that
+    // positions belong to, asking whether another program wrote the file, and
+    // finding rows again by who they are. Rows read whole are kept as read.
+    quint64 generation() const { return window_ ? window_->generation() : 0; }
+    bool followFile() { return window_ && window_->followFile(); }
+    RowAnchor anchorAt(qsizetype row) const; // reading a page may throw
+    std::vector<AnchorPlace> place(const std::vector<RowAnchor>& anchors) const;
+    bool samePage(qsizetype a, qsizetype b) const { return !window_ || window_->samePage(a, b); }
 
     // Called with rows read so far and all rows (0 when not known) while opening.
     std::function<void(qsizetype, qsizetype)> Progress;
@@ -79,7 +87,7 @@ public:
     // each one transaction that must touch exactly one row per record, or
     // nothing is written and an AppError says why. After a write the row is
     // read back, so the rows hold what the database stored.
-    RowIdentity Identify(qsizetype row);
+    StoredRecord Identify(qsizetype row);
     void Update(qsizetype row, const RowIdentity& identity, const RowChanges& changes);
     void AddNew(const RowChanges& values);
     void Delete(std::vector<qsizetype> rows);

@@ -27,6 +27,7 @@ RowWindow::RowWindow(MakeStatement statement, QString source, QString alias, int
 {
     starts_[0] = std::numeric_limits<qint64>::min();
     count_ = std::max<qsizetype>(minimumRows, 1);
+    dataVersion_ = dataVersion();
     if (byRowid()) {
         odbc::Statement st = statement_();
         // Each on its own, so that both are read from the ends of the rowid order.
@@ -71,6 +72,17 @@ RowWindow::RowWindow(MakeStatement statement, QString source, QString alias, int
         count_ = pageRows_ + 1; // a full page: more may follow
         spanEstimate_ = false;
     }
+    startCount();
+}
+
+void RowWindow::startCount() const
+{
+    if (counting_.valid()) {
+        // One count at a time on the reading connection: the one on its way is
+        // taken as stale when it arrives, and this one started then.
+        recountWanted_ = true;
+        return;
+    }
     const QString sql = QLatin1String("SELECT COUNT(*) FROM ") + source_ + QLatin1Char(';');
     auto count = [sql](const MakeStatement& make) -> qsizetype {
         odbc::Statement st = make();
@@ -90,6 +102,7 @@ RowWindow::RowWindow(MakeStatement statement, QString source, QString alias, int
         });
         return;
     }
+    // (Without a connection of its own, the count is taken here.)
     count_ = count(statement_);
     countKnown_ = true;
 }
@@ -124,6 +137,16 @@ bool RowWindow::pollCount()
         return false;
     const qsizetype before = count_;
     const qsizetype estimate = count_;
+    if (recountWanted_) {
+        try {
+            counting_.get();
+        } catch (...) {
+            // a count of an older generation: taken again below
+        }
+        recountWanted_ = false;
+        startCount();
+        return false;
+    }
     try {
         Counted counted = counting_.get();
         count_ = counted.rows;
@@ -141,7 +164,7 @@ bool RowWindow::pollCount()
     }
     countKnown_ = true;
     placeTail(estimate);
-    if (byRowid() && count_ > 0 && quint64(maxRowid_) - quint64(minRowid_) == quint64(count_ - 1))
+    if (byRowid() && spanCurrent_ && count_ > 0 && quint64(maxRowid_) - quint64(minRowid_) == quint64(count_ - 1))
         denseFrom_ = minRowid_;
     return count_ != before;
 }
@@ -165,11 +188,11 @@ void RowWindow::placeTail(qsizetype estimate)
 
 void RowWindow::waitForCount()
 {
-    if (countKnown_)
-        return;
-    if (counting_.valid())
-        counting_.wait();
-    pollCount();
+    while (!countKnown_) {
+        if (counting_.valid())
+            counting_.wait();
+        pollCount();
+    }
 }
 
 void RowWindow::discardReadAhead() const
@@ -310,6 +333,8 @@ RowWindow::Page& RowWindow::page(qsizetype index) const
         lastPage_ = &found->second;
         return found->second;
     }
+    // A page is read only for the file as it is now.
+    followFile();
     Page fresh;
     bool ready = false;
     if (auto pending = ahead_.find(index); pending != ahead_.end()) {
@@ -373,11 +398,25 @@ void RowWindow::updateRow(qsizetype row, qint64 oldRowid, qint64 newRowid, const
 {
     discardReadAhead();
     if (!byRowid()) {
-        forgetRow(row); // read again: the row may stand elsewhere in the statement's order now
+        // Where the key is unchanged the row keeps its place; a changed key
+        // moves it in the key order, and every row between its two places.
+        const auto found = pages_.find(row / pageRows_);
+        const qsizetype index = row % pageRows_;
+        bool sameKey = !keyColumns_.empty() && found != pages_.end() && index < found->second.rows.rows();
+        for (int c : keyColumns_)
+            if (sameKey && found->second.rows.value(index, c) != cells[size_t(c)].value)
+                sameKey = false;
+        if (sameKey)
+            found->second.rows.replaceRow(index, cells);
+        else if (!keyColumns_.empty())
+            rowsMoved();
+        else
+            forgetRow(row); // (by position alone: read again)
         return;
     }
     if (oldRowid != newRowid) {
         forgetFromRowid(std::min(oldRowid, newRowid));
+        ++generation_;
         return;
     }
     const auto found = pages_.find(row / pageRows_);
@@ -391,7 +430,7 @@ void RowWindow::updateRow(qsizetype row, qint64 oldRowid, qint64 newRowid, const
         forgetFromRowid(oldRowid);
 }
 
-void RowWindow::forgetAll()
+void RowWindow::forgetAll() const
 {
     discardReadAhead();
     lastIndex_ = -1;
@@ -424,10 +463,17 @@ void RowWindow::forgetFromRowid(qint64 rowid)
 
 void RowWindow::rowInserted(std::optional<qint64> rowid)
 {
+    // Rows known after the new one stand a place further on.
+    bool moves = !byRowid() || !rowid;
+    for (const auto& [index, p] : pages_)
+        if (!moves && !p.rowids.empty() && p.rowids.back() > *rowid)
+            moves = true;
     if (byRowid() && rowid)
         forgetFromRowid(*rowid);
     else
         forgetAll();
+    if (moves)
+        ++generation_;
     ++count_;
 }
 
@@ -448,4 +494,158 @@ void RowWindow::forgetRow(qsizetype row)
     lastIndex_ = -1;
     lastPage_ = nullptr;
     pages_.erase(row / pageRows_);
+}
+
+void RowWindow::setIdentity(std::vector<int> keyColumns, bool rowidsRenumbered)
+{
+    keyColumns_ = std::move(keyColumns);
+    rowidsRenumbered_ = rowidsRenumbered;
+}
+
+qint64 RowWindow::dataVersion() const
+{
+    odbc::Statement st = statement_();
+    st.execute(QStringLiteral("PRAGMA data_version;"));
+    return st.fetch() ? number(st, 0).value_or(0) : 0;
+}
+
+bool RowWindow::followFile() const
+{
+    const qint64 version = dataVersion();
+    if (version == dataVersion_)
+        return false;
+    dataVersion_ = version;
+    // Another program wrote the file: nothing read before is trusted. The
+    // count read so far stands as the estimate until the new one arrives.
+    forgetAll();
+    starts_[0] = std::numeric_limits<qint64>::min();
+    spanCurrent_ = false;
+    spanEstimate_ = false;
+    lastRead_ = -1;
+    if (countKnown_ || counting_.valid()) {
+        countKnown_ = false;
+        startCount();
+    }
+    ++generation_;
+    return true;
+}
+
+void RowWindow::rowsMoved()
+{
+    forgetAll();
+    ++generation_;
+}
+
+RowAnchor RowWindow::anchorAt(qsizetype row) const
+{
+    qsizetype index = 0;
+    const RowStore& rows = locate(row, &index);
+    RowAnchor anchor;
+    anchor.position = row;
+    anchor.generation = generation_;
+    anchor.cells = rows.row(index);
+    if (byRowid())
+        anchor.rowid = pages_.at(row / pageRows_).rowids[size_t(index)];
+    return anchor;
+}
+
+QString RowWindow::keyCondition(const char* comparison, const RowAnchor& anchor,
+                                std::vector<odbc::Param>& params) const
+{
+    if (byRowid()) {
+        params.push_back(odbc::Param::text(QByteArray::number(*anchor.rowid)));
+        return alias_ + QLatin1Char(' ') + QLatin1String(comparison) + QLatin1String(" ?");
+    }
+    // The key as a row value, compared by the key columns' own collations.
+    QStringList names, marks;
+    for (size_t k = 0; k < keyColumns_.size(); ++k) {
+        const StoredCell& cell = anchor.cells[size_t(keyColumns_[k])];
+        names << keyOrder_[qsizetype(k)];
+        marks << QStringLiteral("?");
+        params.push_back(cell.blob ? odbc::Param::bytes(cell.value) : odbc::Param::text(cell.value));
+    }
+    return QLatin1Char('(') + names.join(QLatin1Char(',')) + QLatin1String(") ") + QLatin1String(comparison)
+        + QLatin1String(" (") + marks.join(QLatin1Char(',')) + QLatin1Char(')');
+}
+
+bool RowWindow::holdsKey(const RowAnchor& anchor) const
+{
+    std::vector<odbc::Param> params;
+    const QString where = keyCondition("=", anchor, params);
+    odbc::Statement st = statement_();
+    if (!rowidsRenumbered_) {
+        st.execute(QLatin1String("SELECT 1 FROM ") + source_ + QLatin1String(" WHERE ") + where
+                       + QLatin1String(" LIMIT 1;"),
+                   params);
+        return st.fetch();
+    }
+    // A rowid that VACUUM may have given to another row: the row must hold what it held.
+    Page found;
+    found.rows = RowStore(columns_);
+    st.execute(QLatin1String("SELECT ") + alias_ + QLatin1String(", * FROM ") + source_ + QLatin1String(" WHERE ")
+                   + where + QLatin1Char(';'),
+               params);
+    FetchRows(st, found.rows, &found.rowids);
+    return found.rows.rows() == 1 && found.rows.row(0) == anchor.cells;
+}
+
+std::vector<qsizetype> RowWindow::rowsBefore(const std::vector<const RowAnchor*>& sorted) const
+{
+    // Each counted from the one before, so the whole costs one pass to the last.
+    std::vector<qsizetype> counts;
+    qsizetype before = 0;
+    const RowAnchor* previous = nullptr;
+    for (const RowAnchor* anchor : sorted) {
+        std::vector<odbc::Param> params;
+        QString where = previous ? keyCondition(">=", *previous, params) + QLatin1String(" AND ") : QString();
+        where += keyCondition("<", *anchor, params);
+        odbc::Statement st = statement_();
+        st.execute(QLatin1String("SELECT count(*) FROM ") + source_ + QLatin1String(" WHERE ") + where
+                       + QLatin1Char(';'),
+                   params);
+        before += st.fetch() ? qsizetype(number(st, 0).value_or(0)) : 0;
+        counts.push_back(before);
+        previous = anchor;
+    }
+    return counts;
+}
+
+bool RowWindow::keyLess(const RowAnchor& a, const RowAnchor& b) const
+{
+    if (byRowid())
+        return *a.rowid < *b.rowid;
+    // Rows keep their order in the key order while others come and go: where
+    // they stood tells their order.
+    return std::pair(a.generation, a.position) < std::pair(b.generation, b.position);
+}
+
+std::vector<AnchorPlace> RowWindow::place(const std::vector<RowAnchor>& anchors) const
+{
+    std::vector<AnchorPlace> places(anchors.size());
+    std::vector<const RowAnchor*> keyed;
+    for (size_t i = 0; i < anchors.size(); ++i) {
+        const RowAnchor& anchor = anchors[i];
+        if (anchor.generation == generation_) {
+            places[i] = {anchor.position, true};
+        } else if (byRowid() ? bool(anchor.rowid) : !keyColumns_.empty() && !anchor.cells.empty()) {
+            keyed.push_back(&anchor);
+        } else {
+            // A view's row has no identity but its position.
+            places[i] = {std::clamp<qsizetype>(anchor.position, 0, std::max<qsizetype>(0, count_ - 1)),
+                         anchor.position < count_};
+        }
+    }
+    if (keyed.empty())
+        return places;
+    std::sort(keyed.begin(), keyed.end(), [this](const RowAnchor* a, const RowAnchor* b) { return keyLess(*a, *b); });
+    const std::vector<qsizetype> before = rowsBefore(keyed);
+    for (size_t k = 0; k < keyed.size(); ++k) {
+        const size_t i = size_t(keyed[k] - anchors.data());
+        places[i] = {before[k], holdsKey(*keyed[k])};
+        if (!places[i].present && rowidsRenumbered_) {
+            // Renumbered (VACUUM keeps the rowid order): the row is sought where it stood.
+            places[i].position = std::clamp<qsizetype>(anchors[i].position, 0, std::max<qsizetype>(0, count_ - 1));
+        }
+    }
+    return places;
 }

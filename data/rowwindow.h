@@ -9,7 +9,15 @@
 //    statement's own order.
 // The row count is not waited for: the first page is read at once, and the
 // count arrives from another connection meanwhile (pollCount).
+//
+// Everything cached (pages, page starts, the count) holds for one reading of
+// the file, its generation. Before a page is read, and whenever asked
+// (followFile), the database is asked whether another connection has written
+// the file since; if so, all of it is dropped, the count is taken again and
+// the generation moves on. Positions of one generation mean nothing in the
+// next: a row taken with anchorAt is found again by its identity with place.
 #include "odbc.h"
+#include "rowanchor.h"
 #include "rowstore.h"
 
 #include <QString>
@@ -45,6 +53,10 @@ public:
     RowWindow& operator=(const RowWindow&) = delete;
 
     bool byRowid() const { return !alias_.isEmpty(); }
+    // How a row is found again: its key's columns among the cells (tables
+    // read by position in key order), and whether a rowid may be given to
+    // another row (no INTEGER PRIMARY KEY: VACUUM renumbers rowids).
+    void setIdentity(std::vector<int> keyColumns, bool rowidsRenumbered);
     // The row count: exact once countKnown(), an estimate before.
     qsizetype count() const { return count_; }
     bool countKnown() const { return countKnown_; }
@@ -78,7 +90,19 @@ public:
     void rowsDeleted(const std::vector<qint64>& rowids);
     // Drops the cached page holding the row, so it is read again when shown.
     void forgetRow(qsizetype row);
-    size_t pagesCached() const { return pages_.size(); }
+
+    // The reading of the file that positions belong to.
+    quint64 generation() const { return generation_; }
+    // Asks the database whether another connection has written the file since
+    // it was last asked; when it has, starts a new generation. True then.
+    bool followFile() const;
+    // Our own write moved rows to other positions: a new generation (the count stays).
+    void rowsMoved();
+    // Who stands at the row now. Throws AppError.
+    RowAnchor anchorAt(qsizetype row) const;
+    // Where the anchored rows stand in this generation.
+    std::vector<AnchorPlace> place(const std::vector<RowAnchor>& anchors) const;
+    bool samePage(qsizetype a, qsizetype b) const { return a / pageRows_ == b / pageRows_; }
     // Drops the pages being read ahead (before the table is written, and
     // whenever the rows they hold may have moved).
     void discardReadAhead() const;
@@ -113,7 +137,14 @@ private:
     void forgetFromRowid(qint64 rowid);
     // The count has arrived: pages counted back from the estimated end move.
     void placeTail(qsizetype estimate);
-    void forgetAll();
+    void forgetAll() const;
+    void startCount() const;
+    qint64 dataVersion() const;
+    // Counts of the rows before each key, in key order (keys given sorted).
+    std::vector<qsizetype> rowsBefore(const std::vector<const RowAnchor*>& sorted) const;
+    bool holdsKey(const RowAnchor& anchor) const;
+    QString keyCondition(const char* comparison, const RowAnchor& anchor, std::vector<odbc::Param>& params) const;
+    bool keyLess(const RowAnchor& a, const RowAnchor& b) const;
     Reader* reader(int which) const;
 
     MakeStatement statement_;
@@ -121,15 +152,21 @@ private:
     QString alias_;
     QStringList keyOrder_;
     int columns_;
-    qsizetype count_ = 0;
-    bool countKnown_ = false;
+    std::vector<int> keyColumns_;
+    bool rowidsRenumbered_ = false;
+    mutable qsizetype count_ = 0;
+    mutable bool countKnown_ = false;
     // The count, taken on another connection (and for a view its last page).
     struct Counted;
-    std::future<Counted> counting_;
+    mutable std::future<Counted> counting_;
+    mutable bool recountWanted_ = false; // the count on its way belongs to an older generation
+    mutable quint64 generation_ = 0;
+    mutable qint64 dataVersion_ = 0;
     // Rowids from first to first + count - 1, each present: a row's rowid is known without a search.
     mutable std::optional<qint64> denseFrom_;
     qint64 minRowid_ = 0, maxRowid_ = 0;
-    bool spanEstimate_ = false;
+    mutable bool spanCurrent_ = true; // minRowid_ and maxRowid_ are this generation's
+    mutable bool spanEstimate_ = false;
     // The first page read back from the estimated end while the count was on its way (-1: none).
     mutable qsizetype tailFrom_ = -1;
     std::optional<TailShift> tailShift_;

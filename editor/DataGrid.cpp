@@ -54,6 +54,15 @@ DataGrid::DataGrid(QWidget* parent)
     verticalHeader()->setResizeContentsPrecision(50);
     horizontalHeader()->setHighlightSections(false);
     followWindow();
+    // Another program's commit is seen within a tenth of a second.
+    fileTimer_ = new QTimer(this);
+    fileTimer_->setInterval(100);
+    connect(fileTimer_, &QTimer::timeout, this, [this] {
+        if (isVisible())
+            followFile();
+    });
+    // Our own write that moved rows: the grid finds its rows again once the write is done.
+    model_->onFileChanged = [this] { QMetaObject::invokeMethod(this, [this] { followFile(); }, Qt::QueuedConnection); };
 }
 
 void DataGrid::setDataSource(std::shared_ptr<ADODB::RecordSet> recordset)
@@ -62,6 +71,13 @@ void DataGrid::setDataSource(std::shared_ptr<ADODB::RecordSet> recordset)
         closeEditor(editor_, QAbstractItemDelegate::RevertModelCache);
     heldCurrent_ = -1;
     virtualTop_ = -1;
+    topAnchor_ = currentAnchor_ = RowAnchor();
+    selectionAnchored_.clear();
+    heldSelection_.clear();
+    if (recordset && recordset->isWindowed())
+        fileTimer_->start();
+    else
+        fileTimer_->stop();
     model_->setRecordSet(std::move(recordset));
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     // Columns as wide as their first rows need, within reason.
@@ -90,6 +106,7 @@ void DataGrid::showRefused(const QString& message)
 bool DataGrid::CommitPendingRow()
 {
     commitOpenEditor();
+    followFile();
     try {
         model_->commitPending();
         return true;
@@ -111,6 +128,11 @@ void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
     QTableView::currentChanged(current, previous); // takes what the open editor holds
     if (current.isValid())
         heldCurrent_ = -1;
+    if (current.isValid() && !moving_ && !walking_) {
+        RowAnchor anchor = model_->anchorAt(model_->recordAt(current.row()));
+        if (anchor.isSet() || model_->recordAt(current.row()) >= model_->records())
+            currentAnchor_ = std::move(anchor);
+    }
     if (restoring_ || moving_ || !model_->hasPendingRow()
         || (current.isValid() && model_->recordAt(current.row()) == model_->pendingRecord()))
         return;
@@ -160,6 +182,7 @@ void DataGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint h
 
 void DataGrid::keyPressEvent(QKeyEvent* event)
 {
+    followFile();
     // Down, Return and Tab past the last column leave the new-row line by keyboard.
     if (onNewRowLine() && (model_->hasPendingRow() || state() == QAbstractItemView::EditingState)) {
         const int key = event->key();
@@ -193,7 +216,7 @@ void DataGrid::keyPressEvent(QKeyEvent* event)
         return;
     }
     if (event->key() == Qt::Key_Delete && state() != QAbstractItemView::EditingState
-        && !selectionModel()->selectedRows().isEmpty()) {
+        && !selectedRecords().empty()) {
         DeleteSelectedRows();
         event->accept();
         return;
@@ -205,12 +228,13 @@ void DataGrid::DeleteSelectedRows()
 {
     // Rows are deleted where the count puts them (the rows at the end of a large
     // table may be shown before it arrives, where an estimate puts them).
+    followFile();
     if (!learnCount())
         return;
     std::vector<qsizetype> rows;
-    for (const QModelIndex& index : selectionModel()->selectedRows())
-        if (model_->recordAt(index.row()) < model_->records())
-            rows.push_back(model_->recordAt(index.row()));
+    for (qsizetype record : selectedRecords())
+        if (record < model_->records())
+            rows.push_back(record);
     if (rows.empty() || !model_->recordSet())
         return;
     if (!model_->recordSet()->canDelete()) {
@@ -250,6 +274,8 @@ int DataGrid::Row() const
 
 void DataGrid::BeginWalk()
 {
+    followFile();
+    walkWritten_ = -1;
     walking_ = true;
     walkRecord_ = CurrentRecord();
     virtualTop_ = TopRow();
@@ -278,6 +304,7 @@ void DataGrid::SetRow(int relative)
     const qsizetype record = std::clamp<qsizetype>(top + relative, 0, last);
     if (walking_) {
         walkRecord_ = record;
+        walkWritten_ = record;
         if (record >= top + VisibleRows())
             virtualTop_ = record - VisibleRows() + 1;
         return;

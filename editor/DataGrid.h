@@ -9,7 +9,9 @@
 #include <QPointer>
 #include <QScrollBar>
 #include <QTableView>
+#include <QTimer>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class DataGrid : public QTableView {
@@ -34,12 +36,26 @@ public:
     void RevertPendingRow();
     // Deletes the whole rows selected with the row selectors, after one question.
     void DeleteSelectedRows();
+    // The records of the whole rows selected, also those the window has moved away from.
+    std::vector<qsizetype> selectedRecords() const;
+
+    // Where another program has written the file (or our own write moved
+    // rows), finds the rows the user sees again by who they are: the top row,
+    // the current row, the pending row and the selection stay on their rows.
+    // Runs by itself every tenth of a second and before the user's every step.
+    void followFile();
 
     // What the exports use. Between BeginWalk and EndWalk the current row and the
     // scroll position are kept by the grid alone and shown once, at EndWalk, so
     // that walking a million rows costs no more than reading them.
     void BeginWalk();
     void EndWalk();
+    // Whether the walk has a record at the page position (a page further on
+    // where the page is full). Where the file changed since the last record
+    // made current, the walk goes on with the record after that one, wherever
+    // it stands now; where that needs the count, waits for it. Throws where
+    // the table cannot be read.
+    bool walkGoesOn(int page);
     // The row count (exact: waits for a large table's count where it is still being taken).
     qsizetype ApproxCount() const
     {
@@ -59,6 +75,11 @@ public:
     bool ColumnBytes(int column, std::string_view* bytes) const;
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index, const QEvent* event) const override;
     void updateGeometries() override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -79,6 +100,7 @@ private:
     struct RecordRange {
         qsizetype top, bottom;
         int left, right;
+        RowAnchor first, last; // who stood at top and bottom
     };
     // Where the user was when the window moved: the top line, the current cell, the selection.
     struct Place {
@@ -89,6 +111,13 @@ private:
     };
     void keepPlace();
     void restorePlace();
+    // Who the user sees: taken as they are shown, so they can be found again.
+    void noteAnchors();
+    RecordRange anchoredRange(qsizetype top, qsizetype bottom, int left, int right) const;
+    // Finds the rows again after the file changed; the places of the extra
+    // anchors are returned (the walk's last record).
+    std::vector<AnchorPlace> placeByIdentity(const std::vector<RowAnchor>& extra = {});
+    std::vector<RecordRange> selectionRanges() const;
 
     void commitOpenEditor();
     // The record the exports' operations work on: the walk's, else the current one.
@@ -113,4 +142,14 @@ private:
     qsizetype virtualTop_ = -1;
     bool walking_ = false;
     qsizetype walkRecord_ = -1;
+    qsizetype walkWritten_ = -1; // the last record the walk made current
+    // Who stood at the top and at the current cell; the selection with who
+    // stands at its ends (selectionAnchored_: in the window; heldSelection_:
+    // the parts of it the window has moved away from).
+    RowAnchor topAnchor_;
+    RowAnchor currentAnchor_;
+    std::vector<RecordRange> selectionAnchored_;
+    std::vector<RecordRange> heldSelection_;
+    std::optional<Place> nextPlace_; // where the window's next move puts the user
+    QTimer* fileTimer_;
 };

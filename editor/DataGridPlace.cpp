@@ -56,14 +56,20 @@ void DataGrid::followWindow()
 void DataGrid::keepPlace()
 {
     moving_ = true;
+    if (nextPlace_) {
+        // The rows were found again by who they are (the file changed).
+        place_ = *nextPlace_;
+        if (place_.current == -2)
+            place_.current = model_->newRowRecord();
+        return;
+    }
     commitOpenEditor(); // what the editor holds stays pending in the model
     place_ = Place();
     place_.top = model_->base() + verticalScrollBar()->value();
     place_.current = CurrentRecord();
     place_.column = std::max(currentIndex().column(), 0);
-    for (const QItemSelectionRange& range : selectionModel()->selection())
-        place_.selection.push_back({model_->recordAt(range.top()), model_->recordAt(range.bottom()), range.left(),
-                                    range.right()});
+    place_.selection = selectionRanges();
+    place_.selection.insert(place_.selection.end(), heldSelection_.begin(), heldSelection_.end());
 }
 
 void DataGrid::restorePlace()
@@ -77,15 +83,27 @@ void DataGrid::restorePlace()
         selectionModel()->setCurrentIndex(model_->index(row, place_.column), QItemSelectionModel::NoUpdate);
         restoring_ = false;
     }
+    // The selection within the window is selected again; what lies outside it is held.
     QItemSelection selection;
     const qsizetype first = model_->base();
     const qsizetype last = first + model_->rowCount() - 1;
+    heldSelection_.clear();
+    selectionAnchored_.clear();
     for (const RecordRange& range : place_.selection) {
         const qsizetype top = std::max(range.top, first);
         const qsizetype bottom = std::min(range.bottom, last);
-        if (top <= bottom)
+        if (top <= bottom) {
             selection.select(model_->index(model_->rowOf(top), range.left),
                              model_->index(model_->rowOf(bottom), range.right));
+            selectionAnchored_.push_back({top, bottom, range.left, range.right, top == range.top ? range.first : RowAnchor(),
+                                          bottom == range.bottom ? range.last : RowAnchor()});
+        }
+        if (range.top < first)
+            heldSelection_.push_back({range.top, std::min(range.bottom, first - 1), range.left, range.right, range.first,
+                                      range.bottom < first ? range.last : RowAnchor()});
+        if (range.bottom > last)
+            heldSelection_.push_back({std::max(range.top, last + 1), range.bottom, range.left, range.right,
+                                      range.top > last ? range.first : RowAnchor(), range.last});
     }
     if (!selection.isEmpty())
         selectionModel()->select(selection, QItemSelectionModel::Select);
@@ -156,6 +174,7 @@ qsizetype DataGrid::CurrentRecord() const
 
 void DataGrid::SetCurrentRecord(qsizetype record, int column)
 {
+    followFile();
     model_->showRecord(record);
     const int row = model_->rowOf(record);
     if (row < 0)
@@ -168,6 +187,7 @@ void DataGrid::SetCurrentRecord(qsizetype record, int column)
 
 void DataGrid::ScrollToRecord(qsizetype top)
 {
+    followFile();
     top = std::max<qsizetype>(0, top);
     const int row = model_->rowOf(top);
     if (row < 0 || (row > verticalScrollBar()->maximum() && !showsEnd()))

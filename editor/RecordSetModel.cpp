@@ -134,6 +134,7 @@ void RecordSetModel::setRecordSet(std::shared_ptr<ADODB::RecordSet> recordset)
     beginResetModel();
     recordset_ = std::move(recordset);
     records_ = recordset_ ? recordset_->recordCount() : 0;
+    generation_ = recordset_ ? recordset_->generation() : 0;
     base_ = 0;
     rows_ = recordset_ ? rowsFrom(0) : 0;
     clearPending();
@@ -152,12 +153,24 @@ int RecordSetModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() || !recordset_ ? 0 : recordset_->columnCount();
 }
 
+namespace {
+QString cellText(const StoredCell& cell)
+{
+    const QByteArray bytes = cell.value.value_or(QByteArray());
+    if (cell.blob)
+        return QStringLiteral("(BLOB, %1 bytes)").arg(bytes.size());
+    return QString::fromUtf8(bytes);
+}
+} // namespace
+
 QString RecordSetModel::displayText(qsizetype record, int column) const
 {
     if (record == pending_) {
         const auto edit = edits_.find(column);
         if (edit != edits_.end())
             return edit->second;
+        if (pendingCells_ && column < int(pendingCells_->size()))
+            return cellText((*pendingCells_)[size_t(column)]);
     }
     if (record >= records_)
         return QString();
@@ -168,6 +181,13 @@ bool RecordSetModel::displayBytes(qsizetype record, int column, std::string_view
 {
     if (record == pending_ && edits_.count(column))
         return false;
+    if (record == pending_ && pendingCells_ && column < int(pendingCells_->size())) {
+        const StoredCell& cell = (*pendingCells_)[size_t(column)];
+        if (cell.blob)
+            return false;
+        *bytes = cell.value ? std::string_view(cell.value->constData(), size_t(cell.value->size())) : std::string_view();
+        return true;
+    }
     if (record >= records_) {
         *bytes = {};
         return true;
@@ -196,6 +216,8 @@ bool RecordSetModel::isBlob(qsizetype record, int column) const
 {
     if (record >= records_ || (record == pending_ && edits_.count(column)))
         return false;
+    if (record == pending_ && pendingCells_ && column < int(pendingCells_->size()))
+        return (*pendingCells_)[size_t(column)].blob;
     try {
         return recordset_->isBlob(record, column);
     } catch (...) {
@@ -205,11 +227,17 @@ bool RecordSetModel::isBlob(qsizetype record, int column) const
 
 QVariant RecordSetModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    if (role == Qt::ToolTipRole && orientation == Qt::Vertical && recordset_ && recordAt(section) == pending_
+        && pendingGone_)
+        return QStringLiteral("This row was changed or deleted by another program since you began editing it. "
+                              "What you typed is kept; press Esc to undo your change.");
     if (role != Qt::DisplayRole || !recordset_)
         return {};
     if (orientation == Qt::Horizontal)
         return recordset_->columnName(section);
     const qsizetype record = recordAt(section);
+    if (record == pending_ && pendingGone_)
+        return QStringLiteral("\u270E!"); // being edited, and no longer in the table as it was read
     if (record == pending_)
         return QStringLiteral("\u270E"); // being edited
     if (record == newRowRecord())
@@ -239,12 +267,19 @@ bool RecordSetModel::setData(const QModelIndex& index, const QVariant& value, in
     if (pending_ >= 0 && record != pending_)
         return false; // the pending row is written (or reverted) before another is edited
     const QString text = value.toString();
-    if (text == displayText(record, column))
-        return false;
+    try {
+        if (text == displayText(record, column))
+            return false;
+    } catch (...) {
+        // (a row that cannot be read is edited all the same: the write says why it cannot be made)
+    }
     if (pending_ < 0 && record < records_) {
         // The row's identity is taken from what is shown, before anything typed is kept.
         try {
-            identity_ = recordset_->Identify(record);
+            ADODB::StoredRecord shown = recordset_->Identify(record);
+            identity_ = shown.identity;
+            pendingAnchor_ = RowAnchor{record, recordset_->generation(), shown.rowid, shown.cells};
+            pendingCells_ = std::move(shown.cells);
         } catch (...) {
             identityError_ = DescribeException(std::current_exception());
         }
@@ -283,6 +318,8 @@ void RecordSetModel::commitPending()
         takeCount(recordset_->recordCount());
         // Where rows are read in windows, the new row takes its place in the table's order.
         refreshAll();
+        if (recordset_->generation() != generation_ && onFileChanged)
+            onFileChanged();
         return;
     }
     if (!identity_)
@@ -290,6 +327,8 @@ void RecordSetModel::commitPending()
     recordset_->Update(record, *identity_, changes); // throws when refused; the row stays pending
     clearPending();
     refreshRecord(record);
+    if (recordset_->generation() != generation_ && onFileChanged)
+        onFileChanged(); // the write moved rows (a changed key): the grid finds its rows again
 }
 
 void RecordSetModel::clearPending()
@@ -298,6 +337,52 @@ void RecordSetModel::clearPending()
     edits_.clear();
     identity_.reset();
     identityError_.clear();
+    pendingCells_.reset();
+    pendingAnchor_ = RowAnchor();
+    pendingGone_ = false;
+}
+
+bool RecordSetModel::fileChanged()
+{
+    if (!recordset_ || !recordset_->isWindowed())
+        return false;
+    recordset_->followFile();
+    return recordset_->generation() != generation_;
+}
+
+RowAnchor RecordSetModel::anchorAt(qsizetype record) const
+{
+    if (!recordset_ || record < 0 || record >= records_ || recordset_->generation() != generation_)
+        return {};
+    if (record == pending_ && pendingAnchor_.isSet())
+        return pendingAnchor_;
+    try {
+        return recordset_->anchorAt(record);
+    } catch (...) {
+        return {}; // a row that cannot be read now is found by its place
+    }
+}
+
+void RecordSetModel::placeAgain(const AnchorPlace& pending, qsizetype base)
+{
+    generation_ = recordset_->generation();
+    const bool onNewRowLine = pending_ >= 0 && pending_ >= records_;
+    records_ = recordset_->recordCount();
+    if (pending_ >= 0) {
+        if (onNewRowLine) {
+            pending_ = records_;
+        } else {
+            pending_ = std::min(pending.position, std::max<qsizetype>(0, records_ - 1));
+            pendingGone_ = !pending.present;
+            if (pending.present) {
+                pendingAnchor_.position = pending_;
+                pendingAnchor_.generation = generation_;
+            } // (else it is sought by who it was again at the next change)
+        }
+    }
+    rebuild(base, records_);
+    if (!recordset_->countKnown())
+        countTimer_->start();
 }
 
 void RecordSetModel::revertPending()

@@ -63,6 +63,20 @@ public:
 
     qsizetype pendingRecord() const { return pending_; }
     bool hasPendingRow() const { return pending_ >= 0; }
+    // Whether the pending row is no longer in the table as it was read.
+    bool pendingRowGone() const { return pendingGone_; }
+
+    // Following the file under a table read in pages: whether another program
+    // (or our own write) has moved its rows since they were placed; who stands
+    // at a record (unset where that cannot be told); the pending row's anchor.
+    bool fileChanged();
+    RowAnchor anchorAt(qsizetype record) const;
+    const RowAnchor& pendingAnchor() const { return pendingAnchor_; }
+    // Takes the table as it is now: the pending row where it was found again,
+    // and the window from base (a model reset, through beforeMove and afterMove).
+    void placeAgain(const AnchorPlace& pending, qsizetype base);
+    // Runs when our own write has moved rows (the grid finds its rows again).
+    std::function<void()> onFileChanged;
     // Writes the pending row; throws AppError when the database refuses it, and
     // then the row stays pending with everything typed.
     void commitPending();
@@ -92,5 +106,11 @@ private:
     // Who the pending row is, taken when its first edit started; or why it could not be.
     std::optional<ADODB::RowIdentity> identity_;
     QString identityError_;
+    // What the pending row held when its first edit started: shown under the
+    // edits wherever the row now stands, and how it is found again.
+    std::optional<StoredRow> pendingCells_;
+    RowAnchor pendingAnchor_;
+    bool pendingGone_ = false;
+    quint64 generation_ = 0;
     QTimer* countTimer_;
 };

@@ -31,7 +31,7 @@ void SaveBytesToFile(const QByteArray& bytes, const QString& fileName)
     sink.save();
 }
 
-void WalkGrid(DataGrid* grid, Trap& trap, const WalkSteps& steps, const std::function<void()>& beforeRow,
+bool WalkGrid(DataGrid* grid, Trap& trap, const WalkSteps& steps, const std::function<void()>& beforeRow,
               const std::function<void()>& onRow)
 {
     int page = 0;
@@ -47,8 +47,16 @@ void WalkGrid(DataGrid* grid, Trap& trap, const WalkSteps& steps, const std::fun
     });
     trap(steps.loop, [&] { rows = grid->ApproxCount(); });
     LongWork progress(grid->window(), QStringLiteral("Exporting the table..."));
-    for (qsizetype i = 0; i < rows; ++i) {
-        progress(i, rows);
+    // Once for each record. Where another program writes the table meanwhile,
+    // the walk goes on after the last record it wrote, to wherever the table
+    // now ends; a table that cannot be read is reported once and ends it.
+    for (qsizetype i = 0;; ++i) {
+        bool goesOn = false;
+        if (!trap(steps.loop, [&] { goesOn = grid->walkGoesOn(page); }))
+            return false;
+        if (!goesOn)
+            break;
+        progress(i, std::max(rows, i + 1));
         if (beforeRow)
             beforeRow();
         if (trap.test(steps.pageTest, [&] { return page >= grid->VisibleRows(); })) {
@@ -60,13 +68,14 @@ void WalkGrid(DataGrid* grid, Trap& trap, const WalkSteps& steps, const std::fun
         onRow();
     }
     progress(rows, rows);
+    return true;
 }
 
 namespace {
 // The flat formats: a header line of captions, then one line per record, every
 // line ended by CR LF. Fields are followed by the separator (trailing, TAB) or
 // stand between separators (CSV).
-void WalkFlat(DataGrid* grid, Trap& trap, TextSink& text, QChar separator, bool csv)
+bool WalkFlat(DataGrid* grid, Trap& trap, TextSink& text, QChar separator, bool csv)
 {
     const bool trailing = !csv;
     auto append = [&](int column, const QString& value) {
@@ -95,7 +104,7 @@ void WalkFlat(DataGrid* grid, Trap& trap, TextSink& text, QChar separator, bool 
     for (int c = 0; c < columns; ++c)
         trap(104, [&] { append(c, grid->ColumnCaption(c)); });
     trap(108, [&] { text += kLineEnd; });
-    WalkGrid(grid, trap, {110, 112, 114, 116, 118, 120, 122}, nullptr, [&] {
+    return WalkGrid(grid, trap, {110, 112, 114, 116, 118, 120, 122}, nullptr, [&] {
         int n = 0;
         trap(124, [&] { n = grid->ColumnCount(); });
         for (int c = 0; c < n; ++c)
@@ -109,8 +118,8 @@ void SaveDataGridToFile(DataGrid* grid, const QString& fileName)
 {
     Trap trap(Location::DataGrid1_SaveDataGridToFile);
     TextSink text(fileName);
-    WalkFlat(grid, trap, text, kTab, false);
-    trap(134, [&] { text.save(); });
+    if (WalkFlat(grid, trap, text, kTab, false)) // (a walk that could not read the table writes nothing)
+        trap(134, [&] { text.save(); });
 }
 
 bool CsvNeedsQuotes(std::string_view text)
@@ -130,8 +139,8 @@ void SaveDataGridToCSVFile(DataGrid* grid, const QString& fileName)
 {
     Trap trap(Location::DataGrid1_SaveDataGridToCSVFile);
     TextSink text(fileName);
-    WalkFlat(grid, trap, text, QLatin1Char(','), true);
-    trap(134, [&] { text.save(); });
+    if (WalkFlat(grid, trap, text, QLatin1Char(','), true))
+        trap(134, [&] { text.save(); });
 }
 
 void SaveDataGridToXMLFile(DataGrid* grid, const QString& fileName)
@@ -139,7 +148,7 @@ void SaveDataGridToXMLFile(DataGrid* grid, const QString& fileName)
     Trap trap(Location::DataGrid1_SaveDataGridToXMLFile);
     TextSink text(fileName);
     trap(100, [&] { text += QLatin1String("<xml>") + kLineEnd; });
-    WalkGrid(
+    const bool walked = WalkGrid(
         grid, trap, {102, 104, 108, 110, 112, 114, 116},
         [&] { trap(106, [&] { text += QLatin1String("<row>") + kLineEnd; }); },
         [&] {
@@ -155,7 +164,8 @@ void SaveDataGridToXMLFile(DataGrid* grid, const QString& fileName)
             trap(124, [&] { text += QLatin1String("</row>") + kLineEnd; });
         });
     trap(128, [&] { text += QLatin1String("</xml>"); });
-    trap(130, [&] { text.save(); });
+    if (walked)
+        trap(130, [&] { text.save(); });
 }
 
 } // namespace DataGrid1

@@ -1,0 +1,210 @@
+// How the grid follows the file under a table read in pages: who stands at
+// the top, at the current cell, in the pending row and at the ends of the
+// selection is taken as the user sees it, and found again by identity when
+// another program has written the file (or our own write moved rows).
+#include "DataGrid.h"
+
+#include <QItemSelection>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <algorithm>
+#include <set>
+
+DataGrid::RecordRange DataGrid::anchoredRange(qsizetype top, qsizetype bottom, int left, int right) const
+{
+    return {top, bottom, left, right, model_->anchorAt(top), model_->anchorAt(bottom)};
+}
+
+std::vector<DataGrid::RecordRange> DataGrid::selectionRanges() const
+{
+    std::vector<RecordRange> ranges;
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        const qsizetype top = model_->recordAt(range.top());
+        const qsizetype bottom = model_->recordAt(range.bottom());
+        // The ends as taken when the range was selected, where they still match.
+        auto known = std::find_if(selectionAnchored_.begin(), selectionAnchored_.end(), [&](const RecordRange& r) {
+            return r.top == top && r.bottom == bottom && r.left == range.left() && r.right == range.right();
+        });
+        ranges.push_back(known != selectionAnchored_.end() ? *known
+                                                           : RecordRange{top, bottom, range.left(), range.right(), {}, {}});
+    }
+    return ranges;
+}
+
+void DataGrid::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    QTableView::selectionChanged(selected, deselected);
+    if (moving_)
+        return;
+    // Who stands at each end, taken now (the rows are on show, their pages read).
+    std::vector<RecordRange> ranges;
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        const qsizetype top = model_->recordAt(range.top());
+        const qsizetype bottom = model_->recordAt(range.bottom());
+        auto known = std::find_if(selectionAnchored_.begin(), selectionAnchored_.end(), [&](const RecordRange& r) {
+            return r.top == top && r.bottom == bottom && r.first.isSet() && r.last.isSet();
+        });
+        if (known != selectionAnchored_.end())
+            ranges.push_back({top, bottom, range.left(), range.right(), known->first, known->last});
+        else
+            ranges.push_back(anchoredRange(top, bottom, range.left(), range.right()));
+    }
+    selectionAnchored_ = std::move(ranges);
+}
+
+QItemSelectionModel::SelectionFlags DataGrid::selectionCommand(const QModelIndex& index, const QEvent* event) const
+{
+    const QItemSelectionModel::SelectionFlags flags = QTableView::selectionCommand(index, event);
+    // A selection begun afresh forgets what was selected outside the window.
+    if (flags & QItemSelectionModel::Clear)
+        const_cast<DataGrid*>(this)->heldSelection_.clear();
+    return flags;
+}
+
+std::vector<qsizetype> DataGrid::selectedRecords() const
+{
+    std::set<qsizetype> records;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        records.insert(model_->recordAt(index.row()));
+    const int lastColumn = model_->columnCount() - 1;
+    for (const RecordRange& range : heldSelection_)
+        if (range.left == 0 && range.right == lastColumn)
+            for (qsizetype r = range.top; r <= range.bottom; ++r)
+                records.insert(r);
+    return {records.begin(), records.end()};
+}
+
+void DataGrid::noteAnchors()
+{
+    if (walking_ || moving_ || !model_->recordSet() || !model_->recordSet()->isWindowed())
+        return;
+    // (A row that cannot be told now keeps the anchor taken before.)
+    const auto note = [this](RowAnchor& anchor, qsizetype record) {
+        if (record < 0 || record >= model_->records()) {
+            anchor = RowAnchor();
+            return;
+        }
+        if (anchor.isSet() && anchor.position == record && anchor.generation == model_->recordSet()->generation())
+            return;
+        RowAnchor now = model_->anchorAt(record);
+        if (now.isSet())
+            anchor = std::move(now);
+    };
+    note(topAnchor_, shownTop());
+    note(currentAnchor_, CurrentRecord());
+    // Ends of the selection cut by the window's edge are taken once they can be.
+    for (auto* ranges : {&selectionAnchored_, &heldSelection_})
+        for (RecordRange& range : *ranges) {
+            if (!range.first.isSet())
+                range.first = model_->anchorAt(range.top);
+            if (!range.last.isSet())
+                range.last = model_->anchorAt(range.bottom);
+        }
+}
+
+void DataGrid::paintEvent(QPaintEvent* event)
+{
+    noteAnchors();
+    QTableView::paintEvent(event);
+}
+
+void DataGrid::mousePressEvent(QMouseEvent* event)
+{
+    followFile();
+    QTableView::mousePressEvent(event);
+}
+
+void DataGrid::wheelEvent(QWheelEvent* event)
+{
+    followFile();
+    QTableView::wheelEvent(event);
+}
+
+void DataGrid::followFile()
+{
+    // (Not while a cell is being typed into: once it is left.)
+    if (walking_ || moving_ || restoring_ || state() == QAbstractItemView::EditingState || !model_->fileChanged())
+        return;
+    placeByIdentity();
+}
+
+std::vector<AnchorPlace> DataGrid::placeByIdentity(const std::vector<RowAnchor>& extra)
+{
+    const auto& recordset = model_->recordSet();
+    const qsizetype top = shownTop();
+    const qsizetype current = CurrentRecord();
+    const bool currentOnNewRow = current >= 0 && current >= model_->records();
+    // Every row to find, in one pass: a row not taken falls back on its place.
+    std::vector<RowAnchor> anchors;
+    const auto add = [&](const RowAnchor& anchor, qsizetype position) {
+        RowAnchor a = anchor.isSet() ? anchor : RowAnchor();
+        if (!a.isSet()) {
+            a.position = std::max<qsizetype>(0, position);
+            a.generation = ~quint64(0); // by its place alone
+        }
+        anchors.push_back(std::move(a));
+    };
+    add(topAnchor_, top);
+    add(currentAnchor_, current);
+    add(model_->pendingAnchor(), model_->pendingRecord());
+    std::vector<RecordRange> ranges = selectionRanges();
+    ranges.insert(ranges.end(), heldSelection_.begin(), heldSelection_.end());
+    for (const RecordRange& range : ranges) {
+        add(range.first, range.top);
+        add(range.last, range.bottom);
+    }
+    for (const RowAnchor& anchor : extra)
+        add(anchor, anchor.position);
+    // Rows without an identity of their own (views) keep their places.
+    for (RowAnchor& anchor : anchors)
+        if (anchor.generation == ~quint64(0))
+            anchor.cells.clear();
+    std::vector<AnchorPlace> places = recordset->place(anchors);
+
+    Place next;
+    next.top = places[0].position;
+    next.current = currentOnNewRow ? -2 : current < 0 ? -1 : places[1].position;
+    next.column = std::max(currentIndex().column(), 0);
+    for (size_t i = 0; i < ranges.size(); ++i) {
+        const AnchorPlace& first = places[3 + 2 * i];
+        const AnchorPlace& last = places[4 + 2 * i];
+        // A gone last row ends the range before the row that took its place.
+        const qsizetype bottom = last.present ? last.position : last.position - 1;
+        if (first.position <= bottom)
+            next.selection.push_back({first.position, bottom, ranges[i].left, ranges[i].right, {}, {}});
+    }
+    heldSelection_.clear();
+    selectionAnchored_.clear();
+    topAnchor_ = RowAnchor();
+    currentAnchor_ = RowAnchor();
+    virtualTop_ = -1;
+    heldCurrent_ = -1;
+    nextPlace_ = next;
+    const AnchorPlace pending = places[2];
+    model_->placeAgain(pending, next.top - RecordSetModel::rowWindow() / 2);
+    nextPlace_.reset();
+    return {places.begin() + qsizetype(3 + 2 * ranges.size()), places.end()};
+}
+
+bool DataGrid::walkGoesOn(int page)
+{
+    const int visible = VisibleRows();
+    qsizetype next = TopRow() + (page >= visible ? visible : page);
+    const auto& recordset = model_->recordSet();
+    if (recordset && recordset->isWindowed() && walkWritten_ >= 0 && !recordset->samePage(walkWritten_, next)) {
+        // On to another page: the rows read so far hold for this reading of the file only.
+        const RowAnchor last = model_->anchorAt(walkWritten_);
+        if (model_->fileChanged()) {
+            const qsizetype walkTop = virtualTop_;
+            const std::vector<AnchorPlace> found = placeByIdentity({last});
+            const qsizetype after = found[0].present ? found[0].position + 1 : found[0].position;
+            virtualTop_ = walkTop + after - (walkWritten_ + 1);
+            walkWritten_ = after - 1;
+            next = TopRow() + (page >= visible ? visible : page);
+        }
+        if (next < model_->records())
+            recordset->anchorAt(next); // a page that cannot be read stops the walk here, once
+    }
+    model_->requireExactCount();
+    return next < model_->records();
+}
