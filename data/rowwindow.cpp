@@ -155,12 +155,12 @@ bool RowWindow::pollCount()
             pages_.emplace(counted.lastIndex, std::move(counted.last));
         }
     } catch (...) {
+        // Taken again here; where that fails too, the count stays as it was and the failure reaches the caller.
         counting_ = {};
-        count_ = 0;
-        odbc::Statement st = statement_(); // a failure here reaches the caller
+        countKnown_ = true;
+        odbc::Statement st = statement_();
         st.execute(QLatin1String("SELECT COUNT(*) FROM ") + source_ + QLatin1Char(';'));
-        if (st.fetch())
-            count_ = qsizetype(number(st, 0).value_or(0));
+        count_ = st.fetch() ? qsizetype(number(st, 0).value_or(0)) : 0;
     }
     countKnown_ = true;
     placeTail(estimate);
@@ -189,6 +189,8 @@ void RowWindow::placeTail(qsizetype estimate)
 void RowWindow::waitForCount()
 {
     while (!countKnown_) {
+        if (!counting_.valid())
+            startCount(); // (on this connection where there is no other)
         if (counting_.valid())
             counting_.wait();
         pollCount();

@@ -204,7 +204,16 @@ void DataGrid::keyPressEvent(QKeyEvent* event)
             return;
         }
         if (model_->isPartial()) {
-            SetCurrentRecord(end ? model_->lines() - 1 : 0, end ? model_->columnCount() - 1 : 0);
+            // As the view's own Ctrl+Home and Ctrl+End: the selection stays as it is.
+            const qsizetype record = end ? model_->lines() - 1 : 0;
+            model_->showRecord(record);
+            const int row = model_->rowOf(record);
+            if (row >= 0) {
+                const QModelIndex index = model_->index(row, end ? model_->columnCount() - 1 : 0);
+                selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+                if (currentIndex() == index)
+                    scrollTo(index);
+            }
             event->accept();
             return;
         }

@@ -159,7 +159,15 @@ std::vector<AnchorPlace> DataGrid::placeByIdentity(const std::vector<RowAnchor>&
     for (RowAnchor& anchor : anchors)
         if (anchor.generation == ~quint64(0))
             anchor.cells.clear();
-    std::vector<AnchorPlace> places = recordset->place(anchors);
+    std::vector<AnchorPlace> places;
+    try {
+        places = recordset->place(anchors);
+    } catch (...) {
+        // The table cannot be read now (dropped or renamed?): every row keeps its
+        // place; what the user does with them next says why.
+        for (const RowAnchor& anchor : anchors)
+            places.push_back({anchor.position, true});
+    }
 
     Place next;
     next.top = places[0].position;
@@ -191,10 +199,10 @@ bool DataGrid::walkGoesOn(int page)
     const int visible = VisibleRows();
     qsizetype next = TopRow() + (page >= visible ? visible : page);
     const auto& recordset = model_->recordSet();
-    if (recordset && recordset->isWindowed() && walkWritten_ >= 0 && !recordset->samePage(walkWritten_, next)) {
+    if (recordset && recordset->isWindowed() && (walkWritten_ < 0 || !recordset->samePage(walkWritten_, next))) {
         // On to another page: the rows read so far hold for this reading of the file only.
-        const RowAnchor last = model_->anchorAt(walkWritten_);
-        if (model_->fileChanged()) {
+        const RowAnchor last = walkWritten_ >= 0 ? model_->anchorAt(walkWritten_) : RowAnchor();
+        if (last.isSet() && model_->fileChanged()) {
             const qsizetype walkTop = virtualTop_;
             const std::vector<AnchorPlace> found = placeByIdentity({last});
             const qsizetype after = found[0].present ? found[0].position + 1 : found[0].position;

@@ -24,7 +24,12 @@ RecordSetModel::RecordSetModel(QObject* parent) : QAbstractTableModel(parent), c
             countTimer_->stop();
             return;
         }
-        recordset_->pollCount(); // (a write may have waited for it already)
+        try {
+            recordset_->pollCount(); // (a write may have waited for it already)
+        } catch (...) {
+            // The table cannot be counted now (gone?): the rows stay as they are;
+            // what the user does with them next says why.
+        }
         if (recordset_->countKnown()) {
             countTimer_->stop();
             applyCount();
