@@ -10,6 +10,7 @@
 #include "shell/Form1.h"
 #include "shell/forms.h"
 
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -51,4 +52,22 @@ inline DataGrid* OpenTable(const QString& database, const QString& table,
         beforeOpening();
     Forms::form2().PushButton3->click();
     return Forms::form3().DataGrid1;
+}
+
+// Sees when the grid's rows are painted.
+class PaintWatch : public QObject {
+public:
+    bool painted = false;
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            painted = true;
+        return false;
+    }
+};
+
+inline void waitForPaint(PaintWatch& watch)
+{
+    while (!watch.painted)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
