@@ -25,17 +25,10 @@ int main(int argc, char** argv)
     QuietProgram(settings);
     QElapsedTimer timer;
     PaintWatch watch;
-    Forms::form3().DataGrid1->viewport()->installEventFilter(&watch);
-    Forms::form3().show();
-    QCoreApplication::processEvents();
-    DataGrid* grid = OpenTable(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]), [&] {
-        watch.painted = false;
-        timer.start();
-    });
+    double firstPaint = 0;
+    DataGrid* grid = OpenUntilPainted(argv[1], argv[2], watch, &firstPaint);
     if (!grid)
         return 1;
-    waitForPaint(watch);
-    const double firstPaint = timer.nsecsElapsed() / 1e9;
     const qsizetype rows = grid->ApproxCount();
 
     // The check alone, as the grid runs it before each step.

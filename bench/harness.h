@@ -11,6 +11,7 @@
 #include "shell/forms.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -70,4 +71,23 @@ inline void waitForPaint(PaintWatch& watch)
 {
     while (!watch.painted)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+// Shows the table window, opens the table as the user does and waits until its
+// first rows are painted; firstPaint: seconds from the chooser's "Next >".
+inline DataGrid* OpenUntilPainted(const char* database, const char* table, PaintWatch& watch, double* firstPaint)
+{
+    QElapsedTimer timer;
+    Forms::form3().DataGrid1->viewport()->installEventFilter(&watch);
+    Forms::form3().show();
+    QCoreApplication::processEvents();
+    DataGrid* grid = OpenTable(QString::fromLocal8Bit(database), QString::fromLocal8Bit(table), [&] {
+        watch.painted = false;
+        timer.start();
+    });
+    if (!grid)
+        return nullptr;
+    waitForPaint(watch);
+    *firstPaint = timer.nsecsElapsed() / 1e9;
+    return grid;
 }

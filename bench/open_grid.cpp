@@ -33,17 +33,10 @@ int main(int argc, char** argv)
     // Timed from the chooser's "Next >" to the first paint of the grid's rows.
     QElapsedTimer timer;
     PaintWatch watch;
-    Forms::form3().DataGrid1->viewport()->installEventFilter(&watch);
-    Forms::form3().show();
-    QCoreApplication::processEvents();
-    DataGrid* grid = OpenTable(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]), [&] {
-        watch.painted = false;
-        timer.start();
-    });
+    double firstPaint = 0;
+    DataGrid* grid = OpenUntilPainted(argv[1], argv[2], watch, &firstPaint);
     if (!grid)
         return 1;
-    waitForPaint(watch);
-    const double firstPaint = timer.nsecsElapsed() / 1e9;
 
     // Ctrl+End until the last rows are painted: with --end-at-once pressed right
     // after the first paint (the count may still be on its way), else once the
