@@ -62,10 +62,12 @@ public:
     // positions belong to, asking whether another program wrote the file, and
     // finding rows again by who they are. Rows read whole are kept as read.
     quint64 generation() const { return window_ ? window_->generation() : 0; }
-    bool followFile() { return window_ && window_->followFile(); }
+    bool followFile(bool settle = false) { return window_ && window_->followFile(settle); }
     RowAnchor anchorAt(qsizetype row) const; // reading a page may throw
     std::vector<AnchorPlace> place(const std::vector<RowAnchor>& anchors) const;
     bool samePage(qsizetype a, qsizetype b) const { return !window_ || window_->samePage(a, b); }
+    // Whether rows are shown where they stood until their true places are counted.
+    bool pinned() const { return window_ && window_->pinned(); }
 
     // Called with rows read so far and all rows (0 when not known) while opening.
     std::function<void(qsizetype, qsizetype)> Progress;

@@ -91,7 +91,8 @@ void RowWindow::startCount() const
     };
     if (Reader* r = reader(2)) {
         counting_ = std::async(std::launch::async, [this, count, make = r->statement] {
-            Counted counted{count(make), -1, {}};
+            Counted counted;
+            counted.rows = count(make);
             // A view has no order to read backwards: its last page is read
             // here, beside the count, so that the end of it shows at once.
             if (!byRowid() && keyOrder_.isEmpty() && counted.rows > pageRows_) {
@@ -112,6 +113,8 @@ RowWindow::~RowWindow()
     discardReadAhead();
     if (counting_.valid())
         counting_.wait();
+    if (pinCount_.valid())
+        pinCount_.wait();
 }
 
 RowWindow::Reader* RowWindow::reader(int which) const
@@ -301,12 +304,26 @@ qint64 RowWindow::pageStart(qsizetype index) const
         return start;
     }
     // Stepping from the nearest page start known before it, or back from the
-    // end of the table where that is nearer.
+    // end of the table or from the pinned pages where that is nearer.
     const auto before = std::prev(starts_.lower_bound(index));
     const qsizetype forward = (index - before->first) * pageRows_;
     const qsizetype back = count_ - index * pageRows_ - 1;
+    if (pinned() && index < pin_.fromPage && (pin_.fromPage - index) * pageRows_ < forward
+        && !((countKnown_ || spanEstimate_) && back >= 0 && back < (pin_.fromPage - index) * pageRows_)) {
+        const std::optional<qint64> start = startBefore(starts_.at(pin_.fromPage), (pin_.fromPage - index) * pageRows_);
+        if (start) {
+            // The pinned pages reach back to this one: what was read between from the start goes.
+            pages_.erase(pages_.lower_bound(index), pages_.lower_bound(pin_.fromPage));
+            starts_.erase(starts_.upper_bound(index), starts_.lower_bound(pin_.fromPage));
+            lastIndex_ = -1;
+            lastPage_ = nullptr;
+            pin_.fromPage = index;
+            starts_[index] = *start;
+            return *start;
+        }
+    }
     odbc::Statement st = statement_();
-    if ((countKnown_ || spanEstimate_) && back >= 0 && back < forward) {
+    if ((countKnown_ || spanEstimate_) && back >= 0 && back < forward && !(pinned() && index >= pin_.fromPage)) {
         if (!countKnown_)
             markTail(index);
         st.execute(QLatin1String("SELECT ") + alias_ + QLatin1String(" FROM ") + source_ + QLatin1String(" ORDER BY ")
@@ -336,7 +353,7 @@ RowWindow::Page& RowWindow::page(qsizetype index) const
         return found->second;
     }
     // A page is read only for the file as it is now.
-    followFile();
+    checkVersion();
     Page fresh;
     bool ready = false;
     if (auto pending = ahead_.find(index); pending != ahead_.end()) {
@@ -354,9 +371,10 @@ RowWindow::Page& RowWindow::page(qsizetype index) const
         fresh = readPage(statement_, pageStart(index), 0, endCount());
     if (!byRowid() && !countKnown_ && readsFromEnd(index * pageRows_, endCount()))
         markTail(index);
-    // (A page counted from the table's start does not place the first one counted back from its end.)
+    // (A page counted from the table's start does not place the first one
+    // counted back from its end, or the first one pinned.)
     if (byRowid() && fresh.rows.rows() == pageRows_ && fresh.rowids.back() < std::numeric_limits<qint64>::max()
-        && !(tailFrom_ >= 0 && index + 1 == tailFrom_))
+        && !startsRun(index + 1))
         starts_[index + 1] = fresh.rowids.back() + 1;
     if (pages_.size() >= maxPages_) {
         auto oldest = pages_.begin();
@@ -441,6 +459,10 @@ void RowWindow::forgetAll() const
     pages_.clear();
     starts_.erase(std::next(starts_.begin()), starts_.end());
     tailFrom_ = -1;
+    if (pinned()) {
+        pin_ = Pin();
+        pinCountStale_ = pinCount_.valid();
+    }
 }
 
 void RowWindow::forgetFromRowid(qint64 rowid)
@@ -452,6 +474,12 @@ void RowWindow::forgetFromRowid(qint64 rowid)
     // A page start means "the first row at or after this rowid": it stays true
     // up to the changed rowid. A page that is not full, or whose rows reach the
     // changed rowid, is read again.
+    if (pinned() && starts_.at(pin_.fromPage) > rowid) {
+        // Rows placed by counting from the start move under the pinned ones: all are placed again.
+        forgetAll();
+        ++generation_;
+        return;
+    }
     for (auto it = std::next(starts_.begin()); it != starts_.end();)
         it = it->second > rowid ? starts_.erase(it) : std::next(it);
     if (tailFrom_ >= 0 && starts_.lower_bound(tailFrom_) == starts_.end())
@@ -511,7 +539,18 @@ qint64 RowWindow::dataVersion() const
     return st.fetch() ? number(st, 0).value_or(0) : 0;
 }
 
-bool RowWindow::followFile() const
+bool RowWindow::followFile(bool settle) const
+{
+    bool changed = checkVersion();
+    do {
+        if (settle && pinned() && pinCount_.valid())
+            pinCount_.wait();
+        changed = settlePin() || changed;
+    } while (settle && pinned());
+    return changed;
+}
+
+bool RowWindow::checkVersion() const
 {
     const qint64 version = dataVersion();
     if (version == dataVersion_)
@@ -591,13 +630,18 @@ bool RowWindow::holdsKey(const RowAnchor& anchor) const
     return found.rows.rows() == 1 && found.rows.row(0) == anchor.cells;
 }
 
-std::vector<qsizetype> RowWindow::rowsBefore(const std::vector<const RowAnchor*>& sorted) const
+std::vector<qsizetype> RowWindow::rowsBefore(const std::vector<const RowAnchor*>& sorted, bool fromStart) const
 {
     // Each counted from the one before, so the whole costs one pass to the last.
     std::vector<qsizetype> counts;
     qsizetype before = 0;
     const RowAnchor* previous = nullptr;
     for (const RowAnchor* anchor : sorted) {
+        if (!previous && !fromStart) {
+            counts.push_back(0);
+            previous = anchor;
+            continue;
+        }
         std::vector<odbc::Param> params;
         QString where = previous ? keyCondition(">=", *previous, params) + QLatin1String(" AND ") : QString();
         where += keyCondition("<", *anchor, params);
@@ -629,6 +673,9 @@ std::vector<AnchorPlace> RowWindow::place(const std::vector<RowAnchor>& anchors)
         const RowAnchor& anchor = anchors[i];
         if (anchor.generation == generation_) {
             places[i] = {anchor.position, true};
+        } else if (moved_ && anchor.generation == moved_->generation && moved_->generation + 1 == generation_) {
+            // Placed while pinned, and the pin settled since: moved as the pinned rows moved.
+            places[i] = {anchor.position >= moved_->from ? anchor.position + moved_->delta : anchor.position, true};
         } else if (byRowid() ? bool(anchor.rowid) : !keyColumns_.empty() && !anchor.cells.empty()) {
             keyed.push_back(&anchor);
         } else {
@@ -640,14 +687,130 @@ std::vector<AnchorPlace> RowWindow::place(const std::vector<RowAnchor>& anchors)
     if (keyed.empty())
         return places;
     std::sort(keyed.begin(), keyed.end(), [this](const RowAnchor* a, const RowAnchor* b) { return keyLess(*a, *b); });
-    const std::vector<qsizetype> before = rowsBefore(keyed);
+    std::vector<bool> present;
+    for (const RowAnchor* anchor : keyed)
+        present.push_back(holdsKey(*anchor));
+    if (placePinned(anchors, keyed, present, places))
+        return places;
+    const std::vector<qsizetype> before = rowsBefore(keyed, true);
     for (size_t k = 0; k < keyed.size(); ++k) {
         const size_t i = size_t(keyed[k] - anchors.data());
-        places[i] = {before[k], holdsKey(*keyed[k])};
+        places[i] = {before[k], present[k]};
         if (!places[i].present && rowidsRenumbered_) {
             // Renumbered (VACUUM keeps the rowid order): the row is sought where it stood.
             places[i].position = std::clamp<qsizetype>(anchors[i].position, 0, std::max<qsizetype>(0, count_ - 1));
         }
     }
     return places;
+}
+
+bool RowWindow::placePinned(const std::vector<RowAnchor>& anchors, const std::vector<const RowAnchor*>& keyed,
+                            const std::vector<bool>& present, std::vector<AnchorPlace>& places) const
+{
+    // The first anchor given is pinned where it is one to count, else the first in key order.
+    size_t pin = 0;
+    while (pin < keyed.size() && keyed[pin] != &anchors.front())
+        ++pin;
+    if (pin == keyed.size())
+        pin = 0;
+    const RowAnchor& pinned = *keyed[pin];
+    if (!byRowid() || pinned.position < 2 * pinFrom || (rowidsRenumbered_ && !present[pin]) || !reader(3))
+        return false;
+    // Anchors near the table's start are counted from it, those near the
+    // pinned row from it; where one is far from both, all are counted.
+    size_t nearStart = 0;
+    while (nearStart < keyed.size() && keyed[nearStart]->position < pinFrom)
+        ++nearStart;
+    for (size_t k = nearStart; k < keyed.size(); ++k)
+        if (std::abs(keyed[k]->position - pinned.position) >= pinFrom)
+            return false;
+    const std::vector<const RowAnchor*> first(keyed.begin(), keyed.begin() + qsizetype(nearStart));
+    const std::vector<const RowAnchor*> near(keyed.begin() + qsizetype(nearStart), keyed.end());
+    std::vector<qsizetype> positions = rowsBefore(first, true);
+    // From one to the next, so that the whole costs what lies between them.
+    const std::vector<qsizetype> between = rowsBefore(near, false);
+    const qsizetype atPin = between[pin - nearStart];
+    const qsizetype at = std::max(pinned.position, atPin);
+    for (qsizetype b : between)
+        positions.push_back(at - atPin + b);
+    const qsizetype lowest = positions[nearStart];
+    if (nearStart && positions[nearStart - 1] >= lowest - lowest % pageRows_)
+        return false; // the pinned pages would reach rows counted from the start
+    const qsizetype offset = lowest % pageRows_;
+    const std::optional<qint64> start = offset ? startBefore(*near.front()->rowid, offset) : near.front()->rowid;
+    if (!start)
+        return false; // fewer rows before the anchors than the page needs: few enough to count
+    forgetAll();
+    pin_ = Pin{lowest / pageRows_, at, *pinned.rowid};
+    starts_[pin_.fromPage] = *start;
+    count_ = std::max(count_, positions.back() + 1);
+    startPinCount();
+    for (size_t k = 0; k < keyed.size(); ++k) {
+        const size_t i = size_t(keyed[k] - anchors.data());
+        places[i] = {positions[k], present[k]};
+    }
+    return true;
+}
+
+std::optional<qint64> RowWindow::startBefore(qint64 rowid, qsizetype rows) const
+{
+    odbc::Statement st = statement_();
+    st.execute(QLatin1String("SELECT ") + alias_ + QLatin1String(" FROM ") + source_ + QLatin1String(" WHERE ") + alias_
+                   + QLatin1String(" < ? ORDER BY ") + alias_ + QLatin1String(" DESC LIMIT 1 OFFSET ?;"),
+               {odbc::Param::text(QByteArray::number(rowid)), odbc::Param::text(QByteArray::number(rows - 1))});
+    return st.fetch() ? number(st, 0) : std::nullopt;
+}
+
+void RowWindow::startPinCount() const
+{
+    if (pinCount_.valid()) {
+        pinCountStale_ = true; // the one on its way is dropped when it arrives, and this one started then
+        return;
+    }
+    Reader* r = reader(3);
+    const QString sql = QLatin1String("SELECT count(*) FROM ") + source_ + QLatin1String(" WHERE ") + alias_
+        + QLatin1String(" < ?;");
+    pinCount_ = std::async(std::launch::async, [sql, make = r->statement, rowid = pin_.rowid]() -> qsizetype {
+        odbc::Statement st = make();
+        st.execute(sql, {odbc::Param::text(QByteArray::number(rowid))});
+        return st.fetch() ? qsizetype(number(st, 0).value_or(0)) : 0;
+    });
+}
+
+bool RowWindow::settlePin() const
+{
+    if (!pinCount_.valid() || pinCount_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return false;
+    qsizetype before = 0;
+    try {
+        before = pinCount_.get();
+    } catch (...) {
+        if (!std::exchange(pinCountStale_, false) && pinned()) {
+            // Not counted (the table cannot be read now?): the rows are placed again
+            // by counting, and a table that cannot be read says so where it is read.
+            forgetAll();
+            ++generation_;
+            return true;
+        }
+    }
+    if (std::exchange(pinCountStale_, false)) {
+        if (pinned())
+            startPinCount();
+        return false;
+    }
+    if (!pinned())
+        return false;
+    const Pin pin = std::exchange(pin_, Pin());
+    const qsizetype delta = before - pin.at;
+    if (delta == 0)
+        return false; // the pinned rows stand where they were put
+    const qsizetype from = pin.fromPage * pageRows_;
+    discardReadAhead();
+    lastIndex_ = -1;
+    lastPage_ = nullptr;
+    pages_.erase(pages_.lower_bound(pin.fromPage), pages_.end());
+    starts_.erase(starts_.lower_bound(pin.fromPage), starts_.end());
+    moved_ = Moved{generation_, from, delta};
+    ++generation_;
+    return true;
 }

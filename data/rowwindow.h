@@ -16,6 +16,11 @@
 // the file since; if so, all of it is dropped, the count is taken again and
 // the generation moves on. Positions of one generation mean nothing in the
 // next: a row taken with anchorAt is found again by its identity with place.
+// Far from the table's start (rowid tables), place does not wait for the rows
+// before an anchor to be counted: the rows around it are placed where it stood
+// (pinned), another connection counts the rows before it meanwhile, and when
+// that count arrives the pinned rows move to their true positions (a new
+// generation whose anchors are moved alike, without counting again).
 #include "odbc.h"
 #include "rowanchor.h"
 #include "rowstore.h"
@@ -94,8 +99,10 @@ public:
     // The reading of the file that positions belong to.
     quint64 generation() const { return generation_; }
     // Asks the database whether another connection has written the file since
-    // it was last asked; when it has, starts a new generation. True then.
-    bool followFile() const;
+    // it was last asked, or pinned rows took their true positions; when so,
+    // starts a new generation. True then. settle: waits for the pinned rows'
+    // true positions (before a write, which needs them).
+    bool followFile(bool settle = false) const;
     // Our own write moved rows to other positions: a new generation (the count stays).
     void rowsMoved();
     // Who stands at the row now. Throws AppError.
@@ -103,6 +110,10 @@ public:
     // Where the anchored rows stand in this generation.
     std::vector<AnchorPlace> place(const std::vector<RowAnchor>& anchors) const;
     bool samePage(qsizetype a, qsizetype b) const { return a / pageRows_ == b / pageRows_; }
+    // Anchors closer than this to the table's start are counted at once; further
+    // ones are pinned (above). The first anchor given to place is pinned by preference.
+    static void setPinFrom(qsizetype rows) { pinFrom = rows; }
+    bool pinned() const { return pin_.fromPage >= 0; }
     // Drops the pages being read ahead (before the table is written, and
     // whenever the rows they hold may have moved).
     void discardReadAhead() const;
@@ -140,12 +151,25 @@ private:
     void forgetAll() const;
     void startCount() const;
     qint64 dataVersion() const;
-    // Counts of the rows before each key, in key order (keys given sorted).
-    std::vector<qsizetype> rowsBefore(const std::vector<const RowAnchor*>& sorted) const;
+    // Counts of the rows before each key, in key order (keys given sorted);
+    // without fromStart, of the rows from the first key on.
+    std::vector<qsizetype> rowsBefore(const std::vector<const RowAnchor*>& sorted, bool fromStart) const;
     bool holdsKey(const RowAnchor& anchor) const;
     QString keyCondition(const char* comparison, const RowAnchor& anchor, std::vector<odbc::Param>& params) const;
     bool keyLess(const RowAnchor& a, const RowAnchor& b) const;
+    // place, pinned where the anchor stood; false where it cannot be (then counted).
+    bool placePinned(const std::vector<RowAnchor>& anchors, const std::vector<const RowAnchor*>& keyed,
+                     const std::vector<bool>& present, std::vector<AnchorPlace>& places) const;
+    // The first row of the page before the pinned ones, stepping back from them.
+    std::optional<qint64> startBefore(qint64 rowid, qsizetype rows) const;
+    // The pinned rows take their true positions once the rows before the pin are counted.
+    bool settlePin() const;
+    void startPinCount() const;
+    // Whether a page starts a run of pages placed otherwise than from the table's start.
+    bool startsRun(qsizetype index) const { return index == tailFrom_ || (pinned() && index == pin_.fromPage); }
+    bool checkVersion() const;
     Reader* reader(int which) const;
+    static inline qsizetype pinFrom = 100000;
 
     MakeStatement statement_;
     QString source_;
@@ -178,9 +202,26 @@ private:
     mutable qsizetype lastIndex_ = -1; // the page asked for last, found again at once
     mutable Page* lastPage_ = nullptr;
 
+    // Pages from fromPage on are placed so that the pinned row stands at `at`.
+    struct Pin {
+        qsizetype fromPage = -1;
+        qsizetype at = 0;
+        qint64 rowid = 0;
+    };
+    mutable Pin pin_;
+    mutable std::future<qsizetype> pinCount_; // the rows before the pinned row, counted on another connection
+    mutable bool pinCountStale_ = false;       // the count on its way belongs to an older pin
+    // How the pin that settled last moved the positions of its generation.
+    struct Moved {
+        quint64 generation;
+        qsizetype from;
+        qsizetype delta;
+    };
+    mutable std::optional<Moved> moved_;
+
     mutable OpenReader openReader_;
-    // Reading on other connections: two pages ahead (by the page's parity), and the count.
-    mutable Reader readers_[3];
+    // Reading on other connections: two pages ahead (by the page's parity), the count, and the pin's count.
+    mutable Reader readers_[4];
     mutable std::map<qsizetype, std::future<Page>> ahead_;
     mutable qsizetype lastRead_ = -1;
 };

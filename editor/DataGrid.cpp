@@ -237,7 +237,7 @@ void DataGrid::DeleteSelectedRows()
 {
     // Rows are deleted where the count puts them (the rows at the end of a large
     // table may be shown before it arrives, where an estimate puts them).
-    followFile();
+    followFile(true);
     if (!learnCount())
         return;
     std::vector<qsizetype> rows;
@@ -283,7 +283,7 @@ int DataGrid::Row() const
 
 void DataGrid::BeginWalk()
 {
-    followFile();
+    followFile(true);
     walkWritten_ = -1;
     walking_ = true;
     walkRecord_ = CurrentRecord();

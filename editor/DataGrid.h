@@ -43,7 +43,8 @@ public:
     // rows), finds the rows the user sees again by who they are: the top row,
     // the current row, the pending row and the selection stay on their rows.
     // Runs by itself every tenth of a second and before the user's every step.
-    void followFile();
+    // settle: with every row at its true position (before deleting or walking rows by position).
+    void followFile(bool settle = false);
 
     // What the exports use. Between BeginWalk and EndWalk the current row and the
     // scroll position are kept by the grid alone and shown once, at EndWalk, so

@@ -120,10 +120,10 @@ void DataGrid::wheelEvent(QWheelEvent* event)
     QTableView::wheelEvent(event);
 }
 
-void DataGrid::followFile()
+void DataGrid::followFile(bool settle)
 {
     // (Not while a cell is being typed into: once it is left.)
-    if (walking_ || moving_ || restoring_ || state() == QAbstractItemView::EditingState || !model_->fileChanged())
+    if (walking_ || moving_ || restoring_ || state() == QAbstractItemView::EditingState || !model_->fileChanged(settle))
         return;
     placeByIdentity();
 }
@@ -139,8 +139,8 @@ std::vector<AnchorPlace> DataGrid::placeByIdentity(const std::vector<RowAnchor>&
     const auto add = [&](const RowAnchor& anchor, qsizetype position) {
         RowAnchor a = anchor.isSet() ? anchor : RowAnchor();
         if (!a.isSet()) {
-            a.position = std::max<qsizetype>(0, position);
-            a.generation = ~quint64(0); // by its place alone
+            a.position = std::max<qsizetype>(0, position); // by its place alone
+            a.generation = model_->generation();
         }
         anchors.push_back(std::move(a));
     };
@@ -155,10 +155,6 @@ std::vector<AnchorPlace> DataGrid::placeByIdentity(const std::vector<RowAnchor>&
     }
     for (const RowAnchor& anchor : extra)
         add(anchor, anchor.position);
-    // Rows without an identity of their own (views) keep their places.
-    for (RowAnchor& anchor : anchors)
-        if (anchor.generation == ~quint64(0))
-            anchor.cells.clear();
     std::vector<AnchorPlace> places;
     try {
         places = recordset->place(anchors);
@@ -202,7 +198,7 @@ bool DataGrid::walkGoesOn(int page)
     if (recordset && recordset->isWindowed() && (walkWritten_ < 0 || !recordset->samePage(walkWritten_, next))) {
         // On to another page: the rows read so far hold for this reading of the file only.
         const RowAnchor last = walkWritten_ >= 0 ? model_->anchorAt(walkWritten_) : RowAnchor();
-        if (last.isSet() && model_->fileChanged()) {
+        if (last.isSet() && model_->fileChanged(true)) {
             const qsizetype walkTop = virtualTop_;
             const std::vector<AnchorPlace> found = placeByIdentity({last});
             const qsizetype after = found[0].present ? found[0].position + 1 : found[0].position;

@@ -347,11 +347,11 @@ void RecordSetModel::clearPending()
     pendingGone_ = false;
 }
 
-bool RecordSetModel::fileChanged()
+bool RecordSetModel::fileChanged(bool settle)
 {
     if (!recordset_ || !recordset_->isWindowed())
         return false;
-    recordset_->followFile();
+    recordset_->followFile(settle);
     return recordset_->generation() != generation_;
 }
 

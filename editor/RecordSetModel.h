@@ -69,7 +69,9 @@ public:
     // Following the file under a table read in pages: whether another program
     // (or our own write) has moved its rows since they were placed; who stands
     // at a record (unset where that cannot be told); the pending row's anchor.
-    bool fileChanged();
+    bool fileChanged(bool settle = false);
+    // The reading of the file that the records' positions belong to.
+    quint64 generation() const { return generation_; }
     RowAnchor anchorAt(qsizetype record) const;
     const RowAnchor& pendingAnchor() const { return pendingAnchor_; }
     // Takes the table as it is now: the pending row where it was found again,
