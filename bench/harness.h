@@ -2,13 +2,13 @@
 // What the bench programs share: the program's windows on the offscreen
 // platform with no boxes and no launches, and opening a table as the user does.
 #include "catalogue/Form2.h"
-#include "editor/DataGrid.h"
+#include "grid/DataGrid.h"
 #include "editor/Form3.h"
 #include "platform/launcher.h"
 #include "platform/messagebox.h"
 #include "platform/printers.h"
 #include "shell/Form1.h"
-#include "shell/forms.h"
+#include "common/forms.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

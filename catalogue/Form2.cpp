@@ -2,18 +2,17 @@
 
 #include "SQLite.h"
 #include "frmNewTable.h"
-#include "shell/modal.h"
-#include "shell/progress.h"
+#include "common/modal.h"
+#include "common/progress.h"
 #include "editor/Form3.h"
-#include "editor/DataGrid.h"
+#include "grid/DataGrid.h"
 #include "platform/messagebox.h"
 #include "data/quote.h"
-#include "shell/Form1.h"
-#include "shell/Main.h"
-#include "shell/connection.h"
-#include "shell/errorreport.h"
-#include "shell/forms.h"
-#include "shell/locations.h"
+#include "common/Main.h"
+#include "common/connection.h"
+#include "common/errorreport.h"
+#include "common/forms.h"
+#include "common/locations.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -23,11 +22,16 @@
 
 using Main::PlaceTwips;
 
-QString CurrentTableName;
-
-QString SelectWholeTable(const QString& table)
+void OpenCurrentTable(ADODB::RecordSet& recordset, const std::shared_ptr<ADODB::Connection>& connection,
+                      QWidget* window)
 {
-    return QLatin1String("SELECT * FROM ") + QuoteIdentifier(table) + QLatin1Char(';');
+    LongWork progress(window, QStringLiteral("Opening %1...").arg(CurrentTableName));
+    recordset.Progress = progress.callback();
+    struct Forget {
+        ADODB::RecordSet& recordset;
+        ~Forget() { recordset.Progress = nullptr; }
+    } forget{recordset};
+    recordset.Open(CurrentTableName, connection, ADODB::adOpenDynamic, ADODB::adLockOptimistic);
 }
 
 Form2::Form2()
@@ -97,7 +101,7 @@ void Form2::PushButton1_Click()
 void Form2::PushButton2_Click()
 {
     Trap trap(Location::Form2_Back);
-    trap(100, [&] { Forms::form1().show(); });
+    trap(100, [&] { Forms::startWindow().show(); });
     trap(102, [&] { hide(); });
 }
 
@@ -125,25 +129,11 @@ void Form2::PushButton3_Click()
     trap(114, [&] { Forms::form3().Label2->setText(QLatin1String(" Now Editing: ") + CurrentTableName); });
     trap(116, [&] { Forms::form3().DataGrid1->setDataSource(nullptr); });
     trap(118, [&] { connection->CursorLocation = ADODB::adUseClient; });
-    trap(120, [&] {
-        LongWork progress(this, QStringLiteral("Opening %1...").arg(CurrentTableName));
-        recordset->Progress = progress.callback();
-        recordset->Open(SelectWholeTable(CurrentTableName), connection, ADODB::adOpenDynamic,
-                        ADODB::adLockOptimistic);
-        recordset->Progress = nullptr;
-    });
+    trap(120, [&] { OpenCurrentTable(*recordset, connection, this); });
     trap(122, [&] { Forms::form3().DataGrid1->setDataSource(recordset); });
     trap(124, [&] { Forms::form3().DataGrid1->setFocus(); });
     trap(126, [&] { hide(); });
     trap(128, [&] { Pointer.setMousePointer(vbDefault); });
 }
 
-void Form2::closeEvent(QCloseEvent* event)
-{
-    if (!Forms::isLoaded3() || Forms::form3().CanEndProgram()) {
-        event->accept();
-        Main::EndProgram();
-    } else {
-        event->ignore();
-    }
-}
+void Form2::closeEvent(QCloseEvent* event) { CloseEndsProgram(event); }

@@ -1,6 +1,13 @@
 #pragma once
 // The table chooser: lists the tables of the database and opens the chosen one.
-#include "shell/pointer.h"
+#include "common/pointer.h"
+
+#include <memory>
+
+namespace ADODB {
+class Connection;
+class RecordSet;
+} // namespace ADODB
 
 #include <QWidget>
 
@@ -28,8 +35,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 };
 
-// The name of the table on show in the table data window.
-extern QString CurrentTableName;
-
-// The statement that opens a whole table.
-QString SelectWholeTable(const QString& table);
+// Opens the table on show (CurrentTableName) whole into the recordset, with
+// its progress shown over the window: the one way a table reaches the grid.
+void OpenCurrentTable(ADODB::RecordSet& recordset, const std::shared_ptr<ADODB::Connection>& connection,
+                      QWidget* window);

@@ -1,6 +1,6 @@
 #include "SQLite.h"
 
-#include "shell/connection.h"
+#include "common/connection.h"
 
 #include <QListWidget>
 

@@ -7,11 +7,11 @@
 #include "data/adodb.h"
 #include "data/error.h"
 #include "data/quote.h"
-#include "shell/Main.h"
-#include "shell/connection.h"
-#include "shell/errorreport.h"
-#include "shell/locations.h"
-#include "shell/modal.h"
+#include "common/Main.h"
+#include "common/connection.h"
+#include "common/errorreport.h"
+#include "common/locations.h"
+#include "common/modal.h"
 
 #include <QGroupBox>
 #include <QHeaderView>
@@ -94,7 +94,7 @@ void frmNewTable::cmdAdd_Click()
     trap(100, [&] {
         window.Form_Load();
         window.callingform = QStringLiteral("frmNewTable");
-        window.newTableWindow = this;
+        window.newFieldRow = [this] { return new QTreeWidgetItem(ListView1); };
     });
     trap(102, [&] { ShowModal(&window); });
 }

@@ -1,8 +1,8 @@
 #pragma once
-#include "shell/modalwindow.h"
+#include "common/modalwindow.h"
 // Defines a new table: a name and an ordered list of fields, created with one
 // CREATE TABLE statement.
-#include "shell/pointer.h"
+#include "common/pointer.h"
 
 #include <QDialog>
 

@@ -4,7 +4,6 @@
 #include "fetch.h"
 #include "quote.h"
 
-#include <QRegularExpression>
 #include <algorithm>
 #include <limits>
 
@@ -65,23 +64,15 @@ void RecordSet::OpenRowset(odbc::Statement& statement)
     open_ = true;
 }
 
-void RecordSet::Open(const QString& source, std::shared_ptr<Connection> connection,
+void RecordSet::Open(const QString& table, std::shared_ptr<Connection> connection,
                      int /*cursorType*/, int lockType)
 {
     Close();
     if (!connection || !connection->IsOpen())
         throw AppError(kClosed);
-    static const QRegularExpression wholeTable(
-        QStringLiteral(R"re(^\s*SELECT\s+\*\s+FROM\s+"((?:[^"]|"")*)"\s*;?\s*$)re"),
-        QRegularExpression::CaseInsensitiveOption);
-
     connection_ = connection;
-    const auto match = wholeTable.match(source);
-    if (lockType != adLockReadOnly && match.hasMatch()) {
-        QString table = match.captured(1);
-        table.replace(QLatin1String("\"\""), QLatin1String("\""));
+    if (lockType != adLockReadOnly)
         shape_ = DescribeTable(*connection_, table);
-    }
     try {
         if (shape_.key == RowKey::RowId) {
             openRowidTable();
@@ -89,7 +80,7 @@ void RecordSet::Open(const QString& source, std::shared_ptr<Connection> connecti
             openWindow(QString());
         } else {
             odbc::Statement st = connection_->statement();
-            st.execute(source);
+            st.execute(QLatin1String("SELECT * FROM ") + QuoteIdentifier(table) + QLatin1Char(';'));
             describeColumns(st, 0);
             FetchRows(st, store_, nullptr);
         }

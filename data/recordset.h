@@ -20,9 +20,8 @@ class RecordSet {
 public:
     RecordSet() = default;
 
-    // The statement, the open connection, the cursor type and the lock type.
-    void Open(const QString& source, std::shared_ptr<Connection> connection, int cursorType,
-              int lockType);
+    // The whole table (or view), the open connection, the cursor type and the lock type.
+    void Open(const QString& table, std::shared_ptr<Connection> connection, int cursorType, int lockType);
     void Close();
     bool IsOpen() const { return open_; }
     // Takes over the rows of a statement that has been executed (read-only).

@@ -1,6 +1,6 @@
 #include "Form3.h"
 
-#include "DataGrid.h"
+#include "grid/DataGrid.h"
 #include "catalogue/Form2.h"
 #include "export/DataGrid1.h"
 #include "export/GetSetPrinter.h"
@@ -11,15 +11,15 @@
 #include "platform/objects.h"
 #include "platform/spreadsheet.h"
 #include "frmNewColumn.h"
-#include "shell/connection.h"
-#include "shell/modal.h"
-#include "shell/progress.h"
+#include "common/connection.h"
+#include "common/modal.h"
+#include "common/progress.h"
 #include "data/error.h"
 #include "platform/messagebox.h"
-#include "shell/Main.h"
-#include "shell/errorreport.h"
-#include "shell/forms.h"
-#include "shell/locations.h"
+#include "common/Main.h"
+#include "common/errorreport.h"
+#include "common/forms.h"
+#include "common/locations.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -178,13 +178,7 @@ void Form3::chkNewColumn_Click()
     }
     trap(108, [&] { connection->CursorLocation = ADODB::adUseClient; });
     trap(110, [&] { connection->Open(ConnectionStringFor(CurrentDatabasePath())); });
-    trap(112, [&] {
-        LongWork progress(this, QStringLiteral("Opening %1...").arg(CurrentTableName));
-        recordset->Progress = progress.callback();
-        recordset->Open(SelectWholeTable(CurrentTableName), connection, ADODB::adOpenDynamic,
-                        ADODB::adLockOptimistic);
-        recordset->Progress = nullptr;
-    });
+    trap(112, [&] { OpenCurrentTable(*recordset, connection, this); });
     trap(114, [&] { DataGrid1->setDataSource(recordset); });
     trap(116, [&] { DataGrid1->setFocus(); });
 }
@@ -310,9 +304,11 @@ bool Form3::CanEndProgram()
         == vbYes;
 }
 
-void Form3::closeEvent(QCloseEvent* event)
+void Form3::closeEvent(QCloseEvent* event) { CloseEndsProgram(event); }
+
+void CloseEndsProgram(QCloseEvent* event)
 {
-    if (CanEndProgram()) {
+    if (!Forms::isLoaded3() || Forms::form3().CanEndProgram()) {
         event->accept();
         Main::EndProgram();
     } else {

@@ -1,7 +1,7 @@
 #pragma once
 // The table data window: the open table in the grid, and the buttons around it.
 #include "platform/filedialog.h"
-#include "shell/pointer.h"
+#include "common/pointer.h"
 
 #include <QWidget>
 
@@ -56,3 +56,7 @@ private:
 protected:
     void closeEvent(QCloseEvent* event) override;
 };
+
+// Closing the chooser or the table data window ends the program, once the
+// table data window can let go of its pending row (else the window stays).
+void CloseEndsProgram(QCloseEvent* event);

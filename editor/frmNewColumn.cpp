@@ -2,15 +2,13 @@
 
 #include <QKeyEvent>
 
-#include "catalogue/Form2.h"
-#include "catalogue/frmNewTable.h"
 #include "data/error.h"
 #include "platform/messagebox.h"
 #include "data/quote.h"
-#include "shell/Main.h"
-#include "shell/connection.h"
-#include "shell/errorreport.h"
-#include "shell/locations.h"
+#include "common/Main.h"
+#include "common/connection.h"
+#include "common/errorreport.h"
+#include "common/locations.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -128,9 +126,9 @@ void frmNewColumn::cmdAdd_Click()
     } else if (trap.test(132, [&] { return callingform == QLatin1String("frmNewTable"); })) {
         QTreeWidgetItem* row = nullptr;
         trap(134, [&] {
-            if (!newTableWindow)
+            if (!newFieldRow)
                 throw AppError(QStringLiteral("The new-table window is not open."));
-            row = new QTreeWidgetItem(newTableWindow->ListView1);
+            row = newFieldRow();
             row->setText(0, txtName->text());
         });
         trap(136, [&] { row->setText(1, cboDataType->currentText()); });

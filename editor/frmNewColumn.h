@@ -1,11 +1,12 @@
 #pragma once
-#include "shell/modalwindow.h"
+#include "common/modalwindow.h"
 // Collects one column definition; adds it to the open table ("Form3") or
 // appends it as a row of the new-table window's field list ("frmNewTable").
 #include "data/adodb.h"
-#include "shell/pointer.h"
+#include "common/pointer.h"
 
 #include <QDialog>
+#include <functional>
 #include <memory>
 
 class QCheckBox;
@@ -13,7 +14,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class frmNewTable;
+class QTreeWidgetItem;
 
 class frmNewColumn : public ModalWindow {
 public:
@@ -24,8 +25,9 @@ public:
 
     // Who opened the window, and so what "Add" does.
     QString callingform;
-    // The new-table window whose field list receives the row ("frmNewTable").
-    frmNewTable* newTableWindow = nullptr;
+    // A new row of the field list that receives the column ("frmNewTable"),
+    // given by the window that opened this one.
+    std::function<QTreeWidgetItem*()> newFieldRow;
     // Whether "Add" added a column to the open table.
     bool columnAdded() const { return added_; }
 

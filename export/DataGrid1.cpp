@@ -2,11 +2,11 @@
 
 #include "TextSink.h"
 
-#include "editor/DataGrid.h"
+#include "grid/DataGrid.h"
 #include "data/error.h"
-#include "shell/errorreport.h"
-#include "shell/progress.h"
-#include "shell/locations.h"
+#include "common/errorreport.h"
+#include "common/progress.h"
+#include "common/locations.h"
 
 #include <QFile>
 #include <QStringEncoder>

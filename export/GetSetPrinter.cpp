@@ -2,7 +2,7 @@
 
 #include "platform/messagebox.h"
 #include "platform/printers.h"
-#include "shell/Main.h"
+#include "common/Main.h"
 
 namespace GetSetPrinter {
 

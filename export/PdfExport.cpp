@@ -3,7 +3,7 @@
 #include "platform/messagebox.h"
 #include "platform/printers.h"
 #include "platform/privatefolder.h"
-#include "shell/Main.h"
+#include "common/Main.h"
 
 #include <QDir>
 #include <algorithm>

@@ -3,7 +3,7 @@
 #include "platform/messagebox.h"
 #include "platform/objects.h"
 #include "platform/spreadsheet.h"
-#include "shell/Main.h"
+#include "common/Main.h"
 
 bool IsExcelInstalled()
 {

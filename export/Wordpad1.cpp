@@ -1,7 +1,7 @@
 #include "Wordpad1.h"
 
 #include "platform/wordprocessor.h"
-#include "shell/Main.h"
+#include "common/Main.h"
 
 #include <QFileInfo>
 #include <QStandardPaths>

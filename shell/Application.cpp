@@ -1,6 +1,6 @@
 #include "Application.h"
 
-#include "errorreport.h"
+#include "common/errorreport.h"
 #include "data/error.h"
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}

@@ -2,7 +2,7 @@
 // The start window: the user names the database file here. Its path box is the
 // program's only record of the current database path.
 #include "platform/filedialog.h"
-#include "pointer.h"
+#include "common/pointer.h"
 
 #include <QWidget>
 

@@ -1,9 +1,11 @@
-#include "forms.h"
+#include "common/forms.h"
 
 #include "Form1.h"
+#include "common/connection.h"
 #include "catalogue/Form2.h"
 #include "editor/Form3.h"
 
+#include <QLineEdit>
 #include <memory>
 
 namespace Forms {
@@ -23,6 +25,7 @@ template <typename T> T& load(std::unique_ptr<T>& slot)
 } // namespace
 
 Form1& form1() { return load(f1); }
+QWidget& startWindow() { return form1(); }
 Form2& form2() { return load(f2); }
 Form3& form3() { return load(f3); }
 bool isLoaded1() { return bool(f1); }
@@ -36,3 +39,5 @@ void UnloadAll()
     f1.reset();
 }
 } // namespace Forms
+
+QString CurrentDatabasePath() { return Forms::form1().Text1->text(); }

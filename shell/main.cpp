@@ -1,7 +1,7 @@
 #include "Application.h"
 #include "Form1.h"
 #include "catalogue/Form2.h"
-#include "forms.h"
+#include "common/forms.h"
 
 int main(int argc, char** argv)
 {

@@ -4,15 +4,15 @@
 #include "platform/filedialog.h"
 #include "data/adodb.h"
 #include "platform/launcher.h"
-#include "shell/modal.h"
+#include "common/modal.h"
 
 #include <QDialog>
 #include "catalogue/Form2.h"
-#include "editor/DataGrid.h"
+#include "grid/DataGrid.h"
 #include "editor/Form3.h"
 #include "shell/Form1.h"
-#include "shell/Main.h"
-#include "shell/forms.h"
+#include "common/Main.h"
+#include "common/forms.h"
 
 #include <QLineEdit>
 #include <QListWidget>

@@ -106,7 +106,7 @@ public:
 };
 
 #include "data/adodb.h"
-#include "editor/RecordSetModel.h"
+#include "grid/RecordSetModel.h"
 
 #include <QApplication>
 #include <QTest>

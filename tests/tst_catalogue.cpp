@@ -1,11 +1,12 @@
 // The table catalogue and the table chooser.
 #include "catalogue/Form2.h"
 #include "catalogue/SQLite.h"
-#include "editor/DataGrid.h"
+#include "grid/DataGrid.h"
 #include "editor/Form3.h"
 #include "platform/settings.h"
 #include "shell/Form1.h"
-#include "shell/forms.h"
+#include "common/connection.h"
+#include "common/forms.h"
 #include "testsupport.h"
 
 #include <QLabel>

@@ -1,10 +1,10 @@
 // Editing through the grid: every change reaches the file, nothing typed is lost.
 #include "catalogue/Form2.h"
-#include "editor/DataGrid.h"
+#include "grid/DataGrid.h"
 #include "editor/Form3.h"
 #include "shell/Form1.h"
-#include "shell/Main.h"
-#include "shell/forms.h"
+#include "common/Main.h"
+#include "common/forms.h"
 #include "testsupport.h"
 
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // The error report's text and the trap's resume rules.
 #include "data/error.h"
 #include "shell/Application.h"
-#include "shell/errorreport.h"
+#include "common/errorreport.h"
 #include "testsupport.h"
 
 #include <QTest>

@@ -1,12 +1,12 @@
 // The file exports: bytes exactly as the formats give them, from the whole grid.
 #include "catalogue/Form2.h"
-#include "editor/DataGrid.h"
+#include "grid/DataGrid.h"
 #include "editor/Form3.h"
 #include "export/DataGrid1.h"
 #include "export/TextSink.h"
 #include "shell/Form1.h"
-#include "shell/forms.h"
-#include "shell/progress.h"
+#include "common/forms.h"
+#include "common/progress.h"
 #include "testsupport.h"
 
 #include <QAction>

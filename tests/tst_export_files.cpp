@@ -1,6 +1,6 @@
 // Exports against the files of a POSIX system: a process killed half-way, the
 // modes and owners of files written over, symbolic links.
-#include "editor/DataGrid.h"
+#include "grid/DataGrid.h"
 #include "export/DataGrid1.h"
 #include "export/TextSink.h"
 #include "testsupport.h"

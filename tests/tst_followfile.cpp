@@ -2,11 +2,11 @@
 // renumbers rows of a table read in pages, what the user sees, edits, selects
 // and exports stays on the same rows, found by who they are (rowid, key), and
 // a view's rows by their place, which is all a view has.
-#include "editor/DataGrid.h"
+#include "grid/DataGrid.h"
 #include "editor/Form3.h"
 #include "export/DataGrid1.h"
-#include "shell/errorreport.h"
-#include "shell/forms.h"
+#include "common/errorreport.h"
+#include "common/forms.h"
 #include "testsupport.h"
 
 #include <QApplication>

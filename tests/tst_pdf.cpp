@@ -1,14 +1,14 @@
 // The PDF export and the printer routines, with printers of the test's own.
 #include "catalogue/Form2.h"
-#include "editor/DataGrid.h"
+#include "grid/DataGrid.h"
 #include "editor/Form3.h"
 #include "export/GetSetPrinter.h"
 #include "export/PdfExport.h"
 #include "export/Wordpad1.h"
 #include "platform/launcher.h"
 #include "shell/Form1.h"
-#include "shell/Main.h"
-#include "shell/forms.h"
+#include "common/Main.h"
+#include "common/forms.h"
 #include "testsupport.h"
 
 #include <QAction>

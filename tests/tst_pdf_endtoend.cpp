@@ -7,7 +7,7 @@
 #include "platform/launcher.h"
 #include "platform/printers.h"
 #include "shell/Form1.h"
-#include "shell/forms.h"
+#include "common/forms.h"
 #include "testsupport.h"
 
 #include <QAction>

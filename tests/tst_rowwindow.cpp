@@ -2,11 +2,11 @@
 // and edits over the whole table, and every edit, deletion and export lands on
 // the record the user sees, in every way a table is read.
 #include "catalogue/Form2.h"
-#include "editor/DataGrid.h"
+#include "grid/DataGrid.h"
 #include "editor/Form3.h"
 #include "export/DataGrid1.h"
 #include "shell/Form1.h"
-#include "shell/forms.h"
+#include "common/forms.h"
 #include "testsupport.h"
 
 #include <QApplication>

@@ -2,12 +2,12 @@
 // the database made of them.
 #include "catalogue/Form2.h"
 #include "catalogue/frmNewTable.h"
-#include "editor/DataGrid.h"
+#include "grid/DataGrid.h"
 #include "editor/Form3.h"
 #include "editor/frmNewColumn.h"
 #include "data/quote.h"
 #include "shell/Form1.h"
-#include "shell/forms.h"
+#include "common/forms.h"
 #include "testsupport.h"
 
 #include <QCheckBox>

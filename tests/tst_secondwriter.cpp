@@ -2,10 +2,10 @@
 // same file: a reused rowid, VACUUM, a REPLACE conflict, a change by case only,
 // rows inserted and deleted between page reads, keys edited in the grid.
 #include "catalogue/Form2.h"
-#include "editor/DataGrid.h"
+#include "grid/DataGrid.h"
 #include "editor/Form3.h"
 #include "shell/Form1.h"
-#include "shell/forms.h"
+#include "common/forms.h"
 #include "testsupport.h"
 
 #include <QApplication>

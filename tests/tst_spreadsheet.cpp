@@ -1,12 +1,12 @@
 // The spreadsheet export: a real workbook, read back, opened through xdg-open.
 #include "catalogue/Form2.h"
-#include "editor/DataGrid.h"
+#include "grid/DataGrid.h"
 #include "editor/Form3.h"
 #include "platform/launcher.h"
 #include "platform/objects.h"
 #include "platform/spreadsheet.h"
 #include "shell/Form1.h"
-#include "shell/forms.h"
+#include "common/forms.h"
 #include "platform/privatefolder.h"
 #include "testsupport.h"
 

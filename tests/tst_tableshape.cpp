@@ -1,7 +1,7 @@
 // What the data layer learns of a table before it writes to it: how a row is
 // found again, which column is the rowid, and what a view lets through.
 #include "data/tableshape.h"
-#include "shell/connection.h"
+#include "common/connection.h"
 #include "testsupport.h"
 
 #include <QTest>

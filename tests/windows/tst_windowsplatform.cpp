@@ -4,7 +4,7 @@
 #include "platform/desktop.h"
 #include "platform/printers.h"
 #include "platform/settings.h"
-#include "shell/Main.h"
+#include "common/Main.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -14,8 +14,12 @@ QString ConnectionStringFor(const QString& path);
 // True when a search of the path finds a plain file (wildcards allowed).
 bool DatabaseFileExists(const QString& path);
 
-// The current database path: the start window's path box, read now.
+// The current database path: the start window's path box, read now (the
+// registry of windows, shell/forms.cpp, reads it).
 QString CurrentDatabasePath();
+
+// The name of the table on show in the table data window.
+extern QString CurrentTableName;
 
 // Creates a connection, sets the cursor location where the caller uses one,
 // and opens it on the current database path. Failures are raised.

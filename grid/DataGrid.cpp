@@ -2,7 +2,7 @@
 
 #include "data/error.h"
 #include "platform/messagebox.h"
-#include "shell/Main.h"
+#include "common/Main.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

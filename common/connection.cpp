@@ -1,11 +1,8 @@
 #include "connection.h"
 
-#include "Form1.h"
 #include "data/error.h"
-#include "forms.h"
 
 #include <QDir>
-#include <QLineEdit>
 #include <QFileInfo>
 
 QString DatabaseConnectionString(const QString& path)
@@ -26,6 +23,8 @@ QString ConnectionStringFor(const QString& path)
     return DatabaseConnectionString(path);
 }
 
+QString CurrentTableName;
+
 bool DatabaseFileExists(const QString& path)
 {
     if (path.isEmpty())
@@ -38,8 +37,6 @@ bool DatabaseFileExists(const QString& path)
     }
     return info.exists() && info.isFile();
 }
-
-QString CurrentDatabasePath() { return Forms::form1().Text1->text(); }
 
 std::shared_ptr<ADODB::Connection> OpenDatabaseConnection(std::optional<int> cursorLocation)
 {
