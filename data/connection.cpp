@@ -9,7 +9,16 @@ namespace ADODB {
 
 // ---------------------------------------------------------------- Connection
 
+struct Connection::Handles {
+    odbc::Handle env;
+    odbc::Handle dbc;
+};
+
+Connection::Connection() = default;
+
 Connection::~Connection() { Close(); }
+
+bool Connection::IsOpen() const { return handles_ != nullptr; }
 
 void Connection::Open(const QString& connectionString)
 {
@@ -22,8 +31,7 @@ void Connection::Open(const QString& connectionString)
     odbc::Handle dbc(SQL_HANDLE_DBC, env.get());
     odbc::check(odbc::text::driverConnect(dbc.get(), connectionString), SQL_HANDLE_DBC, dbc.get(),
                 "SQLDriverConnect");
-    env_ = std::move(env);
-    dbc_ = std::move(dbc);
+    handles_ = std::make_unique<Handles>(Handles{std::move(env), std::move(dbc)});
     connectionString_ = connectionString;
     // SQLite opens lazily; reading the schema version makes a file that is not
     // a database fail here, where the caller expects a refused connection.
@@ -39,10 +47,10 @@ void Connection::Open(const QString& connectionString)
 
 void Connection::Close()
 {
-    if (dbc_.get() != SQL_NULL_HANDLE)
-        SQLDisconnect(dbc_.get());
-    dbc_.reset();
-    env_.reset();
+    if (!handles_)
+        return;
+    SQLDisconnect(handles_->dbc.get());
+    handles_.reset(); // the connection's handle before the environment's
 }
 
 void Connection::requireOpen() const
@@ -54,7 +62,7 @@ void Connection::requireOpen() const
 odbc::Statement Connection::statement() const
 {
     requireOpen();
-    return odbc::Statement(dbc_.get());
+    return odbc::Statement(handles_->dbc.get());
 }
 
 namespace {
@@ -100,7 +108,7 @@ qint64 Connection::queryNumber(const QString& sql, const std::vector<odbc::Param
 void Connection::inTransaction(const std::function<void()>& work)
 {
     requireOpen();
-    SQLHDBC dbc = dbc_.get();
+    SQLHDBC dbc = handles_->dbc.get();
     odbc::check(SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT,
                                   reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0),
                 SQL_HANDLE_DBC, dbc, "SQLSetConnectAttr");

@@ -1,10 +1,15 @@
 #pragma once
 // Our stand-in for the connection object the program drives, on the ODBC C API.
-#include "odbc.h"
-
+// ODBC's own headers stay inside data/: this one names its types only.
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
+
+namespace odbc {
+class Statement;
+struct Param;
+} // namespace odbc
 
 namespace ADODB {
 
@@ -20,7 +25,7 @@ void SetExecuteObserver(std::function<void(const QString&)> observer);
 
 class Connection {
 public:
-    Connection() = default;
+    Connection();
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -29,7 +34,7 @@ public:
 
     void Open(const QString& connectionString);
     void Close();
-    bool IsOpen() const { return dbc_.get() != SQL_NULL_HANDLE; }
+    bool IsOpen() const;
     const QString& ConnectionString() const { return connectionString_; }
     void Execute(const QString& sql);
     std::shared_ptr<RecordSet> OpenSchema(int schema);
@@ -43,8 +48,8 @@ public:
 
 private:
     void requireOpen() const;
-    odbc::Handle env_;
-    odbc::Handle dbc_;
+    struct Handles; // the environment and the connection
+    std::unique_ptr<Handles> handles_;
     QString connectionString_;
 };
 

@@ -1,6 +1,9 @@
 #pragma once
 // Thin RAII layer over the ODBC C API. Every failing call becomes an AppError
 // whose description is the driver's (or driver manager's) diagnostic text.
+#ifdef VESTREL_OUTSIDE_DATA
+#error "ODBC's headers stay inside data/: outside it, use the record set and the connection"
+#endif
 #include <QByteArray>
 #include <QString>
 #include <optional>

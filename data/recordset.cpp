@@ -3,6 +3,7 @@
 #include "error.h"
 #include "fetch.h"
 #include "quote.h"
+#include "rowwindow.h"
 
 #include <algorithm>
 #include <limits>
@@ -171,7 +172,18 @@ void RecordSet::openRowidTable()
         Progress(store_.rows(), store_.rows());
 }
 
+RecordSet::RecordSet() = default;
+RecordSet::~RecordSet() = default;
+
 bool RecordSet::pollCount() { return window_ && window_->pollCount(); }
+qsizetype RecordSet::recordCount() const { return window_ ? window_->count() : store_.rows(); }
+bool RecordSet::countKnown() const { return !window_ || window_->countKnown(); }
+bool RecordSet::endReadableUncounted() const { return window_ && window_->endReadableUncounted(); }
+std::optional<TailShift> RecordSet::takeTailShift() { return window_ ? window_->takeTailShift() : std::nullopt; }
+quint64 RecordSet::generation() const { return window_ ? window_->generation() : 0; }
+bool RecordSet::followFile(bool settle) { return window_ && window_->followFile(settle); }
+bool RecordSet::samePage(qsizetype a, qsizetype b) const { return !window_ || window_->samePage(a, b); }
+bool RecordSet::pinned() const { return window_ && window_->pinned(); }
 
 void RecordSet::waitForCount()
 {

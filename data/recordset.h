@@ -3,9 +3,8 @@
 // read whole or (for large rowid tables) in windows of pages, and written back
 // row by row through the row writer.
 #include "connection.h"
-#include "odbc.h"
+#include "rowanchor.h"
 #include "rowstore.h"
-#include "rowwindow.h"
 #include "rowwriter.h"
 #include "tableshape.h"
 
@@ -14,11 +13,16 @@
 #include <functional>
 #include <memory>
 
+class RowWindow;
+
 namespace ADODB {
 
 class RecordSet {
 public:
-    RecordSet() = default;
+    RecordSet();
+    ~RecordSet();
+    RecordSet(const RecordSet&) = delete;
+    RecordSet& operator=(const RecordSet&) = delete;
 
     // The whole table (or view), the open connection, the cursor type and the lock type.
     void Open(const QString& table, std::shared_ptr<Connection> connection, int cursorType, int lockType);
@@ -36,20 +40,17 @@ public:
     int columnCount() const { return int(columns_.size()); }
     QString columnName(int column) const { return columns_.value(column); }
     // The record count; while a large table's count is still being taken, an estimate.
-    qsizetype recordCount() const { return window_ ? window_->count() : store_.rows(); }
+    qsizetype recordCount() const;
     // Takes the count if it has arrived meanwhile; true when recordCount() changed.
     bool pollCount();
-    bool countKnown() const { return !window_ || window_->countKnown(); }
+    bool countKnown() const;
     // Waits until recordCount() is exact.
     void waitForCount();
     // Whether the last records can be shown before the count arrives; they then
     // stand where the estimate puts them, and once the count has arrived the
     // records from `from` on are found `delta` records away (RowWindow).
-    bool endReadableUncounted() const { return window_ && window_->endReadableUncounted(); }
-    std::optional<RowWindow::TailShift> takeTailShift()
-    {
-        return window_ ? window_->takeTailShift() : std::nullopt;
-    }
+    bool endReadableUncounted() const;
+    std::optional<TailShift> takeTailShift();
     bool isBlob(qsizetype row, int column) const; // reading a page may throw
     QString text(qsizetype row, int column) const; // the displayed text; reading a page may throw
     // The displayed text as the UTF-8 bytes stored (valid until the next read);
@@ -60,13 +61,13 @@ public:
     // Rows read in pages follow the file (see RowWindow): the reading that
     // positions belong to, asking whether another program wrote the file, and
     // finding rows again by who they are. Rows read whole are kept as read.
-    quint64 generation() const { return window_ ? window_->generation() : 0; }
-    bool followFile(bool settle = false) { return window_ && window_->followFile(settle); }
+    quint64 generation() const;
+    bool followFile(bool settle = false);
     RowAnchor anchorAt(qsizetype row) const; // reading a page may throw
     std::vector<AnchorPlace> place(const std::vector<RowAnchor>& anchors) const;
-    bool samePage(qsizetype a, qsizetype b) const { return !window_ || window_->samePage(a, b); }
+    bool samePage(qsizetype a, qsizetype b) const;
     // Whether rows are shown where they stood until their true places are counted.
-    bool pinned() const { return window_ && window_->pinned(); }
+    bool pinned() const;
 
     // Called with rows read so far and all rows (0 when not known) while opening.
     std::function<void(qsizetype, qsizetype)> Progress;

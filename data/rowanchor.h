@@ -15,6 +15,12 @@ struct RowAnchor {
     bool isSet() const { return position >= 0; }
 };
 
+// Rows that stood elsewhere than shown: from `from` on, `delta` positions away.
+struct TailShift {
+    qsizetype from;
+    qsizetype delta;
+};
+
 // Where an anchored row stands now: its position, or, where it is gone, the
 // position of the row that followed it (present false).
 struct AnchorPlace {

@@ -75,10 +75,6 @@ public:
     // positions the estimate gives them; when the count arrives, the rows from
     // `from` on stand `delta` positions elsewhere.
     bool endReadableUncounted() const { return spanEstimate_ && !countKnown_; }
-    struct TailShift {
-        qsizetype from;
-        qsizetype delta;
-    };
     // The move of those rows, once, after the count arrived.
     std::optional<TailShift> takeTailShift() { return std::exchange(tailShift_, std::nullopt); }
 

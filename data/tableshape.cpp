@@ -2,6 +2,7 @@
 
 #include "connection.h"
 #include "error.h"
+#include "odbc.h"
 #include "quote.h"
 
 #include <QRegularExpression>

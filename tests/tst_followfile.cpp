@@ -4,6 +4,7 @@
 // a view's rows by their place, which is all a view has.
 #include "grid/DataGrid.h"
 #include "editor/Form3.h"
+#include "data/rowwindow.h"
 #include "export/DataGrid1.h"
 #include "common/errorreport.h"
 #include "common/forms.h"
