@@ -42,8 +42,6 @@ public:
         }
     }
 
-    int line() const { return line_; }
-    const QString& location() const { return location_; }
 
 private:
     template <typename F> bool run(F&& statement)

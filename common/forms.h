@@ -14,7 +14,6 @@ Form2& form2();
 Form3& form3();
 // The start window, as the chooser's Back shows it.
 QWidget& startWindow();
-bool isLoaded1();
 bool isLoaded2();
 bool isLoaded3();
 // Tests start each case with fresh windows.

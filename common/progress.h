@@ -24,7 +24,6 @@ public:
     {
         return [this](qsizetype done, qsizetype total) { (*this)(done, total); };
     }
-    bool isShown() const { return bool(dialog_); }
 
     // How long work runs before its progress shows (tests set 0).
     static void SetDelay(int milliseconds);

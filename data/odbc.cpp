@@ -124,14 +124,6 @@ QString Statement::columnName(int column)
     return name;
 }
 
-SQLSMALLINT Statement::columnType(int column)
-{
-    QString name;
-    SQLSMALLINT type = 0;
-    describe(column, &name, &type);
-    return type;
-}
-
 void Statement::describe(int column, QString* name, SQLSMALLINT* type)
 {
     check(text::describeColumn(handle_.get(), column, name, type), SQL_HANDLE_STMT, handle_.get(), "SQLDescribeCol");
@@ -196,6 +188,5 @@ SQLLEN Statement::rowCount()
     return n;
 }
 
-void Statement::closeCursor() { SQLFreeStmt(handle_.get(), SQL_CLOSE); }
 
 } // namespace odbc

@@ -63,12 +63,10 @@ public:
     void tables(); // the catalogue's tables rowset
     SQLSMALLINT columnCount();
     QString columnName(int column);   // 0-based
-    SQLSMALLINT columnType(int column); // 0-based, the SQL type
     bool fetch();
     // Reads one cell of the current row (0-based); false when it is NULL.
     bool getData(int column, std::string& out, bool binary = false);
     SQLLEN rowCount();
-    void closeCursor();
     SQLHSTMT get() const { return handle_.get(); }
 
 private:

@@ -82,7 +82,6 @@ public:
     bool canDelete() const { return writer_ && shape_.canDelete; }
     // Why rows cannot be changed, deleted or added here.
     QString readOnlyReason() const;
-    const QString& tableName() const { return shape_.name; }
 
     // The write path. Identify takes the identity of a row as shown (throws
     // when the table no longer holds it so); Update, AddNew and Delete are

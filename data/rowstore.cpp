@@ -120,13 +120,6 @@ size_t RowStore::rowSize(qsizetype row) const
     return size_t(p - rowStart(row));
 }
 
-bool RowStore::isNull(qsizetype row, int column) const
-{
-    uint64_t header = 0;
-    cellStart(row, column, &header);
-    return header & 1;
-}
-
 bool RowStore::isBlob(qsizetype row, int column) const
 {
     uint64_t header = 0;
@@ -159,14 +152,6 @@ StoredRow RowStore::row(qsizetype row) const
     for (int c = 0; c < columns_; ++c)
         cells.push_back({value(row, c), isBlob(row, c)});
     return cells;
-}
-
-size_t RowStore::memoryUsed() const
-{
-    size_t total = starts_.capacity() * sizeof(uint64_t);
-    for (const Block& b : blocks_)
-        total += b.size;
-    return total;
 }
 
 void RowStore::compact()

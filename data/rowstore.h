@@ -37,13 +37,11 @@ public:
     void replaceRow(qsizetype row, const StoredRow& cells);
     void removeRow(qsizetype row);
 
-    bool isNull(qsizetype row, int column) const;
     bool isBlob(qsizetype row, int column) const;
     std::string_view bytes(qsizetype row, int column) const;
     CellValue value(qsizetype row, int column) const;
     StoredRow row(qsizetype row) const;
 
-    size_t memoryUsed() const;
     void compact();
 
 private:

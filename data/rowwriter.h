@@ -42,7 +42,6 @@ using RowChanges = std::map<int, CellValue>; // column -> new value (typed text,
 class RowWriter {
 public:
     RowWriter(std::shared_ptr<Connection> connection, TableShape shape);
-    const TableShape& shape() const { return shape_; }
 
     // The row as it stands in the table now, found from what the grid shows
     // of it (and its rowid); throws when it no longer holds what is shown.

@@ -57,6 +57,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 };
 
-// Closing the chooser or the table data window ends the program, once the
+// Closing the start window, the chooser or the table data window ends the program, once the
 // table data window can let go of its pending row (else the window stays).
 void CloseEndsProgram(QCloseEvent* event);

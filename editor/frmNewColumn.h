@@ -28,8 +28,6 @@ public:
     // A new row of the field list that receives the column ("frmNewTable"),
     // given by the window that opened this one.
     std::function<QTreeWidgetItem*()> newFieldRow;
-    // Whether "Add" added a column to the open table.
-    bool columnAdded() const { return added_; }
 
     QLabel* Label5;
     QLineEdit* txtName;

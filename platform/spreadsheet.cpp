@@ -129,7 +129,6 @@ void ExcelApplication::setVisible(bool visible)
         const QString file = reserved.fileName();
         reserved.close();
         book->SaveAs(file);
-        shown_.push_back(file);
         OpenWithDesktop(file);
     }
 }

@@ -49,8 +49,6 @@ public:
     // the desktop's spreadsheet program; the program keeps no link to it.
     void setVisible(bool visible);
     void Quit();
-    // The files that making the application visible wrote.
-    const std::vector<QString>& shownFiles() const { return shown_; }
 
     // The default application for .xlsx files on this desktop, empty when none.
     static QString RegisteredSpreadsheetProgram();
@@ -59,5 +57,4 @@ public:
 
 private:
     std::vector<std::unique_ptr<ExcelWorkbook>> workbooks_;
-    std::vector<QString> shown_;
 };

@@ -177,12 +177,4 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void Form1::closeEvent(QCloseEvent* event)
-{
-    if (!Forms::isLoaded3() || Forms::form3().CanEndProgram()) {
-        event->accept();
-        Main::EndProgram();
-    } else {
-        event->ignore();
-    }
-}
+void Form1::closeEvent(QCloseEvent* event) { CloseEndsProgram(event); }

@@ -28,7 +28,6 @@ Form1& form1() { return load(f1); }
 QWidget& startWindow() { return form1(); }
 Form2& form2() { return load(f2); }
 Form3& form3() { return load(f3); }
-bool isLoaded1() { return bool(f1); }
 bool isLoaded2() { return bool(f2); }
 bool isLoaded3() { return bool(f3); }
 
