@@ -30,7 +30,7 @@ int main(int argc, char** argv)
     DataGrid* grid = OpenUntilPainted(argv[1], argv[2], watch, &firstPaint);
     if (!grid)
         return 1;
-    const qsizetype rows = grid->ApproxCount();
+    const qsizetype rows = grid->RowCount();
 
     // The check alone, as the grid runs it before each step.
     const auto& recordset = grid->dataSource();
@@ -42,17 +42,17 @@ int main(int argc, char** argv)
 
     // Scroll steps through the middle, each until painted.
     double step = 0;
-    grid->ScrollToRecord(rows / 2);
+    grid->scrollToRecord(rows / 2);
     for (int i = 0; i < 20; ++i) {
         watch.painted = false;
         timer.restart();
-        grid->ScrollToRecord(rows / 2 + (i + 1) * grid->VisibleRows());
+        grid->scrollToRecord(rows / 2 + (i + 1) * grid->VisibleRows());
         grid->viewport()->update();
         waitForPaint(watch);
         step = std::max(step, timer.nsecsElapsed() / 1e9);
     }
     QCoreApplication::processEvents();
-    const qsizetype top = grid->TopRow();
+    const qsizetype top = grid->topRow();
     const QString topKey = grid->recordModel()->displayText(top, 0);
 
     // Another program's commit: rows deleted before the screen, rows added at the end.
@@ -72,13 +72,13 @@ int main(int argc, char** argv)
     grid->viewport()->update();
     waitForPaint(watch);
     const double reanchor = timer.nsecsElapsed() / 1e9;
-    bool same = grid->recordModel()->displayText(grid->TopRow(), 0) == topKey;
+    bool same = grid->recordModel()->displayText(grid->topRow(), 0) == topKey;
     // Until the rows shown stand at their true positions (counted on another connection).
     while (recordset->pinned())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     grid->followFile();
     const double settled = timer.nsecsElapsed() / 1e9;
-    same = same && grid->recordModel()->displayText(grid->TopRow(), 0) == topKey && grid->TopRow() == top - 1000;
+    same = same && grid->recordModel()->displayText(grid->topRow(), 0) == topKey && grid->topRow() == top - 1000;
     // The table as generated again.
     sqlite3_exec(other, "BEGIN; DELETE FROM t WHERE id > 100000000; COMMIT;", nullptr, nullptr, nullptr);
     sqlite3_close(other);

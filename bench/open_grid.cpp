@@ -44,7 +44,7 @@ int main(int argc, char** argv)
     grid->setFocus();
     const bool atOnce = argc == 4 && std::strcmp(argv[3], "--end-at-once") == 0;
     if (!atOnce) {
-        grid->ApproxCount();
+        grid->RowCount();
         QCoreApplication::processEvents();
     }
     watch.painted = false;
@@ -61,14 +61,14 @@ int main(int argc, char** argv)
     }
 
     double worst = 0;
-    const qsizetype last = grid->ApproxCount() - 1;
+    const qsizetype last = grid->RowCount() - 1;
     QList<qsizetype> targets{last, last / 2, 0};
     for (int i = 0; i < 20; ++i)
         targets << qsizetype(QRandomGenerator::global()->bounded(quint64(last + 1)));
     for (qsizetype record : targets) {
         watch.painted = false;
         timer.restart();
-        grid->ScrollToRecord(record);
+        grid->scrollToRecord(record);
         grid->viewport()->update(); // painted even where the view was there already
         waitForPaint(watch);
         worst = std::max(worst, timer.nsecsElapsed() / 1e9);
@@ -87,16 +87,16 @@ int main(int argc, char** argv)
             break;
         const QString before = grid->recordModel()->displayText(record, 1);
         for (const QString& text : {before + QStringLiteral(" edited"), before}) {
-            grid->SetCurrentRecord(record, 1);
+            grid->setCurrentRecord(record, 1);
             timer.restart();
-            if (!grid->model()->setData(grid->currentIndex(), text, Qt::EditRole) || !grid->CommitPendingRow()) {
+            if (!grid->model()->setData(grid->currentIndex(), text, Qt::EditRole) || !grid->commitPendingRow()) {
                 std::fprintf(stderr, "record %lld could not be edited\n", static_cast<long long>(record));
                 return 1;
             }
             commitWorst = std::max(commitWorst, timer.nsecsElapsed() / 1e9);
         }
     }
-    std::printf("%.3f %lld %.3f %.1f %.1f %.3f\n", firstPaint, static_cast<long long>(grid->ApproxCount()), worst,
+    std::printf("%.3f %lld %.3f %.1f %.1f %.3f\n", firstPaint, static_cast<long long>(grid->RowCount()), worst,
                 PeakResidentMB(), commitWorst * 1000, endPaint);
     std::fflush(stdout);
     Forms::UnloadAll();

@@ -3,7 +3,7 @@
 #include "error.h"
 #include "fetch.h"
 #include "quote.h"
-#include "rowwindow.h"
+#include "pagecache.h"
 
 #include <algorithm>
 #include <limits>
@@ -15,15 +15,15 @@ namespace {
 constexpr qsizetype kPageRows = 20000;
 const QString kClosed = QStringLiteral("Operation is not allowed when the object is closed.");
 
-qsizetype windowThreshold = 250000;
-qsizetype windowPageRows = 0;        // 0: by the width of the table
+qsizetype pagingThreshold = 250000;
+qsizetype cachePageRows = 0;        // 0: by the width of the table
 constexpr qsizetype kPageCells = 50000; // a page holds about this many cells, however wide the table
-size_t windowPages = 16;
+size_t cachedPages = 16;
 
 qsizetype pageRowsFor(int columns)
 {
-    if (windowPageRows > 0)
-        return windowPageRows;
+    if (cachePageRows > 0)
+        return cachePageRows;
     return std::max<qsizetype>(100, kPageCells / std::max(1, columns));
 }
 
@@ -36,18 +36,18 @@ bool hasTextAffinity(const QString& declaredType)
 
 } // namespace
 
-void RecordSet::SetWindowing(qsizetype threshold, qsizetype pageRows, size_t maxPages)
+void RecordSet::SetPaging(qsizetype threshold, qsizetype pageRows, size_t maxPages)
 {
-    windowThreshold = threshold;
-    windowPageRows = pageRows;
-    windowPages = maxPages;
+    pagingThreshold = threshold;
+    cachePageRows = pageRows;
+    cachedPages = maxPages;
 }
 
 void RecordSet::Close()
 {
     open_ = false;
     writer_.reset();
-    window_.reset();
+    cache_.reset();
     connection_.reset();
     columns_.clear();
     declaredTypes_.clear();
@@ -77,8 +77,8 @@ void RecordSet::Open(const QString& table, std::shared_ptr<Connection> connectio
     try {
         if (shape_.key == RowKey::RowId) {
             openRowidTable();
-        } else if (!shape_.name.isEmpty() && holdsMoreThan(windowThreshold)) {
-            openWindow(QString());
+        } else if (!shape_.name.isEmpty() && holdsMoreThan(pagingThreshold)) {
+            openPaged(QString());
         } else {
             odbc::Statement st = connection_->statement();
             st.execute(QLatin1String("SELECT * FROM ") + QuoteIdentifier(table) + QLatin1Char(';'));
@@ -114,7 +114,7 @@ bool RecordSet::holdsMoreThan(qsizetype rows) const
     return st.fetch();
 }
 
-void RecordSet::openWindow(const QString& alias)
+void RecordSet::openPaged(const QString& alias)
 {
     const QString source = QuoteIdentifier(shape_.name);
     {
@@ -126,27 +126,27 @@ void RecordSet::openWindow(const QString& alias)
     auto openReader = [text = connection_->ConnectionString()] {
         auto reader = std::make_shared<Connection>();
         reader->Open(text);
-        return RowWindow::Reader{reader, [reader] { return reader->statement(); }};
+        return PageCache::Reader{reader, [reader] { return reader->statement(); }};
     };
     // A table without a rowid is read in the order of its primary key, from either end.
     QStringList keyOrder;
     if (shape_.key == RowKey::PrimaryKey && !shape_.isView)
         for (int c : shape_.keyColumns)
             keyOrder << QuoteIdentifier(shape_.columns[c]);
-    window_ = std::make_unique<RowWindow>([c = connection_] { return c->statement(); }, source, alias,
-                                          int(columns_.size()), pageRowsFor(int(columns_.size())), windowPages,
-                                          windowThreshold + 1, openReader, keyOrder);
-    window_->setIdentity(keyOrder.isEmpty() ? std::vector<int>() : shape_.keyColumns,
+    cache_ = std::make_unique<PageCache>([c = connection_] { return c->statement(); }, source, alias,
+                                          int(columns_.size()), pageRowsFor(int(columns_.size())), cachedPages,
+                                          pagingThreshold + 1, openReader, keyOrder);
+    cache_->setIdentity(keyOrder.isEmpty() ? std::vector<int>() : shape_.keyColumns,
                          !alias.isEmpty() && shape_.rowidColumn < 0);
     if (Progress)
-        Progress(window_->count(), window_->count()); // the rest is read as it is shown
+        Progress(cache_->count(), cache_->count()); // the rest is read as it is shown
 }
 
 void RecordSet::openRowidTable()
 {
     const QString& alias = shape_.rowidAlias;
-    if (holdsMoreThan(windowThreshold)) {
-        openWindow(alias);
+    if (holdsMoreThan(pagingThreshold)) {
+        openPaged(alias);
         return;
     }
     // Smaller tables are read whole, in pages in the table's own order (rowid)
@@ -175,26 +175,26 @@ void RecordSet::openRowidTable()
 RecordSet::RecordSet() = default;
 RecordSet::~RecordSet() = default;
 
-bool RecordSet::pollCount() { return window_ && window_->pollCount(); }
-qsizetype RecordSet::recordCount() const { return window_ ? window_->count() : store_.rows(); }
-bool RecordSet::countKnown() const { return !window_ || window_->countKnown(); }
-bool RecordSet::endReadableUncounted() const { return window_ && window_->endReadableUncounted(); }
-std::optional<TailShift> RecordSet::takeTailShift() { return window_ ? window_->takeTailShift() : std::nullopt; }
-quint64 RecordSet::generation() const { return window_ ? window_->generation() : 0; }
-bool RecordSet::followFile(bool settle) { return window_ && window_->followFile(settle); }
-bool RecordSet::samePage(qsizetype a, qsizetype b) const { return !window_ || window_->samePage(a, b); }
-bool RecordSet::pinned() const { return window_ && window_->pinned(); }
+bool RecordSet::pollCount() { return cache_ && cache_->pollCount(); }
+qsizetype RecordSet::recordCount() const { return cache_ ? cache_->count() : store_.rows(); }
+bool RecordSet::countKnown() const { return !cache_ || cache_->countKnown(); }
+bool RecordSet::endReadableUncounted() const { return cache_ && cache_->endReadableUncounted(); }
+std::optional<TailShift> RecordSet::takeTailShift() { return cache_ ? cache_->takeTailShift() : std::nullopt; }
+quint64 RecordSet::generation() const { return cache_ ? cache_->generation() : 0; }
+bool RecordSet::followFile(bool settle) { return cache_ && cache_->followFile(settle); }
+bool RecordSet::samePage(qsizetype a, qsizetype b) const { return !cache_ || cache_->samePage(a, b); }
+bool RecordSet::pinned() const { return cache_ && cache_->pinned(); }
 
 void RecordSet::waitForCount()
 {
-    if (window_)
-        window_->waitForCount();
+    if (cache_)
+        cache_->waitForCount();
 }
 
 const RowStore& RecordSet::storeFor(qsizetype row, qsizetype* index) const
 {
-    if (window_)
-        return window_->locate(row, index);
+    if (cache_)
+        return cache_->locate(row, index);
     if (row < 0 || row >= store_.rows())
         throw AppError(QStringLiteral("Row %1 is outside the table.").arg(row));
     *index = row;
@@ -205,13 +205,13 @@ std::optional<qint64> RecordSet::rowidAt(qsizetype row) const
 {
     if (shape_.key != RowKey::RowId)
         return std::nullopt;
-    return window_ ? window_->rowid(row) : rowids_[size_t(row)];
+    return cache_ ? cache_->rowid(row) : rowids_[size_t(row)];
 }
 
 RowAnchor RecordSet::anchorAt(qsizetype row) const
 {
-    if (window_)
-        return window_->anchorAt(row);
+    if (cache_)
+        return cache_->anchorAt(row);
     qsizetype index = 0;
     RowAnchor anchor;
     anchor.cells = storeFor(row, &index).row(index);
@@ -222,8 +222,8 @@ RowAnchor RecordSet::anchorAt(qsizetype row) const
 
 std::vector<AnchorPlace> RecordSet::place(const std::vector<RowAnchor>& anchors) const
 {
-    if (window_)
-        return window_->place(anchors);
+    if (cache_)
+        return cache_->place(anchors);
     std::vector<AnchorPlace> places;
     for (const RowAnchor& anchor : anchors)
         places.push_back({anchor.position, true});
@@ -301,18 +301,18 @@ const RowWriter& RecordSet::writer(bool allowed, bool writing) const
         throw AppError(kClosed);
     if (!writer_ || !allowed)
         throw AppError(readOnlyReason());
-    if (window_ && writing) {
+    if (cache_ && writing) {
         // No reader beside a write: the count and the pages read ahead are waited for.
-        window_->waitForCount();
-        window_->discardReadAhead();
+        cache_->waitForCount();
+        cache_->discardReadAhead();
     }
     return *writer_;
 }
 
 void RecordSet::storeRecord(qsizetype row, std::optional<qint64> oldRowid, const StoredRecord& record)
 {
-    if (window_) {
-        window_->updateRow(row, oldRowid.value_or(0), record.rowid.value_or(oldRowid.value_or(0)), record.cells);
+    if (cache_) {
+        cache_->updateRow(row, oldRowid.value_or(0), record.rowid.value_or(oldRowid.value_or(0)), record.cells);
         return;
     }
     store_.replaceRow(row, record.cells);
@@ -338,15 +338,15 @@ void RecordSet::Update(qsizetype row, const RowIdentity& identity, const RowChan
     if (changes.empty())
         return;
     const StoredRecord record = w.update(identity, changes);
-    // The row may have moved meanwhile (windows read again); it is replaced only where it still stands.
+    // The row may have moved meanwhile (pages read again); it is replaced only where it still stands.
     storeRecord(row, identity.rowid, record);
 }
 
 void RecordSet::AddNew(const RowChanges& values)
 {
     const StoredRecord record = writer(shape_.canInsert).insert(values);
-    if (window_) {
-        window_->rowInserted(record.rowid);
+    if (cache_) {
+        cache_->rowInserted(record.rowid);
         return;
     }
     store_.appendRow(record.cells);
@@ -363,11 +363,11 @@ void RecordSet::Delete(std::vector<qsizetype> rows)
     for (qsizetype row : rows)
         identities.push_back(Identify(row).identity);
     w.remove(identities);
-    if (window_) {
+    if (cache_) {
         std::vector<qint64> rowids;
         for (const RowIdentity& identity : identities)
             rowids.push_back(identity.rowid.value_or(std::numeric_limits<qint64>::min()));
-        window_->rowsDeleted(rowids);
+        cache_->rowsDeleted(rowids);
         return;
     }
     for (qsizetype row : rows) {
@@ -381,8 +381,8 @@ void RecordSet::Reload(qsizetype row)
 {
     if (!writer_)
         return;
-    if (window_) {
-        window_->forgetRow(row);
+    if (cache_) {
+        cache_->forgetRow(row);
         return;
     }
     const std::optional<qint64> rowid = rowidAt(row);

@@ -1,6 +1,6 @@
 #pragma once
 // Our stand-in for the recordset the grid binds to: the rows of a statement,
-// read whole or (for large rowid tables) in windows of pages, and written back
+// read whole or (for large rowid tables) in pages, and written back
 // row by row through the row writer.
 #include "connection.h"
 #include "rowanchor.h"
@@ -13,7 +13,7 @@
 #include <functional>
 #include <memory>
 
-class RowWindow;
+class PageCache;
 
 namespace ADODB {
 
@@ -48,7 +48,7 @@ public:
     void waitForCount();
     // Whether the last records can be shown before the count arrives; they then
     // stand where the estimate puts them, and once the count has arrived the
-    // records from `from` on are found `delta` records away (RowWindow).
+    // records from `from` on are found `delta` records away (PageCache).
     bool endReadableUncounted() const;
     std::optional<TailShift> takeTailShift();
     bool isBlob(qsizetype row, int column) const; // reading a page may throw
@@ -56,9 +56,9 @@ public:
     // The displayed text as the UTF-8 bytes stored (valid until the next read);
     // false for a BLOB, whose displayed text is a marker.
     bool textBytes(qsizetype row, int column, std::string_view* bytes) const;
-    // Whether the rows are read in windows of pages rather than all at once.
-    bool isWindowed() const { return bool(window_); }
-    // Rows read in pages follow the file (see RowWindow): the reading that
+    // Whether the rows are read in pages rather than all at once.
+    bool isPaged() const { return bool(cache_); }
+    // Rows read in pages follow the file (see PageCache): the reading that
     // positions belong to, asking whether another program wrote the file, and
     // finding rows again by who they are. Rows read whole are kept as read.
     quint64 generation() const;
@@ -72,10 +72,10 @@ public:
     // Called with rows read so far and all rows (0 when not known) while opening.
     std::function<void(qsizetype, qsizetype)> Progress;
 
-    // Tables and views with more rows than threshold are read in windows of
-    // pages, of which at most maxPages are kept; pageRows 0 sizes pages by the
+    // Tables and views with more rows than threshold are read in pages, of
+    // which at most maxPages are kept; pageRows 0 sizes pages by the
     // table's width.
-    static void SetWindowing(qsizetype threshold, qsizetype pageRows, size_t maxPages = 16);
+    static void SetPaging(qsizetype threshold, qsizetype pageRows, size_t maxPages = 16);
     RowKey rowKey() const { return shape_.key; }
     bool canUpdate() const { return writer_ && shape_.canUpdate; }
     bool canInsert() const { return writer_ && shape_.canInsert; }
@@ -102,7 +102,7 @@ private:
     void describeColumns(odbc::Statement& statement, int leading);
     void openRowidTable();
     bool holdsMoreThan(qsizetype rows) const;
-    void openWindow(const QString& alias); // empty alias: by position
+    void openPaged(const QString& alias); // empty alias: by position
     const RowStore& storeFor(qsizetype row, qsizetype* index) const;
     std::optional<qint64> rowidAt(qsizetype row) const;
     void storeRecord(qsizetype row, std::optional<qint64> oldRowid, const StoredRecord& record);
@@ -114,9 +114,9 @@ private:
     bool open_ = false;
     QStringList columns_;
     QStringList declaredTypes_;
-    RowStore store_;             // every row, when not windowed
+    RowStore store_;             // every row, when not read in pages
     std::vector<qint64> rowids_;
-    std::unique_ptr<RowWindow> window_;
+    std::unique_ptr<PageCache> cache_;
     qsizetype position_ = 0;
 
     TableShape shape_;

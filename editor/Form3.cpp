@@ -112,12 +112,12 @@ void Form3::PushButton1_Click()
     Trap trap(Location::Form3_Back);
     // What was typed is written before the window goes; a refused row is
     // given up only when the user says so.
-    if (!DataGrid1->CommitPendingRow()) {
+    if (!DataGrid1->commitPendingRow()) {
         if (MsgBox(QStringLiteral("The row you changed could not be saved. Discard your change and go back?"),
                    vbYesNo | vbExclamation, Main::ApplicationTitle())
             != vbYes)
             return;
-        DataGrid1->RevertPendingRow();
+        DataGrid1->revertPendingRow();
     }
     trap(100, [&] { Forms::form2().show(); });
     trap(102, [&] { hide(); });
@@ -146,8 +146,8 @@ void Form3::cmdAddNewRow_Click()
 {
     Trap trap(Location::Form3_AddNewRow);
     trap(100, [&] { DataGrid1->setFocus(); });
-    if (trap.test(102, [&] { return DataGrid1->ApproxCount() > 0; }))
-        trap(104, [&] { DataGrid1->SetRow(int(DataGrid1->ApproxCount()) + 1); });
+    if (trap.test(102, [&] { return DataGrid1->RowCount() > 0; }))
+        trap(104, [&] { DataGrid1->SetRow(int(DataGrid1->RowCount()) + 1); });
     trap(106, [&] { DataGrid1->setFocus(); });
     trap(108, [&] {
         QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : DataGrid1;
@@ -162,7 +162,7 @@ void Form3::chkNewColumn_Click()
 {
     Trap trap(Location::Form3_AddNewColumn);
     // The table is about to be reread: what was typed is written first.
-    if (!DataGrid1->CommitPendingRow())
+    if (!DataGrid1->commitPendingRow())
         return;
     std::shared_ptr<ADODB::RecordSet> recordset;
     std::shared_ptr<ADODB::Connection> connection;
@@ -192,7 +192,7 @@ void Form3::PushButton6_Click()
 void Form3::ExportToFile(const QString& filter, void (*writer)(DataGrid*, const QString&))
 {
     // The export reads the grid as the user sees it, with the pending row written.
-    if (!DataGrid1->CommitPendingRow())
+    if (!DataGrid1->commitPendingRow())
         return;
     CommonDialog1.DialogTitle = QStringLiteral("Save");
     CommonDialog1.Filter = filter;
@@ -210,7 +210,7 @@ void Form3::mnuXML_Click() { ExportToFile(QStringLiteral("XML Files (*.xml)|*.xm
 
 void Form3::mnuXLS_Click()
 {
-    if (!DataGrid1->CommitPendingRow())
+    if (!DataGrid1->commitPendingRow())
         return;
     Trap trap(Location::Form3_XLS);
     std::shared_ptr<ExcelApplication> excel;
@@ -227,12 +227,12 @@ void Form3::mnuXLS_Click()
         return book->ActiveSheet();
     };
     int column = 1, row = 2;
-    if (trap.test(100, [&] { return !(DataGrid1->ApproxCount() > 0); }))
+    if (trap.test(100, [&] { return !(DataGrid1->RowCount() > 0); }))
         return;
     if (trap.test(102, [&] { return !IsExcelInstalled(); }))
         return;
     // A grid that does not fit one worksheet is not begun at all.
-    if (DataGrid1->ApproxCount() + 1 > kWorksheetRows || DataGrid1->ColumnCount() > kWorksheetColumns) {
+    if (DataGrid1->RowCount() + 1 > kWorksheetRows || DataGrid1->ColumnCount() > kWorksheetColumns) {
         MsgBox(QStringLiteral("The table does not fit in a worksheet, which holds at most 1,048,576 rows (the "
                               "headings included) and 16,384 columns. Nothing was exported."),
                vbOKOnly, Main::ApplicationTitle());
@@ -252,7 +252,7 @@ void Form3::mnuXLS_Click()
         trap(116, [&] { ++column; });
     }
     trap(120, [&] { row = 2; });
-    DataGrid1::WalkGrid(DataGrid1, trap, {122, 124, 126, 128, 130, 132, 134}, nullptr, [&] {
+    DataGrid1::walkGrid(DataGrid1, trap, {122, 124, 126, 128, 130, 132, 134}, nullptr, [&] {
         trap(136, [&] { column = 1; });
         int n = 0;
         trap(138, [&] { n = DataGrid1->ColumnCount(); });
@@ -269,7 +269,7 @@ void Form3::mnuXLS_Click()
 
 void Form3::mnuPDF_Click()
 {
-    if (!DataGrid1->CommitPendingRow())
+    if (!DataGrid1->commitPendingRow())
         return;
     Trap trap(Location::Form3_PDF);
     QString temporary, previous, helper;
@@ -297,7 +297,7 @@ void Form3::mnuPDF_Click()
 
 bool Form3::CanEndProgram()
 {
-    if (DataGrid1->CommitPendingRow())
+    if (DataGrid1->commitPendingRow())
         return true;
     return MsgBox(QStringLiteral("The row you changed could not be saved. Discard your change and quit?"),
                   vbYesNo | vbExclamation, Main::ApplicationTitle())

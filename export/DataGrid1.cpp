@@ -31,21 +31,21 @@ void SaveBytesToFile(const QByteArray& bytes, const QString& fileName)
     sink.save();
 }
 
-bool WalkGrid(DataGrid* grid, Trap& trap, const WalkSteps& steps, const std::function<void()>& beforeRow,
+bool walkGrid(DataGrid* grid, Trap& trap, const WalkSteps& steps, const std::function<void()>& beforeRow,
               const std::function<void()>& onRow)
 {
     int page = 0;
     qsizetype rows = 0;
     struct Walk {
         DataGrid* grid;
-        explicit Walk(DataGrid* g) : grid(g) { grid->BeginWalk(); }
-        ~Walk() { grid->EndWalk(); }
+        explicit Walk(DataGrid* g) : grid(g) { grid->beginWalk(); }
+        ~Walk() { grid->endWalk(); }
     } walk(grid);
     trap(steps.pageStart, [&] {
         page = 0;
-        grid->ScrollToTop(); // the walk starts with the first record as the top visible row
+        grid->scrollToTop(); // the walk starts with the first record as the top visible row
     });
-    trap(steps.loop, [&] { rows = grid->ApproxCount(); });
+    trap(steps.loop, [&] { rows = grid->RowCount(); });
     LongWork progress(grid->window(), QStringLiteral("Exporting the table..."));
     // Once for each record. Where another program writes the table meanwhile,
     // the walk goes on after the last record it wrote, to wherever the table
@@ -88,7 +88,7 @@ bool WalkFlat(DataGrid* grid, Trap& trap, TextSink& text, QChar separator, bool 
     // A cell's text, straight from the bytes the grid holds where it can.
     auto appendCell = [&](int column) {
         std::string_view bytes;
-        if (!grid->ColumnBytes(column, &bytes) || (csv && CsvNeedsQuotes(bytes))) {
+        if (!grid->columnBytes(column, &bytes) || (csv && CsvNeedsQuotes(bytes))) {
             append(column, grid->ColumnText(column));
             return;
         }
@@ -104,7 +104,7 @@ bool WalkFlat(DataGrid* grid, Trap& trap, TextSink& text, QChar separator, bool 
     for (int c = 0; c < columns; ++c)
         trap(104, [&] { append(c, grid->ColumnCaption(c)); });
     trap(108, [&] { text += kLineEnd; });
-    return WalkGrid(grid, trap, {110, 112, 114, 116, 118, 120, 122}, nullptr, [&] {
+    return walkGrid(grid, trap, {110, 112, 114, 116, 118, 120, 122}, nullptr, [&] {
         int n = 0;
         trap(124, [&] { n = grid->ColumnCount(); });
         for (int c = 0; c < n; ++c)
@@ -148,7 +148,7 @@ void SaveDataGridToXMLFile(DataGrid* grid, const QString& fileName)
     Trap trap(Location::DataGrid1_SaveDataGridToXMLFile);
     TextSink text(fileName);
     trap(100, [&] { text += QLatin1String("<xml>") + kLineEnd; });
-    const bool walked = WalkGrid(
+    const bool walked = walkGrid(
         grid, trap, {102, 104, 108, 110, 112, 114, 116},
         [&] { trap(106, [&] { text += QLatin1String("<row>") + kLineEnd; }); },
         [&] {

@@ -34,7 +34,7 @@ struct WalkSteps {
 // visible rows at a time, calling beforeRow ahead of the page test and onRow
 // once the record is current. Each part runs through the writer's trap.
 // False when the table could not be read (reported once): nothing is to be written.
-bool WalkGrid(DataGrid* grid, Trap& trap, const WalkSteps& steps, const std::function<void()>& beforeRow,
+bool walkGrid(DataGrid* grid, Trap& trap, const WalkSteps& steps, const std::function<void()>& beforeRow,
               const std::function<void()>& onRow);
 
 // One CSV field: quoted when it holds a comma, a double quote, CR or LF.

@@ -53,7 +53,7 @@ DataGrid::DataGrid(QWidget* parent)
     horizontalHeader()->setResizeContentsPrecision(50);
     verticalHeader()->setResizeContentsPrecision(50);
     horizontalHeader()->setHighlightSections(false);
-    followWindow();
+    followSpan();
     // Another program's commit is seen within a tenth of a second.
     fileTimer_ = new QTimer(this);
     fileTimer_->setInterval(100);
@@ -74,7 +74,7 @@ void DataGrid::setDataSource(std::shared_ptr<ADODB::RecordSet> recordset)
     topAnchor_ = currentAnchor_ = RowAnchor();
     selectionAnchored_.clear();
     heldSelection_.clear();
-    if (recordset && recordset->isWindowed())
+    if (recordset && recordset->isPaged())
         fileTimer_->start();
     else
         fileTimer_->stop();
@@ -103,7 +103,7 @@ void DataGrid::showRefused(const QString& message)
     MsgBox(message, vbExclamation | vbOKOnly, Main::ApplicationTitle());
 }
 
-bool DataGrid::CommitPendingRow()
+bool DataGrid::commitPendingRow()
 {
     commitOpenEditor();
     followFile();
@@ -116,7 +116,7 @@ bool DataGrid::CommitPendingRow()
     }
 }
 
-void DataGrid::RevertPendingRow()
+void DataGrid::revertPendingRow()
 {
     if (editor_ && state() == QAbstractItemView::EditingState)
         closeEditor(editor_, QAbstractItemDelegate::RevertModelCache);
@@ -144,13 +144,13 @@ void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
     }
     // The refused row stays current, pending and visible.
     restoring_ = true;
-    SetCurrentRecord(model_->pendingRecord(), std::max(previous.column(), 0));
+    setCurrentRecord(model_->pendingRecord(), std::max(previous.column(), 0));
     restoring_ = false;
 }
 
 bool DataGrid::onNewRowLine() const
 {
-    return currentIndex().isValid() && CurrentRecord() == model_->newRowRecord();
+    return currentIndex().isValid() && currentRecord() == model_->newRowRecord();
 }
 
 bool DataGrid::commitNewRow(int column)
@@ -158,10 +158,10 @@ bool DataGrid::commitNewRow(int column)
     commitOpenEditor();
     if (!model_->hasPendingRow() || model_->pendingRecord() != model_->newRowRecord())
         return false;
-    if (!CommitPendingRow())
+    if (!commitPendingRow())
         return true; // refused: the typed row stays where it is, shown as typed
     // The row is a record now; typing goes on in the fresh new-row line below it.
-    SetCurrentRecord(model_->newRowRecord(), std::clamp(column, 0, model_->columnCount() - 1));
+    setCurrentRecord(model_->newRowRecord(), std::clamp(column, 0, model_->columnCount() - 1));
     return true;
 }
 
@@ -195,7 +195,7 @@ void DataGrid::keyPressEvent(QKeyEvent* event)
             }
         }
     }
-    // Ctrl+Home and Ctrl+End reach the table's ends, wherever the window is.
+    // Ctrl+Home and Ctrl+End reach the table's ends, wherever the span is.
     if ((event->key() == Qt::Key_Home || event->key() == Qt::Key_End) && event->modifiers() == Qt::ControlModifier
         && state() != QAbstractItemView::EditingState) {
         const bool end = event->key() == Qt::Key_End;
@@ -220,20 +220,20 @@ void DataGrid::keyPressEvent(QKeyEvent* event)
     }
     if (event->key() == Qt::Key_Escape && state() != QAbstractItemView::EditingState
         && model_->hasPendingRow()) {
-        RevertPendingRow();
+        revertPendingRow();
         event->accept();
         return;
     }
     if (event->key() == Qt::Key_Delete && state() != QAbstractItemView::EditingState
         && !selectedRecords().empty()) {
-        DeleteSelectedRows();
+        deleteSelectedRows();
         event->accept();
         return;
     }
     QTableView::keyPressEvent(event);
 }
 
-void DataGrid::DeleteSelectedRows()
+void DataGrid::deleteSelectedRows()
 {
     // Rows are deleted where the count puts them (the rows at the end of a large
     // table may be shown before it arrives, where an estimate puts them).
@@ -250,7 +250,7 @@ void DataGrid::DeleteSelectedRows()
         showRefused(model_->recordSet()->readOnlyReason());
         return;
     }
-    if (!CommitPendingRow())
+    if (!commitPendingRow())
         return;
     const QString question = rows.size() == 1
         ? QStringLiteral("Delete the selected row from the table?")
@@ -270,7 +270,7 @@ int DataGrid::VisibleRows() const
     return std::max(1, viewport()->height() / std::max(1, height));
 }
 
-int DataGrid::TopRow() const
+int DataGrid::topRow() const
 {
     return int(virtualTop_ >= 0 ? virtualTop_ : model_->base() + verticalScrollBar()->value());
 }
@@ -278,28 +278,28 @@ int DataGrid::TopRow() const
 int DataGrid::Row() const
 {
     const qsizetype record = rowInHand();
-    return record < 0 ? -1 : int(record - TopRow());
+    return record < 0 ? -1 : int(record - topRow());
 }
 
-void DataGrid::BeginWalk()
+void DataGrid::beginWalk()
 {
     followFile(true);
     walkWritten_ = -1;
     walking_ = true;
-    walkRecord_ = CurrentRecord();
-    virtualTop_ = TopRow();
+    walkRecord_ = currentRecord();
+    virtualTop_ = topRow();
 }
 
-void DataGrid::EndWalk()
+void DataGrid::endWalk()
 {
     if (!walking_)
         return;
     walking_ = false;
     const qsizetype top = virtualTop_;
-    ScrollToRecord(top);
+    scrollToRecord(top);
     virtualTop_ = top > shownTop() ? top : -1;
     if (walkRecord_ >= 0 && walkRecord_ < model_->lines())
-        SetCurrentRecord(walkRecord_, std::max(currentIndex().column(), 0));
+        setCurrentRecord(walkRecord_, std::max(currentIndex().column(), 0));
 }
 
 void DataGrid::SetRow(int relative)
@@ -309,7 +309,7 @@ void DataGrid::SetRow(int relative)
         return;
     // An index past the end (as "Add New Row" asks for) lands on the last line,
     // which is the new-row line where the table can be written.
-    const qsizetype top = TopRow();
+    const qsizetype top = topRow();
     const qsizetype record = std::clamp<qsizetype>(top + relative, 0, last);
     if (walking_) {
         walkRecord_ = record;
@@ -333,21 +333,21 @@ void DataGrid::Scroll(int columns, int rows)
     if (columns)
         horizontalScrollBar()->setValue(horizontalScrollBar()->value() + columns);
     if (walking_) {
-        virtualTop_ = std::max<qsizetype>(0, TopRow() + rows);
+        virtualTop_ = std::max<qsizetype>(0, topRow() + rows);
         return;
     }
-    const qsizetype wanted = std::max<qsizetype>(0, TopRow() + rows);
-    ScrollToRecord(wanted);
+    const qsizetype wanted = std::max<qsizetype>(0, topRow() + rows);
+    scrollToRecord(wanted);
     virtualTop_ = wanted > shownTop() ? wanted : -1;
 }
 
-void DataGrid::ScrollToTop()
+void DataGrid::scrollToTop()
 {
     if (walking_) {
         virtualTop_ = 0;
         return;
     }
-    ScrollToRecord(0);
+    scrollToRecord(0);
     virtualTop_ = -1;
 }
 
@@ -362,7 +362,7 @@ QString DataGrid::ColumnText(int column) const
     return record < 0 ? QString() : model_->displayText(record, column);
 }
 
-bool DataGrid::ColumnBytes(int column, std::string_view* bytes) const
+bool DataGrid::columnBytes(int column, std::string_view* bytes) const
 {
     const qsizetype record = rowInHand();
     if (record < 0) {

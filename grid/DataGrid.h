@@ -22,21 +22,21 @@ public:
     std::shared_ptr<ADODB::RecordSet> dataSource() const { return model_->recordSet(); }
     RecordSetModel* recordModel() const { return model_; }
 
-    // The record of the current cell (also while the window has moved away from
-    // it; -1: none). Making a record current moves the window to it and scrolls
+    // The record of the current cell (also while the span has moved away from
+    // it; -1: none). Making a record current moves the span to it and scrolls
     // it into view; scrolling a record to the top does the same.
-    qsizetype CurrentRecord() const;
-    void SetCurrentRecord(qsizetype record, int column);
-    void ScrollToRecord(qsizetype top);
+    qsizetype currentRecord() const;
+    void setCurrentRecord(qsizetype record, int column);
+    void scrollToRecord(qsizetype top);
 
     // Writes the pending row, with whatever the open cell editor holds. False
     // when the database refused it; the user has then been shown why.
-    bool CommitPendingRow();
-    bool HasPendingRow() const { return model_->hasPendingRow(); }
-    void RevertPendingRow();
+    bool commitPendingRow();
+    bool hasPendingRow() const { return model_->hasPendingRow(); }
+    void revertPendingRow();
     // Deletes the whole rows selected with the row selectors, after one question.
-    void DeleteSelectedRows();
-    // The records of the whole rows selected, also those the window has moved away from.
+    void deleteSelectedRows();
+    // The records of the whole rows selected, also those the span has moved away from.
     std::vector<qsizetype> selectedRecords() const;
 
     // Where another program has written the file (or our own write moved
@@ -46,11 +46,11 @@ public:
     // settle: with every row at its true position (before deleting or walking rows by position).
     void followFile(bool settle = false);
 
-    // What the exports use. Between BeginWalk and EndWalk the current row and the
-    // scroll position are kept by the grid alone and shown once, at EndWalk, so
+    // What the exports use. Between beginWalk and endWalk the current row and the
+    // scroll position are kept by the grid alone and shown once, at endWalk, so
     // that walking a million rows costs no more than reading them.
-    void BeginWalk();
-    void EndWalk();
+    void beginWalk();
+    void endWalk();
     // Whether the walk has a record at the page position (a page further on
     // where the page is full). Where the file changed since the last record
     // made current, the walk goes on with the record after that one, wherever
@@ -58,22 +58,22 @@ public:
     // the table cannot be read.
     bool walkGoesOn(int page);
     // The row count (exact: waits for a large table's count where it is still being taken).
-    qsizetype ApproxCount() const
+    qsizetype RowCount() const
     {
         model_->requireExactCount();
         return model_->records();
     }
     int VisibleRows() const;
-    int TopRow() const;
+    int topRow() const;
     int Row() const; // current row relative to the top visible row
     void SetRow(int relative);
     void Scroll(int columns, int rows);
-    void ScrollToTop();
+    void scrollToTop();
     int ColumnCount() const { return model_->columnCount(); }
     QString ColumnCaption(int column) const;
     QString ColumnText(int column) const; // displayed text in the current row
     // The same text as UTF-8 bytes where the grid holds it so; false: use ColumnText.
-    bool ColumnBytes(int column, std::string_view* bytes) const;
+    bool columnBytes(int column, std::string_view* bytes) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -87,10 +87,10 @@ protected:
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
-    // The rows of the model are a window on the table's lines (see RecordSetModel):
-    // where the window holds only part of them, the scroll bar shown is one over
-    // the whole table, and the window follows the user to its edges.
-    void followWindow(); // (from the constructor)
+    // The rows of the model are a span on the table's lines (see RecordSetModel):
+    // where the span holds only part of them, the scroll bar shown is one over
+    // the whole table, and the span follows the user to its edges.
+    void followSpan(); // (from the constructor)
     void syncTableBar();
     // Jumps far into a large table wait for its count (with the hourglass)
     // rather than step through it; false when the count could not be taken.
@@ -103,7 +103,7 @@ private:
         int left, right;
         RowAnchor first, last; // who stood at top and bottom
     };
-    // Where the user was when the window moved: the top line, the current cell, the selection.
+    // Where the user was when the span moved: the top line, the current cell, the selection.
     struct Place {
         qsizetype top = 0;
         qsizetype current = -1;
@@ -122,7 +122,7 @@ private:
 
     void commitOpenEditor();
     // The record the exports' operations work on: the walk's, else the current one.
-    qsizetype rowInHand() const { return walking_ ? walkRecord_ : CurrentRecord(); }
+    qsizetype rowInHand() const { return walking_ ? walkRecord_ : currentRecord(); }
     bool onNewRowLine() const;
     // Writes the row typed into the new-row line and moves to the next one
     // (at that column); false when the new-row line holds nothing typed.
@@ -136,7 +136,7 @@ private:
     bool moving_ = false;
     bool edgeQueued_ = false;
     Place place_;
-    // The current record while the window is away from it (-1: the current cell's).
+    // The current record while the span is away from it (-1: the current cell's).
     qsizetype heldCurrent_ = -1;
     // The top record that scrolling asked for, which may lie past the last place
     // the scroll bar can reach (near the end of the table); -1: the scroll bar's.
@@ -145,12 +145,12 @@ private:
     qsizetype walkRecord_ = -1;
     qsizetype walkWritten_ = -1; // the last record the walk made current
     // Who stood at the top and at the current cell; the selection with who
-    // stands at its ends (selectionAnchored_: in the window; heldSelection_:
-    // the parts of it the window has moved away from).
+    // stands at its ends (selectionAnchored_: in the span; heldSelection_:
+    // the parts of it the span has moved away from).
     RowAnchor topAnchor_;
     RowAnchor currentAnchor_;
     std::vector<RecordRange> selectionAnchored_;
     std::vector<RecordRange> heldSelection_;
-    std::optional<Place> nextPlace_; // where the window's next move puts the user
+    std::optional<Place> nextPlace_; // where the span's next move puts the user
     QTimer* fileTimer_;
 };

@@ -55,7 +55,7 @@ void DataGrid::selectionChanged(const QItemSelection& selected, const QItemSelec
 QItemSelectionModel::SelectionFlags DataGrid::selectionCommand(const QModelIndex& index, const QEvent* event) const
 {
     const QItemSelectionModel::SelectionFlags flags = QTableView::selectionCommand(index, event);
-    // A selection begun afresh forgets what was selected outside the window.
+    // A selection begun afresh forgets what was selected outside the span.
     if (flags & QItemSelectionModel::Clear)
         const_cast<DataGrid*>(this)->heldSelection_.clear();
     return flags;
@@ -76,7 +76,7 @@ std::vector<qsizetype> DataGrid::selectedRecords() const
 
 void DataGrid::noteAnchors()
 {
-    if (walking_ || moving_ || !model_->recordSet() || !model_->recordSet()->isWindowed())
+    if (walking_ || moving_ || !model_->recordSet() || !model_->recordSet()->isPaged())
         return;
     // (A row that cannot be told now keeps the anchor taken before.)
     const auto note = [this](RowAnchor& anchor, qsizetype record) {
@@ -91,8 +91,8 @@ void DataGrid::noteAnchors()
             anchor = std::move(now);
     };
     note(topAnchor_, shownTop());
-    note(currentAnchor_, CurrentRecord());
-    // Ends of the selection cut by the window's edge are taken once they can be.
+    note(currentAnchor_, currentRecord());
+    // Ends of the selection cut by the span's edge are taken once they can be.
     for (auto* ranges : {&selectionAnchored_, &heldSelection_})
         for (RecordRange& range : *ranges) {
             if (!range.first.isSet())
@@ -132,7 +132,7 @@ std::vector<AnchorPlace> DataGrid::placeByIdentity(const std::vector<RowAnchor>&
 {
     const auto& recordset = model_->recordSet();
     const qsizetype top = shownTop();
-    const qsizetype current = CurrentRecord();
+    const qsizetype current = currentRecord();
     const bool currentOnNewRow = current >= 0 && current >= model_->records();
     // Every row to find, in one pass: a row not taken falls back on its place.
     std::vector<RowAnchor> anchors;
@@ -185,7 +185,7 @@ std::vector<AnchorPlace> DataGrid::placeByIdentity(const std::vector<RowAnchor>&
     heldCurrent_ = -1;
     nextPlace_ = next;
     const AnchorPlace pending = places[2];
-    model_->placeAgain(pending, next.top - RecordSetModel::rowWindow() / 2);
+    model_->placeAgain(pending, next.top - RecordSetModel::spanRows() / 2);
     nextPlace_.reset();
     return {places.begin() + qsizetype(3 + 2 * ranges.size()), places.end()};
 }
@@ -193,9 +193,9 @@ std::vector<AnchorPlace> DataGrid::placeByIdentity(const std::vector<RowAnchor>&
 bool DataGrid::walkGoesOn(int page)
 {
     const int visible = VisibleRows();
-    qsizetype next = TopRow() + (page >= visible ? visible : page);
+    qsizetype next = topRow() + (page >= visible ? visible : page);
     const auto& recordset = model_->recordSet();
-    if (recordset && recordset->isWindowed() && (walkWritten_ < 0 || !recordset->samePage(walkWritten_, next))) {
+    if (recordset && recordset->isPaged() && (walkWritten_ < 0 || !recordset->samePage(walkWritten_, next))) {
         // On to another page: the rows read so far hold for this reading of the file only.
         const RowAnchor last = walkWritten_ >= 0 ? model_->anchorAt(walkWritten_) : RowAnchor();
         if (last.isSet() && model_->fileChanged(true)) {
@@ -204,7 +204,7 @@ bool DataGrid::walkGoesOn(int page)
             const qsizetype after = found[0].present ? found[0].position + 1 : found[0].position;
             virtualTop_ = walkTop + after - (walkWritten_ + 1);
             walkWritten_ = after - 1;
-            next = TopRow() + (page >= visible ? visible : page);
+            next = topRow() + (page >= visible ? visible : page);
         }
         if (next < model_->records())
             recordset->anchorAt(next); // a page that cannot be read stops the walk here, once

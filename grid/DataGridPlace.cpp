@@ -1,7 +1,7 @@
-// How the grid keeps the user's place while its model shows a window of the
-// table's lines: the scroll bar over the whole table, the window following the
+// How the grid keeps the user's place while its model shows a span of the
+// table's lines: the scroll bar over the whole table, the span following the
 // user to its edges and to far records, and the current cell, the selection
-// and the top row put back wherever the window moves.
+// and the top row put back wherever the span moves.
 #include "DataGrid.h"
 
 #include "data/error.h"
@@ -11,7 +11,7 @@
 #include <QScrollBar>
 #include <climits>
 
-void DataGrid::followWindow()
+void DataGrid::followSpan()
 {
     // Scrolling by the user puts the top row back where the scroll bar shows it.
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
@@ -20,7 +20,7 @@ void DataGrid::followWindow()
         if (moving_)
             return;
         syncTableBar();
-        // At the window's edge the window moves on, once the view is done with this step.
+        // At the span's edge the span moves on, once the view is done with this step.
         if (model_->isPartial() && !edgeQueued_) {
             edgeQueued_ = true;
             QMetaObject::invokeMethod(this, [this] {
@@ -38,7 +38,7 @@ void DataGrid::followWindow()
             syncTableBar();
     });
     // The scroll bar over the whole table stands in the place of the view's own
-    // where the window holds only part of the table.
+    // where the span holds only part of the table.
     tableBar_->setObjectName(QStringLiteral("tableBar"));
     addScrollBarWidget(tableBar_, Qt::AlignBottom);
     tableBar_->hide();
@@ -47,7 +47,7 @@ void DataGrid::followWindow()
             return;
         if (!learnCount())
             return;
-        ScrollToRecord(std::min(value, tableBar_->maximum()));
+        scrollToRecord(std::min(value, tableBar_->maximum()));
     });
     model_->beforeMove = [this] { keepPlace(); };
     model_->afterMove = [this] { restorePlace(); };
@@ -66,7 +66,7 @@ void DataGrid::keepPlace()
     commitOpenEditor(); // what the editor holds stays pending in the model
     place_ = Place();
     place_.top = model_->base() + verticalScrollBar()->value();
-    place_.current = CurrentRecord();
+    place_.current = currentRecord();
     place_.column = std::max(currentIndex().column(), 0);
     place_.selection = selectionRanges();
     place_.selection.insert(place_.selection.end(), heldSelection_.begin(), heldSelection_.end());
@@ -83,7 +83,7 @@ void DataGrid::restorePlace()
         selectionModel()->setCurrentIndex(model_->index(row, place_.column), QItemSelectionModel::NoUpdate);
         restoring_ = false;
     }
-    // The selection within the window is selected again; what lies outside it is held.
+    // The selection within the span is selected again; what lies outside it is held.
     QItemSelection selection;
     const qsizetype first = model_->base();
     const qsizetype last = first + model_->rowCount() - 1;
@@ -144,7 +144,7 @@ void DataGrid::followEdge()
     const bool atEnd = value >= verticalScrollBar()->maximum() && !showsEnd();
     const bool atStart = value <= 0 && model_->base() > 0;
     if (atEnd || atStart)
-        model_->moveWindow(model_->base() + value - RecordSetModel::rowWindow() / 2);
+        model_->moveSpan(model_->base() + value - RecordSetModel::spanRows() / 2);
 }
 
 bool DataGrid::learnCount()
@@ -167,12 +167,12 @@ bool DataGrid::learnCount()
     }
 }
 
-qsizetype DataGrid::CurrentRecord() const
+qsizetype DataGrid::currentRecord() const
 {
     return currentIndex().isValid() ? model_->recordAt(currentIndex().row()) : heldCurrent_;
 }
 
-void DataGrid::SetCurrentRecord(qsizetype record, int column)
+void DataGrid::setCurrentRecord(qsizetype record, int column)
 {
     followFile();
     model_->showRecord(record);
@@ -185,13 +185,13 @@ void DataGrid::SetCurrentRecord(qsizetype record, int column)
         scrollTo(index);
 }
 
-void DataGrid::ScrollToRecord(qsizetype top)
+void DataGrid::scrollToRecord(qsizetype top)
 {
     followFile();
     top = std::max<qsizetype>(0, top);
     const int row = model_->rowOf(top);
     if (row < 0 || (row > verticalScrollBar()->maximum() && !showsEnd()))
-        model_->moveWindow(top - RecordSetModel::rowWindow() / 2);
+        model_->moveSpan(top - RecordSetModel::spanRows() / 2);
     verticalScrollBar()->setValue(int(std::min<qsizetype>(top - model_->base(), INT_MAX)));
     syncTableBar();
 }

@@ -7,13 +7,13 @@
 #include <algorithm>
 
 namespace {
-// About 8 MB of the grid's header; moving the window costs a few milliseconds.
-int windowRows = 1000000;
+// About 8 MB of the grid's header; moving the span costs a few milliseconds.
+int maxSpanRows = 1000000;
 } // namespace
 
-void RecordSetModel::SetRowWindow(int rows) { windowRows = std::max(1, rows); }
+void RecordSetModel::setSpanRows(int rows) { maxSpanRows = std::max(1, rows); }
 
-int RecordSetModel::rowWindow() { return windowRows; }
+int RecordSetModel::spanRows() { return maxSpanRows; }
 
 RecordSetModel::RecordSetModel(QObject* parent) : QAbstractTableModel(parent), countTimer_(new QTimer(this))
 {
@@ -47,12 +47,12 @@ void RecordSetModel::requireExactCount()
 
 int RecordSetModel::rowsFrom(qsizetype base) const
 {
-    return int(std::clamp<qsizetype>(lines() - base, 0, windowRows));
+    return int(std::clamp<qsizetype>(lines() - base, 0, maxSpanRows));
 }
 
-void RecordSetModel::moveWindow(qsizetype base)
+void RecordSetModel::moveSpan(qsizetype base)
 {
-    base = std::clamp<qsizetype>(base, 0, std::max<qsizetype>(0, lines() - windowRows));
+    base = std::clamp<qsizetype>(base, 0, std::max<qsizetype>(0, lines() - maxSpanRows));
     if (base == base_ && rows_ == rowsFrom(base))
         return;
     rebuild(base, records_);
@@ -64,7 +64,7 @@ void RecordSetModel::rebuild(qsizetype base, qsizetype records)
         beforeMove();
     beginResetModel();
     records_ = records;
-    base_ = std::clamp<qsizetype>(base, 0, std::max<qsizetype>(0, lines() - windowRows));
+    base_ = std::clamp<qsizetype>(base, 0, std::max<qsizetype>(0, lines() - maxSpanRows));
     rows_ = rowsFrom(base_);
     endResetModel();
     if (afterMove)
@@ -74,14 +74,14 @@ void RecordSetModel::rebuild(qsizetype base, qsizetype records)
 void RecordSetModel::showRecord(qsizetype record)
 {
     if (rowOf(record) < 0)
-        moveWindow(record - windowRows / 2);
+        moveSpan(record - maxSpanRows / 2);
 }
 
 void RecordSetModel::takeCount(qsizetype now)
 {
     if (const auto shift = recordset_->takeTailShift()) {
         // The records counted back from an estimated end stand elsewhere now:
-        // a pending row, and a window among them, go with them.
+        // a pending row, and a span among them, go with them.
         if (pending_ >= shift->from)
             pending_ += shift->delta;
         if (base_ + rows_ > shift->from && base_ + shift->delta >= 0) {
@@ -96,9 +96,9 @@ void RecordSetModel::takeCount(qsizetype now)
     const int line = hasNewRowLine() ? 1 : 0;
     const bool showsEnd = base_ + rows_ >= lines();
     if (!showsEnd && base_ + rows_ <= now + line) {
-        records_ = now; // the window stays among the records
-    } else if (showsEnd && now >= base_ && now - base_ + line <= std::max(rows_, windowRows + windowRows / 8)) {
-        // (rows added at the end grow the window a little before it moves)
+        records_ = now; // the span stays among the records
+    } else if (showsEnd && now >= base_ && now - base_ + line <= std::max(rows_, maxSpanRows + maxSpanRows / 8)) {
+        // (rows added at the end grow the span a little before it moves)
         // Records come or go before the new-row line, which stays the last row.
         const int before = int(records_ - base_);
         const int after = int(now - base_);
@@ -114,7 +114,7 @@ void RecordSetModel::takeCount(qsizetype now)
             endRemoveRows();
         }
     } else {
-        rebuild(base_, now); // the window ran past the new end, or the end grew past the window
+        rebuild(base_, now); // the span ran past the new end, or the end grew past the span
     }
     // What was typed stays: on the new-row line, or (for a row the estimate
     // showed past the real end) as a new row.
@@ -321,7 +321,7 @@ void RecordSetModel::commitPending()
         recordset_->AddNew(changes); // throws when refused; the row stays pending
         clearPending();
         takeCount(recordset_->recordCount());
-        // Where rows are read in windows, the new row takes its place in the table's order.
+        // Where rows are read in pages, the new row takes its place in the table's order.
         refreshAll();
         if (recordset_->generation() != generation_ && onFileChanged)
             onFileChanged();
@@ -349,7 +349,7 @@ void RecordSetModel::clearPending()
 
 bool RecordSetModel::fileChanged(bool settle)
 {
-    if (!recordset_ || !recordset_->isWindowed())
+    if (!recordset_ || !recordset_->isPaged())
         return false;
     recordset_->followFile(settle);
     return recordset_->generation() != generation_;
@@ -424,7 +424,7 @@ void RecordSetModel::deleteRecords(const std::vector<qsizetype>& records)
         } else {
             --records_;
             if (record < base_) {
-                --base_; // the window's rows stay the same records
+                --base_; // the span's rows stay the same records
                 shifted = true;
             }
         }
@@ -432,7 +432,7 @@ void RecordSetModel::deleteRecords(const std::vector<qsizetype>& records)
     if (shifted)
         refreshAll();
     takeCount(recordset_->recordCount());
-    // The window takes in the lines after it, up to its size.
+    // The span takes in the lines after it, up to its size.
     const int rows = rowsFrom(base_);
     if (rows_ < rows) {
         beginInsertRows(QModelIndex(), rows_, rows - 1);

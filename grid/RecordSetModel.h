@@ -3,7 +3,7 @@
 // (for a recordset that can be written), and the one pending row with its edits.
 //
 // Records are counted from the table's first (0); the new-row line is the record
-// after the last. The model's rows are a window of at most rowWindow() of these
+// after the last. The model's rows are a span of at most spanRows() of these
 // lines, starting at base(): the grid keeps a few bytes per row of its model,
 // which a table of a hundred million rows must not cost. Everything below that
 // names a record takes a record index, not a row of the model.
@@ -21,8 +21,8 @@ public:
     explicit RecordSetModel(QObject* parent = nullptr);
 
     // How many lines the model shows at most at a time.
-    static void SetRowWindow(int rows);
-    static int rowWindow();
+    static void setSpanRows(int rows);
+    static int spanRows();
 
     void setRecordSet(std::shared_ptr<ADODB::RecordSet> recordset);
     const std::shared_ptr<ADODB::RecordSet>& recordSet() const { return recordset_; }
@@ -42,16 +42,16 @@ public:
     bool hasNewRowLine() const { return recordset_ && recordset_->canInsert(); }
     qsizetype lines() const { return records_ + (hasNewRowLine() ? 1 : 0); }
 
-    // The window: the first line shown, the record of a row, the row of a
+    // The span: the first line shown, the record of a row, the row of a
     // record (-1 where it is outside), and whether lines lie outside.
     qsizetype base() const { return base_; }
     qsizetype recordAt(int row) const { return base_ + row; }
     int rowOf(qsizetype record) const { return record >= base_ && record < base_ + rows_ ? int(record - base_) : -1; }
     bool isPartial() const { return base_ > 0 || base_ + rows_ < lines(); }
-    // Moves the window to start at base (kept within the lines); a model reset.
+    // Moves the span to start at base (kept within the lines); a model reset.
     // beforeMove runs before anything changes, afterMove once the rows are new.
-    void moveWindow(qsizetype base);
-    // Moves the window, where needed, so that the record is one of its rows.
+    void moveSpan(qsizetype base);
+    // Moves the span, where needed, so that the record is one of its rows.
     void showRecord(qsizetype record);
     std::function<void()> beforeMove;
     std::function<void()> afterMove;
@@ -75,7 +75,7 @@ public:
     RowAnchor anchorAt(qsizetype record) const;
     const RowAnchor& pendingAnchor() const { return pendingAnchor_; }
     // Takes the table as it is now: the pending row where it was found again,
-    // and the window from base (a model reset, through beforeMove and afterMove).
+    // and the span from base (a model reset, through beforeMove and afterMove).
     void placeAgain(const AnchorPlace& pending, qsizetype base);
     // Runs when our own write has moved rows (the grid finds its rows again).
     std::function<void()> onFileChanged;
@@ -90,11 +90,11 @@ private:
     void refreshRecord(qsizetype record);
     void refreshAll();
     void clearPending();
-    // Takes a new record count: lines added or removed at the end, the window
+    // Takes a new record count: lines added or removed at the end, the span
     // following where it shows the end, a pending row kept.
     void takeCount(qsizetype now);
     void applyCount() { takeCount(recordset_->recordCount()); }
-    // Shows the window from base (kept within the lines) with that many records: a model reset.
+    // Shows the span from base (kept within the lines) with that many records: a model reset.
     void rebuild(qsizetype base, qsizetype records);
     bool isBlob(qsizetype record, int column) const;
     int rowsFrom(qsizetype base) const;

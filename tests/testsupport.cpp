@@ -171,7 +171,7 @@ DataGrid* OpenTable(const QString& path, const QString& table)
     Forms::form2().PushButton3->click();
     // A table read in windows learns its row count after its first rows are
     // shown; the cases work on the whole table, as a user does a moment later.
-    Forms::form3().DataGrid1->ApproxCount();
+    Forms::form3().DataGrid1->RowCount();
     return Forms::form3().DataGrid1;
 }
 
@@ -184,8 +184,8 @@ DataGrid* ShowTable(const QString& path, const QString& table)
 
 bool TypeInto(DataGrid* grid, int row, int column, const QString& text)
 {
-    grid->SetCurrentRecord(row, column);
-    return grid->CurrentRecord() == row && grid->model()->setData(grid->currentIndex(), text, Qt::EditRole);
+    grid->setCurrentRecord(row, column);
+    return grid->currentRecord() == row && grid->model()->setData(grid->currentIndex(), text, Qt::EditRole);
 }
 
 QString Shown(DataGrid* grid, int row, int column) { return grid->recordModel()->displayText(row, column); }

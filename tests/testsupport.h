@@ -112,10 +112,10 @@ public:
 #include <QTest>
 
 // What the suites that edit through the grid share: a test environment, whether
-// tables are read in windows in this run, and the user's ways with the grid.
+// tables are read in pages in this run, and the user's ways with the grid.
 class GridSuite : public QObject {
 public:
-    bool windowed = false;
+    bool paged = false;
 
 protected:
     TestEnvironment env;
@@ -128,20 +128,20 @@ protected:
 };
 
 // Runs every case of the suite three times: with tables read whole; with every
-// table read in windows of three-row pages, two kept (marked on the suite); and
-// so read, with the grid's rows a window of four lines on the table.
-template <typename Suite> int RunWholeAndWindowed(int argc, char** argv)
+// table read in three-row pages, two kept (marked on the suite); and
+// so read, with the grid's rows a span of four lines of the table.
+template <typename Suite> int RunWholeAndPaged(int argc, char** argv)
 {
     QApplication app(argc, argv);
     Suite whole;
     int failed = QTest::qExec(&whole, argc, argv);
-    ADODB::RecordSet::SetWindowing(1, 3, 2); // two pages kept: others are really evicted
-    Suite windowed;
-    windowed.windowed = true;
-    failed += QTest::qExec(&windowed, argc, argv);
-    RecordSetModel::SetRowWindow(4);
-    Suite rowWindow;
-    rowWindow.windowed = true;
-    failed += QTest::qExec(&rowWindow, argc, argv);
+    ADODB::RecordSet::SetPaging(1, 3, 2); // two pages kept: others are really evicted
+    Suite paged;
+    paged.paged = true;
+    failed += QTest::qExec(&paged, argc, argv);
+    RecordSetModel::setSpanRows(4);
+    Suite spanned;
+    spanned.paged = true;
+    failed += QTest::qExec(&spanned, argc, argv);
     return failed;
 }

@@ -34,7 +34,7 @@ private slots:
             "INSERT INTO t VALUES (1, 'a', 1, 1.0, NULL, x'00FF10200030');"
             "INSERT INTO t VALUES (2, 'b', 2, 2.0, 'keep', NULL);");
         DataGrid* grid = open(path, "t");
-        QCOMPARE(grid->dataSource()->isWindowed(), windowed);
+        QCOMPARE(grid->dataSource()->isPaged(), paged);
         QCOMPARE(grid->ColumnCount(), 6);
         QCOMPARE(grid->ColumnCaption(5), QStringLiteral("data"));
         QCOMPARE(shown(grid, 0, 4), QString());                       // NULL shows empty
@@ -47,7 +47,7 @@ private slots:
         type(grid, 0, 4, "was null");
         leaveRow(grid, 1);
         QVERIFY(env.boxes.isEmpty());
-        QVERIFY(!grid->HasPendingRow());
+        QVERIFY(!grid->hasPendingRow());
         // A value to empty: NULL in a number column, an empty text in a text column.
         type(grid, 1, 2, "");
         type(grid, 1, 4, "");
@@ -139,9 +139,9 @@ private slots:
         QVERIFY2(env.boxes[0].text.contains("CHECK"), qPrintable(env.boxes[0].text));
         QCOMPARE(grid->currentIndex().row(), 0);     // stays on the refused row
         QCOMPARE(shown(grid, 0, 0), QStringLiteral("bad"));
-        QVERIFY(grid->HasPendingRow());
+        QVERIFY(grid->hasPendingRow());
         QTest::keyClick(grid, Qt::Key_Escape);
-        QVERIFY(!grid->HasPendingRow());
+        QVERIFY(!grid->hasPendingRow());
         QCOMPARE(shown(grid, 0, 0), QStringLiteral("x"));
         QCOMPARE(Sqlite(path).value("SELECT a FROM c WHERE rowid = 1"), QStringLiteral("x"));
     }
@@ -155,16 +155,16 @@ private slots:
         type(grid, 0, 0, "mine");
         QElapsedTimer timer;
         timer.start();
-        QVERIFY(!grid->CommitPendingRow());
+        QVERIFY(!grid->commitPendingRow());
         const qint64 waited = timer.elapsed();
         QVERIFY2(waited >= 800 && waited < 5000, qPrintable(QString::number(waited)));
         QCOMPARE(env.boxes.size(), 1);
         QVERIFY2(env.boxes[0].text.contains("locked"), qPrintable(env.boxes[0].text));
-        QVERIFY(grid->HasPendingRow());
+        QVERIFY(grid->hasPendingRow());
         QCOMPARE(shown(grid, 0, 0), QStringLiteral("mine"));
         other->exec("COMMIT;");
         other.reset();
-        QVERIFY(grid->CommitPendingRow());
+        QVERIFY(grid->commitPendingRow());
         QCOMPARE(Sqlite(path).rows("SELECT a FROM l ORDER BY rowid"), (QList<QStringList>{{"mine"}, {"other2"}}));
     }
 
@@ -175,14 +175,14 @@ private slots:
         DataGrid* grid = open(path, "r");
         Sqlite(path).exec("UPDATE r SET a = 'theirs' WHERE id = 1;");
         type(grid, 0, 1, "ours");
-        QVERIFY(!grid->CommitPendingRow());
+        QVERIFY(!grid->commitPendingRow());
         QCOMPARE(env.boxes.size(), 1);
         QCOMPARE(Sqlite(path).value("SELECT a FROM r"), QStringLiteral("theirs"));
         QCOMPARE(shown(grid, 0, 1), QStringLiteral("ours"));
         // A change to another column of the same row still goes through.
-        grid->RevertPendingRow();
+        grid->revertPendingRow();
         type(grid, 0, 2, "bee");
-        QVERIFY(grid->CommitPendingRow());
+        QVERIFY(grid->commitPendingRow());
         QCOMPARE(Sqlite(path).rows("SELECT a, b FROM r").first(), (QStringList{"theirs", "bee"}));
     }
 
@@ -197,7 +197,7 @@ private slots:
         type(grid, 1, 1, "second");
         leaveRow(grid, 0);
         QVERIFY(env.boxes.isEmpty());
-        QCOMPARE(grid->ApproxCount(), 2);
+        QCOMPARE(grid->RowCount(), 2);
         QCOMPARE(grid->model()->rowCount(), 3);
         QCOMPARE(shown(grid, 1, 0), QStringLiteral("2"));
         QCOMPARE(shown(grid, 1, 2), QStringLiteral("5"));
@@ -235,7 +235,7 @@ private slots:
         env.answers << vbYes;
         QTest::keyClick(grid, Qt::Key_Delete);
         QCOMPARE(Sqlite(path).rows("SELECT a FROM d"), (QList<QStringList>{{"1"}, {"3"}, {"5"}}));
-        QCOMPARE(grid->ApproxCount(), 3);
+        QCOMPARE(grid->RowCount(), 3);
         QCOMPARE(shown(grid, 1, 0), QStringLiteral("3"));
         // One row removed meanwhile by another program. Read whole, the grid
         // shows the table as read and nothing is deleted; read in pages, it
@@ -248,14 +248,14 @@ private slots:
         env.answers << vbYes;
         env.boxes.clear();
         QTest::keyClick(grid, Qt::Key_Delete);
-        if (!windowed) {
+        if (!paged) {
             QCOMPARE(Sqlite(path).rows("SELECT a FROM d"), (QList<QStringList>{{"1"}, {"3"}}));
-            QCOMPARE(grid->ApproxCount(), 3);
+            QCOMPARE(grid->RowCount(), 3);
             return;
         }
         QCOMPARE(env.boxes.value(0).text, QStringLiteral("Delete the selected row from the table?"));
         QCOMPARE(Sqlite(path).rows("SELECT a FROM d"), (QList<QStringList>{{"3"}}));
-        QCOMPARE(grid->ApproxCount(), 1);
+        QCOMPARE(grid->RowCount(), 1);
         QCOMPARE(shown(grid, 0, 0), QStringLiteral("3"));
     }
 
@@ -278,20 +278,20 @@ private slots:
         DataGrid* grid = open(path, "a");
         Form3& form = Forms::form3();
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        QCOMPARE(grid->ApproxCount(), rows);
+        QCOMPARE(grid->RowCount(), rows);
         form.PushButton5->click();
         QCoreApplication::processEvents();
         QVERIFY(env.boxes.isEmpty());
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(grid));
-        QCOMPARE(grid->CurrentRecord(), grid->recordModel()->newRowRecord());
+        QCOMPARE(grid->currentRecord(), grid->recordModel()->newRowRecord());
         // Typing now starts a new record; Return writes it and opens the next new-row line.
         QTest::keyClick(grid, Qt::Key_Z);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QCoreApplication::processEvents(); // the editor hands its text over queued
-        QVERIFY(!grid->HasPendingRow());
+        QVERIFY(!grid->hasPendingRow());
         QVERIFY(env.boxes.isEmpty());
-        QCOMPARE(grid->ApproxCount(), rows + 1);
-        QCOMPARE(grid->CurrentRecord(), grid->recordModel()->newRowRecord());
+        QCOMPARE(grid->RowCount(), rows + 1);
+        QCOMPARE(grid->currentRecord(), grid->recordModel()->newRowRecord());
         QCOMPARE(Sqlite(path).value("SELECT count(*) FROM a"), QString::number(rows + 1));
         QCOMPARE(Sqlite(path).value("SELECT v FROM a ORDER BY rowid DESC LIMIT 1"), QStringLiteral("z"));
     }
@@ -319,7 +319,7 @@ private slots:
         env.answers << vbOK << vbYes;
         form.PushButton1->click();
         QVERIFY(!form.isVisible());
-        QVERIFY(!grid->HasPendingRow());
+        QVERIFY(!grid->hasPendingRow());
         QCOMPARE(Sqlite(path).value("SELECT a FROM k"), QStringLiteral("back"));
         env.boxes.clear();
 
@@ -363,6 +363,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) { return RunWholeAndWindowed<DataGridTest>(argc, argv); }
+int main(int argc, char** argv) { return RunWholeAndPaged<DataGridTest>(argc, argv); }
 
 #include "tst_datagrid.moc"

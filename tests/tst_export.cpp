@@ -129,8 +129,8 @@ private slots:
         LongWork::SetObserver(nullptr);
         QVERIFY(!opened.isEmpty());
         QCOMPARE(std::get<0>(opened.first()), QStringLiteral("Opening p..."));
-        QCOMPARE(grid->dataSource()->isWindowed(), windowed);
-        if (!windowed)
+        QCOMPARE(grid->dataSource()->isPaged(), paged);
+        if (!paged)
             QCOMPARE(opened.last(), std::make_tuple(QStringLiteral("Opening p..."), qsizetype(45000), qsizetype(45000)));
         QVERIFY(!updates.isEmpty());
         QCOMPARE(updates.last(), std::make_tuple(QStringLiteral("Exporting the table..."), qsizetype(45000), qsizetype(45000)));
@@ -284,6 +284,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) { return RunWholeAndWindowed<ExportTest>(argc, argv); }
+int main(int argc, char** argv) { return RunWholeAndPaged<ExportTest>(argc, argv); }
 
 #include "tst_export.moc"

@@ -109,6 +109,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) { return RunWholeAndWindowed<ExportFilesTest>(argc, argv); }
+int main(int argc, char** argv) { return RunWholeAndPaged<ExportFilesTest>(argc, argv); }
 
 #include "tst_export_files.moc"

@@ -4,7 +4,7 @@
 // a view's rows by their place, which is all a view has.
 #include "grid/DataGrid.h"
 #include "editor/Form3.h"
-#include "data/rowwindow.h"
+#include "data/pagecache.h"
 #include "export/DataGrid1.h"
 #include "common/errorreport.h"
 #include "common/forms.h"
@@ -119,10 +119,10 @@ private slots:
     {
         QFETCH(QString, kind);
         DataGrid* grid = show(kind);
-        grid->ScrollToRecord(150);
-        grid->SetCurrentRecord(155, 1);
+        grid->scrollToRecord(150);
+        grid->setCurrentRecord(155, 1);
         settle();
-        const int top = grid->TopRow();
+        const int top = grid->topRow();
         const QString topKey = shown(grid, top, 0);
         const QString currentKey = shown(grid, 155, 0);
         // Another program deletes five rows before the screen, three after it,
@@ -136,14 +136,14 @@ private slots:
         settle();
         if (kind == "view") {
             // A view's rows have no identity: the grid keeps its place and shows what stands there now.
-            QCOMPARE(grid->TopRow(), top);
+            QCOMPARE(grid->topRow(), top);
             QCOMPARE(shown(grid, top, 0), QString::number(top + 6));
             return;
         }
-        QCOMPARE(grid->TopRow(), top - 5);
-        QCOMPARE(shown(grid, grid->TopRow(), 0), topKey);
-        QCOMPARE(grid->CurrentRecord(), 150);
-        QCOMPARE(shown(grid, grid->CurrentRecord(), 0), currentKey);
+        QCOMPARE(grid->topRow(), top - 5);
+        QCOMPARE(shown(grid, grid->topRow(), 0), topKey);
+        QCOMPARE(grid->currentRecord(), 150);
+        QCOMPARE(shown(grid, grid->currentRecord(), 0), currentKey);
         QCOMPARE(grid->verticalScrollBar()->isVisible() ? grid->verticalScrollBar()->value() + grid->recordModel()->base()
                                                         : grid->findChild<QScrollBar*>("tableBar")->value(),
                  top - 5);
@@ -157,10 +157,10 @@ private slots:
         DataGrid* grid = show(kind);
         type(grid, 120, 1, "mine");
         const QString key = shown(grid, 120, 0);
-        grid->ScrollToRecord(250);
+        grid->scrollToRecord(250);
         settle();
         Sqlite(path).exec(QStringLiteral("DELETE FROM %1 WHERE %2;").arg(sourceOf(kind), rowsWhere(kind, 100, 102)));
-        grid->ScrollToRecord(110);
+        grid->scrollToRecord(110);
         settle();
         // The line marked as pending is the row first edited, with its own key.
         QCOMPARE(grid->recordModel()->pendingRecord(), 117);
@@ -168,8 +168,8 @@ private slots:
         QCOMPARE(shown(grid, 117, 1), QStringLiteral("mine"));
         QCOMPARE(shown(grid, 116, 0), keyOf(kind, 120));
         QCOMPARE(shown(grid, 118, 0), keyOf(kind, 122));
-        QCOMPARE(grid->CurrentRecord(), 117);
-        QVERIFY(grid->CommitPendingRow());
+        QCOMPARE(grid->currentRecord(), 117);
+        QVERIFY(grid->commitPendingRow());
         QVERIFY(env.boxes.isEmpty());
         const QString column1 = kind == "implicit rowid" ? "x" : "v";
         QCOMPARE(Sqlite(path).value(QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(column1, sourceOf(kind), rowsWhere(kind, 121, 121))),
@@ -191,51 +191,51 @@ private slots:
         QVERIFY(grid->model()->headerData(line, Qt::Vertical, Qt::ToolTipRole).toString().contains("another program"));
         QCOMPARE(shown(grid, pending, 0), goneKey);
         QCOMPARE(shown(grid, pending, 1), QStringLiteral("gone soon"));
-        QVERIFY(!grid->CommitPendingRow());
+        QVERIFY(!grid->commitPendingRow());
         QCOMPARE(env.boxes.size(), 1);
-        QVERIFY(grid->HasPendingRow());
-        grid->RevertPendingRow();
+        QVERIFY(grid->hasPendingRow());
+        grid->revertPendingRow();
         QCOMPARE(shown(grid, pending, 0), keyOf(kind, 205));
     }
 
     void ownKeyEditMovesTheRow()
     {
         DataGrid* grid = show("text key");
-        grid->ScrollToRecord(140);
+        grid->scrollToRecord(140);
         settle();
         type(grid, 150, 0, "a-first");
-        QVERIFY(grid->CommitPendingRow());
+        QVERIFY(grid->commitPendingRow());
         settle();
         QVERIFY(env.boxes.isEmpty());
         // The rows on screen stay; the edited row now stands first.
-        QCOMPARE(shown(grid, grid->TopRow(), 0), keyOf("text key", 141));
+        QCOMPARE(shown(grid, grid->topRow(), 0), keyOf("text key", 141));
         QCOMPARE(exportedKeys(grid), keysInFile("text key"));
         QCOMPARE(exportedKeys(grid).first(), QStringLiteral("a-first"));
         grid->setFocus();
         QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
-        QCOMPARE(shown(grid, grid->CurrentRecord(), 0), QStringLiteral("a-first"));
+        QCOMPARE(shown(grid, grid->currentRecord(), 0), QStringLiteral("a-first"));
     }
 
     void vacuumFarDown()
     {
         Sqlite(path).exec("DELETE FROM r WHERE n BETWEEN 20 AND 39;"); // rowids with a gap
         DataGrid* grid = show("implicit rowid");
-        grid->ScrollToRecord(240);
+        grid->scrollToRecord(240);
         type(grid, 250, 0, "edited");
         settle();
         const QString below = shown(grid, 251, 0);
         Sqlite(path).exec("VACUUM;");
-        QVERIFY(!grid->CommitPendingRow());
+        QVERIFY(!grid->commitPendingRow());
         QCOMPARE(env.boxes.size(), 1);
         QVERIFY2(env.boxes[0].text.contains("changed or deleted by another program"), qPrintable(env.boxes[0].text));
         env.boxes.clear();
         grid->setFocus();
         QTest::keyClick(grid, Qt::Key_Escape);
-        QVERIFY(!grid->HasPendingRow());
+        QVERIFY(!grid->hasPendingRow());
         settle();
         // The same rows, where they were: VACUUM renumbered them, it did not move them.
         QCOMPARE(shown(grid, 251, 0), below);
-        QCOMPARE(shown(grid, grid->TopRow(), 0), QStringLiteral("v%1").arg(grid->TopRow() + 21));
+        QCOMPARE(shown(grid, grid->topRow(), 0), QStringLiteral("v%1").arg(grid->topRow() + 21));
         QCOMPARE(exportedKeys(grid), keysInFile("implicit rowid"));
         QVERIFY(env.boxes.isEmpty());
     }
@@ -263,7 +263,7 @@ private slots:
         QVERIFY(TypeInto(grid, int(line), 1, "my new row"));
         if (kind == "text key")
             QVERIFY(TypeInto(grid, int(line), 0, "n0001"));
-        QVERIFY(grid->CommitPendingRow());
+        QVERIFY(grid->commitPendingRow());
         settle();
         QVERIFY(env.boxes.isEmpty());
         QCOMPARE(grid->recordModel()->records(), kRows + 51);
@@ -280,7 +280,7 @@ private slots:
         QFETCH(QString, kind);
         DataGrid* grid = show(kind);
         // Rows deleted in the middle before an export started from the middle.
-        grid->ScrollToRecord(150);
+        grid->scrollToRecord(150);
         settle();
         Sqlite(path).exec(QStringLiteral("DELETE FROM %1 WHERE %2;").arg(sourceOf(kind), rowsWhere(kind, 120, 139)));
         QCOMPARE(exportedKeys(grid), keysInFile(kind));
@@ -292,7 +292,7 @@ private slots:
         QStringList written;
         Trap trap(QStringLiteral("in test "));
         bool changed = false;
-        DataGrid1::WalkGrid(grid, trap, {1, 2, 3, 4, 5, 6, 7}, nullptr, [&] {
+        DataGrid1::walkGrid(grid, trap, {1, 2, 3, 4, 5, 6, 7}, nullptr, [&] {
             written << grid->ColumnText(0);
             if (written.size() == 100 && !changed) {
                 changed = true;
@@ -352,18 +352,18 @@ private slots:
         DataGrid* grid = show("rowid");
         settle();
         Sqlite(path).exec("DROP VIEW tv; DROP TABLE t;");
-        grid->ScrollToRecord(200);
+        grid->scrollToRecord(200);
         settle();
         QVERIFY(TypeInto(grid, 210, 1, "typed after the drop"));
-        QVERIFY(!grid->CommitPendingRow());
+        QVERIFY(!grid->commitPendingRow());
         QCOMPARE(env.boxes.size(), 1);
         QVERIFY2(env.boxes[0].text.contains("no such table"), qPrintable(env.boxes[0].text));
-        QVERIFY(grid->HasPendingRow());
+        QVERIFY(grid->hasPendingRow());
         QCOMPARE(shown(grid, grid->recordModel()->pendingRecord(), 1), QStringLiteral("typed after the drop"));
         // An export reports once and writes nothing.
         env.boxes.clear();
         const QString file = env.path("dropped.txt");
-        grid->RevertPendingRow();
+        grid->revertPendingRow();
         DataGrid1::SaveDataGridToFile(grid, file);
         QCOMPARE(env.boxes.size(), 1);
         QCOMPARE(ReadBytes(file), QByteArray("<missing>"));
@@ -373,18 +373,18 @@ private slots:
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    ADODB::RecordSet::SetWindowing(1, 3, 2); // pages of three rows, two kept: others are really evicted
+    ADODB::RecordSet::SetPaging(1, 3, 2); // pages of three rows, two kept: others are really evicted
     FollowFileTest pages;
-    pages.windowed = true;
+    pages.paged = true;
     int failed = QTest::qExec(&pages, argc, argv);
-    RecordSetModel::SetRowWindow(40); // and the grid's rows a window of forty lines on the table
+    RecordSetModel::setSpanRows(40); // and the grid's rows a span of forty lines of the table
     FollowFileTest lines;
-    lines.windowed = true;
+    lines.paged = true;
     failed += QTest::qExec(&lines, argc, argv);
     // And every row found again first where it stood, its true place counted on another connection.
-    RowWindow::setPinFrom(20);
+    PageCache::setPinFrom(20);
     FollowFileTest pinned;
-    pinned.windowed = true;
+    pinned.paged = true;
     failed += QTest::qExec(&pinned, argc, argv);
     return failed;
 }

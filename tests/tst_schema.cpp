@@ -121,7 +121,7 @@ private slots:
         QCOMPARE(grid->ColumnCount(), 3);
         QCOMPARE(grid->ColumnCaption(2), name);
         grid->model()->setData(grid->model()->index(1, 1), "second", Qt::EditRole);
-        QVERIFY(grid->CommitPendingRow());
+        QVERIFY(grid->commitPendingRow());
         const QString stored = Sqlite(path).value(
             QStringLiteral("SELECT %1 FROM items WHERE name = 'second'").arg(QuoteIdentifier(name)));
         QCOMPARE(grid->recordModel()->displayText(1, 2), stored == "<null>" ? QString() : stored);

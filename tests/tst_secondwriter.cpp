@@ -45,14 +45,14 @@ private slots:
         type(grid, 2, 1, "30");
         Sqlite(path).exec("DELETE FROM t WHERE name = 'c'; INSERT INTO t VALUES ('theirs', 9);");
         QCOMPARE(Sqlite(path).value("SELECT rowid FROM t WHERE name = 'theirs'"), QStringLiteral("3"));
-        QVERIFY(!grid->CommitPendingRow());
+        QVERIFY(!grid->commitPendingRow());
         expectRefusedAsChanged();
         QCOMPARE(shown(grid, 2, 1), QStringLiteral("30")); // still pending, as typed
-        QVERIFY(grid->HasPendingRow());
+        QVERIFY(grid->hasPendingRow());
         QCOMPARE(Sqlite(path).rows("SELECT name, qty FROM t ORDER BY rowid"),
                  (QList<QStringList>{{"a", "1"}, {"b", "2"}, {"theirs", "9"}}));
         // Esc shows the row the table now holds.
-        grid->RevertPendingRow();
+        grid->revertPendingRow();
         QCOMPARE(shown(grid, 2, 0), QStringLiteral("theirs"));
 
         // Selected, then replaced again under the same rowid. Read whole, the
@@ -63,7 +63,7 @@ private slots:
         Sqlite(path).exec("DELETE FROM t WHERE name = 'theirs'; INSERT INTO t VALUES ('again', 7);");
         env.answers << vbYes;
         QTest::keyClick(grid, Qt::Key_Delete);
-        if (windowed) {
+        if (paged) {
             QVERIFY(env.boxes.isEmpty());
         } else {
             QCOMPARE(env.boxes.size(), 2); // the question, then the refusal
@@ -85,16 +85,16 @@ private slots:
             return -1;
         };
         type(grid, 0, 0, "10");
-        QVERIFY(grid->CommitPendingRow());
+        QVERIFY(grid->commitPendingRow());
         // Read in windows, the row moves to its place in the table's order.
-        QCOMPARE(rowShowing("10"), windowed ? 2 : 0);
+        QCOMPARE(rowShowing("10"), paged ? 2 : 0);
         type(grid, rowShowing("10"), 1, "ten");
-        QVERIFY(grid->CommitPendingRow());
+        QVERIFY(grid->commitPendingRow());
         QVERIFY(env.boxes.isEmpty());
         QCOMPARE(Sqlite(path).value("SELECT v FROM k WHERE id = 10"), QStringLiteral("ten"));
         // Another row takes the old id; deleting the row shown as 10 deletes 10.
         type(grid, rowShowing("2"), 0, "1");
-        QVERIFY(grid->CommitPendingRow());
+        QVERIFY(grid->commitPendingRow());
         const int ten = rowShowing("10");
         QVERIFY(ten >= 0);
         QCOMPARE(shown(grid, ten, 1), QStringLiteral("ten"));
@@ -117,9 +117,9 @@ private slots:
             other.exec("DELETE FROM v WHERE name = 'a'; VACUUM;");
             QCOMPARE(other.value("SELECT rowid FROM v WHERE name = 'c'"), QStringLiteral("2"));
         }
-        QVERIFY(!grid->CommitPendingRow());
+        QVERIFY(!grid->commitPendingRow());
         expectRefusedAsChanged();
-        grid->RevertPendingRow();
+        grid->revertPendingRow();
         QCOMPARE(Sqlite(path).rows("SELECT name FROM v ORDER BY rowid"), (QList<QStringList>{{"b"}, {"c"}}));
         // A row selected, then renumbered: never the row that took its rowid.
         grid->clearSelection();
@@ -135,19 +135,19 @@ private slots:
 
     void pendingRowSurvivesEvictionAndShiftedRows()
     {
-        // Eleven rows: in the windowed run four pages of three, two of them cached.
+        // Eleven rows: in the paged run four pages of three, two of them cached.
         const QString path = env.makeDatabase(
             "evict.db", "CREATE TABLE e(n INTEGER, v TEXT);"
                         "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < 11) "
                         "INSERT INTO e SELECT i, 'v' || i FROM s;");
         DataGrid* grid = open(path, "e");
-        QCOMPARE(grid->dataSource()->isWindowed(), windowed);
+        QCOMPARE(grid->dataSource()->isPaged(), paged);
         type(grid, 4, 1, "mine");
         // Reading the far pages evicts the pending row's page.
         for (int r = 6; r < 11; ++r)
             QCOMPARE(shown(grid, r, 0), QString::number(r + 1));
         Sqlite(path).exec("DELETE FROM e WHERE n = 2;");
-        QVERIFY(grid->CommitPendingRow());
+        QVERIFY(grid->commitPendingRow());
         QVERIFY(env.boxes.isEmpty());
         QCOMPARE(Sqlite(path).rows("SELECT n FROM e WHERE v = 'mine'"), (QList<QStringList>{{"5"}}));
         QCOMPARE(Sqlite(path).value("SELECT v FROM e WHERE n = 6"), QStringLiteral("v6"));
@@ -160,15 +160,15 @@ private slots:
                        "INSERT INTO r VALUES (1, 'one'), (2, 'two');");
         DataGrid* grid = open(path, "r");
         type(grid, 0, 1, "two");
-        QVERIFY(!grid->CommitPendingRow());
+        QVERIFY(!grid->commitPendingRow());
         QCOMPARE(env.boxes.size(), 1);
         QVERIFY2(env.boxes[0].text.contains("UNIQUE"), qPrintable(env.boxes[0].text));
         QCOMPARE(Sqlite(path).rows("SELECT id, code FROM r ORDER BY id"),
                  (QList<QStringList>{{"1", "one"}, {"2", "two"}}));
         // A new row that collides is refused the same way.
-        grid->RevertPendingRow();
+        grid->revertPendingRow();
         type(grid, 2, 1, "one");
-        QVERIFY(!grid->CommitPendingRow());
+        QVERIFY(!grid->commitPendingRow());
         QCOMPARE(Sqlite(path).value("SELECT count(*) FROM r"), QStringLiteral("2"));
     }
 
@@ -181,20 +181,20 @@ private slots:
         QCOMPARE(shown(grid, 0, 2), QStringLiteral("0.3"));
         type(grid, 0, 2, "7");
         Sqlite(path).exec("UPDATE p SET name = 'SMITH' WHERE name = 'smith';");
-        QVERIFY(!grid->CommitPendingRow());
+        QVERIFY(!grid->commitPendingRow());
         expectRefusedAsChanged();
-        grid->RevertPendingRow();
+        grid->revertPendingRow();
         QCOMPARE(shown(grid, 0, 0), QStringLiteral("SMITH")); // Esc shows what the table holds
         type(grid, 1, 2, "8");
         Sqlite(path).exec("UPDATE p SET code = 'cd  ' WHERE name = 'jones';");
-        QVERIFY(!grid->CommitPendingRow());
+        QVERIFY(!grid->commitPendingRow());
         expectRefusedAsChanged();
-        grid->RevertPendingRow();
+        grid->revertPendingRow();
         QCOMPARE(Sqlite(path).rows("SELECT name, code, n FROM p ORDER BY rowid"),
                  (QList<QStringList>{{"SMITH", "ab", "0.3"}, {"jones", "cd  ", "1.0"}}));
         // A real that shows rounded is still matched exactly.
         type(grid, 0, 1, "xy");
-        QVERIFY(grid->CommitPendingRow());
+        QVERIFY(grid->commitPendingRow());
         QCOMPARE(Sqlite(path).value("SELECT count(*) FROM p WHERE code = 'xy' AND n = 0.1 + 0.2"), QStringLiteral("1"));
     }
 
@@ -248,18 +248,18 @@ private slots:
         // Text beside a BLOB is edited; the BLOB and the text with a NUL stay as they are.
         type(grid, 1, 1, "other text");
         QCOMPARE(shown(grid, 1, 2), QStringLiteral("ab") + QChar(0) + QStringLiteral("cd")); // shown whole
-        QVERIFY(grid->CommitPendingRow());
+        QVERIFY(grid->commitPendingRow());
         QVERIFY(env.boxes.isEmpty());
         QCOMPARE(Sqlite(path).rows("SELECT anything, hex(label), typeof(label), hex(n) FROM s WHERE id = 2").first(),
                  (QStringList{"other text", "6162006364", "text", "00FF"}));
         type(grid, 0, 3, "6");
-        QVERIFY(grid->CommitPendingRow());
+        QVERIFY(grid->commitPendingRow());
         QCOMPARE(Sqlite(path).rows("SELECT hex(anything), hex(label), n FROM s WHERE id = 1").first(),
                  (QStringList{"0102", "4142", "6"}));
         // Another program changing the text after its NUL is seen.
         type(grid, 1, 1, "again");
         Sqlite(path).exec("UPDATE s SET label = 'ab' || char(0) || 'XY' WHERE id = 2;");
-        QVERIFY(!grid->CommitPendingRow());
+        QVERIFY(!grid->commitPendingRow());
         expectRefusedAsChanged();
     }
 
@@ -270,18 +270,18 @@ private slots:
                       "INSERT INTO w VALUES (-9223372036854775808, 'lowest'), (10, 'ten'), (20, 'twenty'),"
                       "(30, 'thirty'), (40, 'forty'), (9223372036854775807, 'highest');");
         DataGrid* grid = open(path, "w");
-        QCOMPARE(grid->ApproxCount(), 6);
+        QCOMPARE(grid->RowCount(), 6);
         QCOMPARE(shown(grid, 0, 1), QStringLiteral("lowest"));
         QCOMPARE(shown(grid, 5, 1), QStringLiteral("highest"));
         type(grid, 6, 0, "15");
         type(grid, 6, 1, "fifteen");
-        QVERIFY(grid->CommitPendingRow());
+        QVERIFY(grid->commitPendingRow());
         QVERIFY(env.boxes.isEmpty());
-        QCOMPARE(grid->ApproxCount(), 7);
+        QCOMPARE(grid->RowCount(), 7);
         QStringList all;
         for (int r = 0; r < 7; ++r)
             all << shown(grid, r, 1);
-        if (windowed) // read in the table's order
+        if (paged) // read in the table's order
             QCOMPARE(all, (QStringList{"lowest", "ten", "fifteen", "twenty", "thirty", "forty", "highest"}));
         else // appended where it was typed
             QCOMPARE(all, (QStringList{"lowest", "ten", "twenty", "thirty", "forty", "highest", "fifteen"}));
@@ -323,14 +323,14 @@ private slots:
         QCOMPARE(env.boxes.size(), 1);
         QVERIFY2(env.boxes[0].text.contains("no w"), qPrintable(env.boxes[0].text));
         QCOMPARE(grid->currentIndex(), grid->model()->index(3, 1));
-        QVERIFY(grid->HasPendingRow());
+        QVERIFY(grid->hasPendingRow());
         QCOMPARE(shown(grid, 3, 1), QStringLiteral("w"));
         QCOMPARE(Sqlite(path).value("SELECT count(*) FROM n"), QStringLiteral("3"));
     }
 
     void countArrivesWithoutLosingThePlace()
     {
-        if (!windowed)
+        if (!paged)
             QSKIP("Tables read whole know their count at once.");
         const QString path = env.makeDatabase(
             "count.db", "CREATE TABLE c(k TEXT PRIMARY KEY, v TEXT) WITHOUT ROWID;" // no span to estimate from
@@ -342,15 +342,15 @@ private slots:
         Forms::form2().List1->setCurrentItem(Forms::form2().List1->findItems("c", Qt::MatchExactly).first());
         Forms::form2().PushButton3->click();
         DataGrid* grid = Forms::form3().DataGrid1;
-        QVERIFY(grid->dataSource()->isWindowed());
+        QVERIFY(grid->dataSource()->isPaged());
         QCOMPARE(grid->recordModel()->records(), 4); // the first page of three, and more to come
         type(grid, 1, 1, "typed meanwhile");
         QTRY_COMPARE(grid->recordModel()->records(), 20);
         QCOMPARE(grid->currentIndex().row(), 1);
-        QVERIFY(grid->HasPendingRow());
+        QVERIFY(grid->hasPendingRow());
         QCOMPARE(shown(grid, 1, 1), QStringLiteral("typed meanwhile"));
         QCOMPARE(shown(grid, 19, 1), QStringLiteral("v20"));
-        QVERIFY(grid->CommitPendingRow());
+        QVERIFY(grid->commitPendingRow());
         QCOMPARE(Sqlite(path).value("SELECT v FROM c WHERE k = 'k02'"), QStringLiteral("typed meanwhile"));
         QCOMPARE(grid->recordModel()->newRowRecord(), 20);
     }
@@ -377,19 +377,19 @@ private slots:
 
         grid = open(path, "edited");
         type(grid, 1, 1, "through the trigger");
-        QVERIFY(grid->CommitPendingRow());
+        QVERIFY(grid->commitPendingRow());
         QVERIFY(env.boxes.isEmpty());
         QCOMPARE(Sqlite(path).value("SELECT a FROM base WHERE id = 2"), QStringLiteral("through the trigger"));
 
         grid = open(path, "guarded");
         type(grid, 0, 0, "ignored");
-        QVERIFY(!grid->CommitPendingRow());
+        QVERIFY(!grid->commitPendingRow());
         QCOMPARE(env.boxes.size(), 1);
         QVERIFY2(env.boxes[0].text.contains("trigger"), qPrintable(env.boxes[0].text));
         QCOMPARE(Sqlite(path).value("SELECT a FROM guarded"), QStringLiteral("keep"));
     }
 };
 
-int main(int argc, char** argv) { return RunWholeAndWindowed<SecondWriterTest>(argc, argv); }
+int main(int argc, char** argv) { return RunWholeAndPaged<SecondWriterTest>(argc, argv); }
 
 #include "tst_secondwriter.moc"

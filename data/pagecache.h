@@ -34,7 +34,7 @@
 #include <optional>
 #include <utility>
 
-class RowWindow {
+class PageCache {
 public:
     using MakeStatement = std::function<odbc::Statement()>;
     // A connection of its own, for reading beside the first.
@@ -51,11 +51,11 @@ public:
     // in order (as an export does) has its next pages read meanwhile.
     // keyOrder: by position, the key columns ("a", "b") whose order the rows
     // are read in; pages near the end are then read from the end backwards.
-    RowWindow(MakeStatement statement, QString source, QString alias, int columns, qsizetype pageRows,
+    PageCache(MakeStatement statement, QString source, QString alias, int columns, qsizetype pageRows,
               size_t maxPages, qsizetype minimumRows, OpenReader openReader = nullptr, QStringList keyOrder = {});
-    ~RowWindow();
-    RowWindow(const RowWindow&) = delete;
-    RowWindow& operator=(const RowWindow&) = delete;
+    ~PageCache();
+    PageCache(const PageCache&) = delete;
+    PageCache& operator=(const PageCache&) = delete;
 
     bool byRowid() const { return !alias_.isEmpty(); }
     // How a row is found again: its key's columns among the cells (tables

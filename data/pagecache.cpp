@@ -1,4 +1,4 @@
-#include "rowwindow.h"
+#include "pagecache.h"
 
 #include "error.h"
 #include "fetch.h"
@@ -18,7 +18,7 @@ std::optional<qint64> number(odbc::Statement& st, int column)
 }
 } // namespace
 
-RowWindow::RowWindow(MakeStatement statement, QString source, QString alias, int columns, qsizetype pageRows,
+PageCache::PageCache(MakeStatement statement, QString source, QString alias, int columns, qsizetype pageRows,
                      size_t maxPages, qsizetype minimumRows, OpenReader openReader, QStringList keyOrder)
     : statement_(std::move(statement)), source_(std::move(source)), alias_(std::move(alias)),
       keyOrder_(std::move(keyOrder)), columns_(columns),
@@ -75,7 +75,7 @@ RowWindow::RowWindow(MakeStatement statement, QString source, QString alias, int
     startCount();
 }
 
-void RowWindow::startCount() const
+void PageCache::startCount() const
 {
     if (counting_.valid()) {
         // One count at a time on the reading connection: the one on its way is
@@ -108,7 +108,7 @@ void RowWindow::startCount() const
     countKnown_ = true;
 }
 
-RowWindow::~RowWindow()
+PageCache::~PageCache()
 {
     discardReadAhead();
     if (counting_.valid())
@@ -117,7 +117,7 @@ RowWindow::~RowWindow()
         pinCount_.wait();
 }
 
-RowWindow::Reader* RowWindow::reader(int which) const
+PageCache::Reader* PageCache::reader(int which) const
 {
     Reader& r = readers_[which];
     if (r.statement)
@@ -133,7 +133,7 @@ RowWindow::Reader* RowWindow::reader(int which) const
     }
 }
 
-bool RowWindow::pollCount()
+bool PageCache::pollCount()
 {
     if (countKnown_ || !counting_.valid()
         || counting_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
@@ -172,7 +172,7 @@ bool RowWindow::pollCount()
     return count_ != before;
 }
 
-void RowWindow::placeTail(qsizetype estimate)
+void PageCache::placeTail(qsizetype estimate)
 {
     if (tailFrom_ < 0)
         return;
@@ -189,7 +189,7 @@ void RowWindow::placeTail(qsizetype estimate)
     tailFrom_ = -1;
 }
 
-void RowWindow::waitForCount()
+void PageCache::waitForCount()
 {
     while (!countKnown_) {
         if (!counting_.valid())
@@ -200,7 +200,7 @@ void RowWindow::waitForCount()
     }
 }
 
-void RowWindow::discardReadAhead() const
+void PageCache::discardReadAhead() const
 {
     for (auto& [index, page] : ahead_) {
         try {
@@ -212,12 +212,12 @@ void RowWindow::discardReadAhead() const
     ahead_.clear();
 }
 
-void RowWindow::markTail(qsizetype index) const
+void PageCache::markTail(qsizetype index) const
 {
     tailFrom_ = tailFrom_ < 0 ? index : std::min(tailFrom_, index);
 }
 
-void RowWindow::estimateFromSpan(qint64 low, qint64 high)
+void PageCache::estimateFromSpan(qint64 low, qint64 high)
 {
     // The span of distinct integer keys is the count where they are dense: the first estimate.
     const quint64 span = quint64(high) - quint64(low);
@@ -227,13 +227,13 @@ void RowWindow::estimateFromSpan(qint64 low, qint64 high)
     }
 }
 
-bool RowWindow::readsFromEnd(qint64 position, qsizetype knownCount) const
+bool PageCache::readsFromEnd(qint64 position, qsizetype knownCount) const
 {
     const qint64 fromEnd = knownCount - position;
     return !byRowid() && !keyOrder_.isEmpty() && knownCount >= 0 && fromEnd > 0 && fromEnd < position;
 }
 
-RowWindow::Page RowWindow::readPage(const MakeStatement& statement, qint64 start, qsizetype skipPages,
+PageCache::Page PageCache::readPage(const MakeStatement& statement, qint64 start, qsizetype skipPages,
                                     qsizetype knownCount) const
 {
     Page fresh;
@@ -271,7 +271,7 @@ RowWindow::Page RowWindow::readPage(const MakeStatement& statement, qint64 start
     return fresh;
 }
 
-void RowWindow::readAhead(qsizetype index) const
+void PageCache::readAhead(qsizetype index) const
 {
     if (index * pageRows_ >= count_ || pages_.count(index) || ahead_.count(index))
         return;
@@ -292,7 +292,7 @@ void RowWindow::readAhead(qsizetype index) const
                    }));
 }
 
-qint64 RowWindow::pageStart(qsizetype index) const
+qint64 PageCache::pageStart(qsizetype index) const
 {
     if (!byRowid())
         return index * pageRows_;
@@ -342,7 +342,7 @@ qint64 RowWindow::pageStart(qsizetype index) const
     return *start;
 }
 
-RowWindow::Page& RowWindow::page(qsizetype index) const
+PageCache::Page& PageCache::page(qsizetype index) const
 {
     if (index == lastIndex_ && lastPage_)
         return *lastPage_;
@@ -396,7 +396,7 @@ RowWindow::Page& RowWindow::page(qsizetype index) const
     return added;
 }
 
-const RowStore& RowWindow::locate(qsizetype row, qsizetype* index) const
+const RowStore& PageCache::locate(qsizetype row, qsizetype* index) const
 {
     if (row < 0 || row >= count_)
         throw AppError(QStringLiteral("Row %1 is outside the table.").arg(row));
@@ -407,14 +407,14 @@ const RowStore& RowWindow::locate(qsizetype row, qsizetype* index) const
     return p.rows;
 }
 
-qint64 RowWindow::rowid(qsizetype row) const
+qint64 PageCache::rowid(qsizetype row) const
 {
     qsizetype index = 0;
     locate(row, &index);
     return pages_.at(row / pageRows_).rowids[size_t(index)];
 }
 
-void RowWindow::updateRow(qsizetype row, qint64 oldRowid, qint64 newRowid, const StoredRow& cells)
+void PageCache::updateRow(qsizetype row, qint64 oldRowid, qint64 newRowid, const StoredRow& cells)
 {
     discardReadAhead();
     if (!byRowid()) {
@@ -450,7 +450,7 @@ void RowWindow::updateRow(qsizetype row, qint64 oldRowid, qint64 newRowid, const
         forgetFromRowid(oldRowid);
 }
 
-void RowWindow::forgetAll() const
+void PageCache::forgetAll() const
 {
     discardReadAhead();
     lastIndex_ = -1;
@@ -465,7 +465,7 @@ void RowWindow::forgetAll() const
     }
 }
 
-void RowWindow::forgetFromRowid(qint64 rowid)
+void PageCache::forgetFromRowid(qint64 rowid)
 {
     discardReadAhead();
     lastIndex_ = -1;
@@ -491,7 +491,7 @@ void RowWindow::forgetFromRowid(qint64 rowid)
     }
 }
 
-void RowWindow::rowInserted(std::optional<qint64> rowid)
+void PageCache::rowInserted(std::optional<qint64> rowid)
 {
     // Rows known after the new one stand a place further on.
     bool moves = !byRowid() || !rowid;
@@ -507,7 +507,7 @@ void RowWindow::rowInserted(std::optional<qint64> rowid)
     ++count_;
 }
 
-void RowWindow::rowsDeleted(const std::vector<qint64>& rowids)
+void PageCache::rowsDeleted(const std::vector<qint64>& rowids)
 {
     if (rowids.empty())
         return;
@@ -518,7 +518,7 @@ void RowWindow::rowsDeleted(const std::vector<qint64>& rowids)
     count_ = std::max<qsizetype>(0, count_ - qsizetype(rowids.size()));
 }
 
-void RowWindow::forgetRow(qsizetype row)
+void PageCache::forgetRow(qsizetype row)
 {
     discardReadAhead();
     lastIndex_ = -1;
@@ -526,20 +526,20 @@ void RowWindow::forgetRow(qsizetype row)
     pages_.erase(row / pageRows_);
 }
 
-void RowWindow::setIdentity(std::vector<int> keyColumns, bool rowidsRenumbered)
+void PageCache::setIdentity(std::vector<int> keyColumns, bool rowidsRenumbered)
 {
     keyColumns_ = std::move(keyColumns);
     rowidsRenumbered_ = rowidsRenumbered;
 }
 
-qint64 RowWindow::dataVersion() const
+qint64 PageCache::dataVersion() const
 {
     odbc::Statement st = statement_();
     st.execute(QStringLiteral("PRAGMA data_version;"));
     return st.fetch() ? number(st, 0).value_or(0) : 0;
 }
 
-bool RowWindow::followFile(bool settle) const
+bool PageCache::followFile(bool settle) const
 {
     bool changed = checkVersion();
     do {
@@ -550,7 +550,7 @@ bool RowWindow::followFile(bool settle) const
     return changed;
 }
 
-bool RowWindow::checkVersion() const
+bool PageCache::checkVersion() const
 {
     const qint64 version = dataVersion();
     if (version == dataVersion_)
@@ -571,13 +571,13 @@ bool RowWindow::checkVersion() const
     return true;
 }
 
-void RowWindow::rowsMoved()
+void PageCache::rowsMoved()
 {
     forgetAll();
     ++generation_;
 }
 
-RowAnchor RowWindow::anchorAt(qsizetype row) const
+RowAnchor PageCache::anchorAt(qsizetype row) const
 {
     qsizetype index = 0;
     const RowStore& rows = locate(row, &index);
@@ -590,7 +590,7 @@ RowAnchor RowWindow::anchorAt(qsizetype row) const
     return anchor;
 }
 
-QString RowWindow::keyCondition(const char* comparison, const RowAnchor& anchor,
+QString PageCache::keyCondition(const char* comparison, const RowAnchor& anchor,
                                 std::vector<odbc::Param>& params) const
 {
     if (byRowid()) {
@@ -609,7 +609,7 @@ QString RowWindow::keyCondition(const char* comparison, const RowAnchor& anchor,
         + QLatin1String(" (") + marks.join(QLatin1Char(',')) + QLatin1Char(')');
 }
 
-bool RowWindow::holdsKey(const RowAnchor& anchor) const
+bool PageCache::holdsKey(const RowAnchor& anchor) const
 {
     std::vector<odbc::Param> params;
     const QString where = keyCondition("=", anchor, params);
@@ -630,7 +630,7 @@ bool RowWindow::holdsKey(const RowAnchor& anchor) const
     return found.rows.rows() == 1 && found.rows.row(0) == anchor.cells;
 }
 
-std::vector<qsizetype> RowWindow::rowsBefore(const std::vector<const RowAnchor*>& sorted, bool fromStart) const
+std::vector<qsizetype> PageCache::rowsBefore(const std::vector<const RowAnchor*>& sorted, bool fromStart) const
 {
     // Each counted from the one before, so the whole costs one pass to the last.
     std::vector<qsizetype> counts;
@@ -656,7 +656,7 @@ std::vector<qsizetype> RowWindow::rowsBefore(const std::vector<const RowAnchor*>
     return counts;
 }
 
-bool RowWindow::keyLess(const RowAnchor& a, const RowAnchor& b) const
+bool PageCache::keyLess(const RowAnchor& a, const RowAnchor& b) const
 {
     if (byRowid())
         return *a.rowid < *b.rowid;
@@ -665,7 +665,7 @@ bool RowWindow::keyLess(const RowAnchor& a, const RowAnchor& b) const
     return std::pair(a.generation, a.position) < std::pair(b.generation, b.position);
 }
 
-std::vector<AnchorPlace> RowWindow::place(const std::vector<RowAnchor>& anchors) const
+std::vector<AnchorPlace> PageCache::place(const std::vector<RowAnchor>& anchors) const
 {
     std::vector<AnchorPlace> places(anchors.size());
     std::vector<const RowAnchor*> keyed;
@@ -704,7 +704,7 @@ std::vector<AnchorPlace> RowWindow::place(const std::vector<RowAnchor>& anchors)
     return places;
 }
 
-bool RowWindow::placePinned(const std::vector<RowAnchor>& anchors, const std::vector<const RowAnchor*>& keyed,
+bool PageCache::placePinned(const std::vector<RowAnchor>& anchors, const std::vector<const RowAnchor*>& keyed,
                             const std::vector<bool>& present, std::vector<AnchorPlace>& places) const
 {
     // The first anchor given is pinned where it is one to count, else the first in key order.
@@ -752,7 +752,7 @@ bool RowWindow::placePinned(const std::vector<RowAnchor>& anchors, const std::ve
     return true;
 }
 
-std::optional<qint64> RowWindow::startBefore(qint64 rowid, qsizetype rows) const
+std::optional<qint64> PageCache::startBefore(qint64 rowid, qsizetype rows) const
 {
     odbc::Statement st = statement_();
     st.execute(QLatin1String("SELECT ") + alias_ + QLatin1String(" FROM ") + source_ + QLatin1String(" WHERE ") + alias_
@@ -761,7 +761,7 @@ std::optional<qint64> RowWindow::startBefore(qint64 rowid, qsizetype rows) const
     return st.fetch() ? number(st, 0) : std::nullopt;
 }
 
-void RowWindow::startPinCount() const
+void PageCache::startPinCount() const
 {
     if (pinCount_.valid()) {
         pinCountStale_ = true; // the one on its way is dropped when it arrives, and this one started then
@@ -777,7 +777,7 @@ void RowWindow::startPinCount() const
     });
 }
 
-bool RowWindow::settlePin() const
+bool PageCache::settlePin() const
 {
     if (!pinCount_.valid() || pinCount_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
         return false;
