@@ -32,6 +32,10 @@
 
 using Main::PlaceTwips;
 
+// The design's module of grid writers is called DataGrid1, like this window's
+// grid: here the module goes by another name.
+namespace GridWriters = ::DataGrid1;
+
 Form3::Form3()
     : Label2(new QLabel(QStringLiteral(" Table: "), this)),
       DataGrid1(new DataGrid(this)),
@@ -204,9 +208,9 @@ void Form3::ExportToFile(const QString& filter, void (*writer)(DataGrid*, const 
     writer(DataGrid1, fileName);
 }
 
-void Form3::mnuTXT_Click() { ExportToFile(QStringLiteral("Text Files (*.txt)|*.txt"), DataGrid1::SaveDataGridToFile); }
-void Form3::mnuCSV_Click() { ExportToFile(QStringLiteral("CSV Files (*.csv)|*.csv"), DataGrid1::SaveDataGridToCSVFile); }
-void Form3::mnuXML_Click() { ExportToFile(QStringLiteral("XML Files (*.xml)|*.xml"), DataGrid1::SaveDataGridToXMLFile); }
+void Form3::mnuTXT_Click() { ExportToFile(QStringLiteral("Text Files (*.txt)|*.txt"), GridWriters::SaveDataGridToFile); }
+void Form3::mnuCSV_Click() { ExportToFile(QStringLiteral("CSV Files (*.csv)|*.csv"), GridWriters::SaveDataGridToCSVFile); }
+void Form3::mnuXML_Click() { ExportToFile(QStringLiteral("XML Files (*.xml)|*.xml"), GridWriters::SaveDataGridToXMLFile); }
 
 void Form3::mnuXLS_Click()
 {
@@ -252,7 +256,7 @@ void Form3::mnuXLS_Click()
         trap(116, [&] { ++column; });
     }
     trap(120, [&] { row = 2; });
-    DataGrid1::walkGrid(DataGrid1, trap, {122, 124, 126, 128, 130, 132, 134}, nullptr, [&] {
+    GridWriters::walkGrid(DataGrid1, trap, {122, 124, 126, 128, 130, 132, 134}, nullptr, [&] {
         trap(136, [&] { column = 1; });
         int n = 0;
         trap(138, [&] { n = DataGrid1->ColumnCount(); });
@@ -274,7 +278,7 @@ void Form3::mnuPDF_Click()
     Trap trap(Location::Form3_PDF);
     QString temporary, previous, helper;
     trap(100, [&] { temporary = PdfTemporaryFile(); });
-    trap(102, [&] { DataGrid1::SaveDataGridToFile(DataGrid1, temporary); });
+    trap(102, [&] { GridWriters::SaveDataGridToFile(DataGrid1, temporary); });
     if (trap.test(104, [&] { return !QFileInfo::exists(temporary); }))
         return;
     trap(106, [&] { previous = GetSetPrinter::GetDefaultPrinter(); });

@@ -21,13 +21,8 @@ const QChar kTab = QLatin1Char('\t');
 void SaveStringToFile(const QString& text, const QString& fileName)
 {
     QStringEncoder encode(QStringConverter::System);
-    SaveBytesToFile(encode(text), fileName);
-}
-
-void SaveBytesToFile(const QByteArray& bytes, const QString& fileName)
-{
     TextSink sink(fileName);
-    sink.appendEncoded(bytes);
+    sink.appendEncoded(encode(text));
     sink.save();
 }
 

@@ -11,9 +11,11 @@ class Trap;
 namespace DataGrid1 {
 
 // Writes the text to the file (created, or emptied first) in the locale's
-// encoding. Failures are raised to the caller.
+// encoding. Failures are raised to the caller. (The design's routine for a
+// finished text. The three writers below do not build the whole text first:
+// they stream it into a TextSink, which writes beside the file and puts it in
+// place at the end, the same bytes this routine would write.)
 void SaveStringToFile(const QString& text, const QString& fileName);
-void SaveBytesToFile(const QByteArray& bytes, const QString& fileName);
 
 void SaveDataGridToFile(DataGrid* grid, const QString& fileName);
 void SaveDataGridToXMLFile(DataGrid* grid, const QString& fileName);
