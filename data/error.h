@@ -14,5 +14,11 @@ private:
     QString description_;
 };
 
+// No row stands there (any more): the table was read, and is shorter than shown.
+class RowGoneError : public AppError {
+public:
+    using AppError::AppError;
+};
+
 // The description of whatever was thrown, for the error report.
 QString DescribeException(std::exception_ptr error);

@@ -7,6 +7,7 @@
 #include <limits>
 
 namespace {
+constexpr qint64 kHeldFor = 5000; // ms
 const QString kGone = QStringLiteral("The row is no longer in the table: it was deleted by another program.");
 
 std::optional<qint64> number(odbc::Statement& st, int column)
@@ -337,7 +338,7 @@ qint64 PageCache::pageStart(qsizetype index) const
     }
     const std::optional<qint64> start = st.fetch() ? number(st, 0) : std::nullopt;
     if (!start)
-        throw AppError(kGone);
+        throw RowGoneError(kGone);
     starts_[index] = *start;
     return *start;
 }
@@ -367,8 +368,20 @@ PageCache::Page& PageCache::page(qsizetype index) const
     } else {
         discardReadAhead();
     }
-    if (!ready)
-        fresh = readPage(statement_, pageStart(index), 0, endCount());
+    if (!ready) {
+        // A file that could not be read a moment ago is not waited for again
+        // at every page (each wait is the busy time-out): until readAgain, or
+        // a few seconds on, the pages not read yet fail at once, and why.
+        if (!heldUntil_.hasExpired())
+            throw AppError(heldWhy_);
+        try {
+            fresh = readPage(statement_, pageStart(index), 0, endCount());
+        } catch (const std::exception&) {
+            heldWhy_ = DescribeException(std::current_exception());
+            heldUntil_.setRemainingTime(kHeldFor);
+            throw;
+        }
+    }
     if (!byRowid() && !countKnown_ && readsFromEnd(index * pageRows_, endCount()))
         markTail(index);
     // (A page counted from the table's start does not place the first one
@@ -403,7 +416,7 @@ const RowStore& PageCache::locate(qsizetype row, qsizetype* index) const
     const Page& p = page(row / pageRows_);
     *index = row % pageRows_;
     if (*index >= p.rows.rows())
-        throw AppError(kGone);
+        throw RowGoneError(kGone);
     return p.rows;
 }
 
@@ -552,7 +565,18 @@ bool PageCache::followFile(bool settle) const
 
 bool PageCache::checkVersion() const
 {
-    const qint64 version = dataVersion();
+    // While another program holds the file, asking waits the busy time-out:
+    // asked again a few seconds later (what is read meanwhile says why it cannot be).
+    if (!heldUntil_.hasExpired())
+        return false;
+    qint64 version = 0;
+    try {
+        version = dataVersion();
+    } catch (...) {
+        heldWhy_ = DescribeException(std::current_exception());
+        heldUntil_.setRemainingTime(kHeldFor);
+        return false;
+    }
     if (version == dataVersion_)
         return false;
     dataVersion_ = version;

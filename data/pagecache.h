@@ -25,6 +25,7 @@
 #include "rowanchor.h"
 #include "rowstore.h"
 
+#include <QDeadlineTimer>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -110,6 +111,8 @@ public:
     // ones are pinned (above). The first anchor given to place is pinned by preference.
     static void setPinFrom(qsizetype rows) { pinFrom = rows; }
     bool pinned() const { return pin_.fromPage >= 0; }
+    // The user came back to rows that could not be read: they are read again at once.
+    void readAgain() { heldUntil_ = QDeadlineTimer(); }
     // Drops the pages being read ahead (before the table is written, and
     // whenever the rows they hold may have moved).
     void discardReadAhead() const;
@@ -182,6 +185,9 @@ private:
     mutable bool recountWanted_ = false; // the count on its way belongs to an older generation
     mutable quint64 generation_ = 0;
     mutable qint64 dataVersion_ = 0;
+    // The file could not be read when last asked (another program held it?): why, and until when not to ask.
+    mutable QDeadlineTimer heldUntil_;
+    mutable QString heldWhy_;
     // Rowids from first to first + count - 1, each present: a row's rowid is known without a search.
     mutable std::optional<qint64> denseFrom_;
     qint64 minRowid_ = 0, maxRowid_ = 0;

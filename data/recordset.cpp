@@ -184,6 +184,11 @@ quint64 RecordSet::generation() const { return cache_ ? cache_->generation() : 0
 bool RecordSet::followFile(bool settle) { return cache_ && cache_->followFile(settle); }
 bool RecordSet::samePage(qsizetype a, qsizetype b) const { return !cache_ || cache_->samePage(a, b); }
 bool RecordSet::pinned() const { return cache_ && cache_->pinned(); }
+void RecordSet::readAgain()
+{
+    if (cache_)
+        cache_->readAgain();
+}
 
 void RecordSet::waitForCount()
 {

@@ -68,6 +68,8 @@ public:
     bool samePage(qsizetype a, qsizetype b) const;
     // Whether rows are shown where they stood until their true places are counted.
     bool pinned() const;
+    // Rows that could not be read are read again at once, not a few seconds on (PageCache).
+    void readAgain();
 
     // Called with rows read so far and all rows (0 when not known) while opening.
     std::function<void(qsizetype, qsizetype)> Progress;

@@ -61,6 +61,9 @@ DataGrid::DataGrid(QWidget* parent)
         if (isVisible())
             followFile();
     });
+    // A page that cannot be read: told once; read again when the user scrolls back to it.
+    model_->onUnreadable = [this](const QString& why) { showRefused(why); };
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, model_, &RecordSetModel::readAgain);
     // Our own write that moved rows: the grid finds its rows again once the write is done.
     model_->onFileChanged = [this] { QMetaObject::invokeMethod(this, [this] { followFile(); }, Qt::QueuedConnection); };
 }

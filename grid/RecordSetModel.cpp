@@ -63,6 +63,7 @@ void RecordSetModel::rebuild(qsizetype base, qsizetype records)
     if (beforeMove)
         beforeMove();
     beginResetModel();
+    unread_.clear();
     records_ = records;
     base_ = std::clamp<qsizetype>(base, 0, std::max<qsizetype>(0, lines() - maxSpanRows));
     rows_ = rowsFrom(base_);
@@ -206,26 +207,67 @@ QVariant RecordSetModel::data(const QModelIndex& index, int role) const
         return {};
     const qsizetype record = recordAt(index.row());
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
+        if (unread(record))
+            return role == Qt::DisplayRole ? kNotRead : QString();
         try {
-            return displayText(record, index.column());
+            QString text = displayText(record, index.column());
+            if (record == lastUnread_ || (lastUnread_ >= 0 && recordset_->samePage(record, lastUnread_)))
+                lastUnread_ = -1; // read again: a page that fails next is told of again
+            return text;
+        } catch (const RowGoneError&) {
+            return QString(); // a line the count will take away
         } catch (...) {
-            return QString(); // a page that cannot be read now is tried again at the next paint
+            noteUnread(record, DescribeException(std::current_exception()));
+            return role == Qt::DisplayRole ? kNotRead : QString();
         }
     }
-    if (role == Qt::ForegroundRole && isBlob(record, index.column()))
+    if (role == Qt::ForegroundRole && (unread(record) || isBlob(record, index.column())))
         return QBrush(QColor(Qt::darkGray));
     return {};
 }
 
+bool RecordSetModel::unread(qsizetype record) const
+{
+    if (record >= records_ || record == pending_)
+        return false;
+    for (qsizetype failed : unread_)
+        if (recordset_->samePage(record, failed))
+            return true;
+    return false;
+}
+
+void RecordSetModel::noteUnread(qsizetype record, const QString& why) const
+{
+    unread_.push_back(record);
+    const bool tell = lastUnread_ < 0;
+    lastUnread_ = record;
+    // Once, after the paint: the rows stay marked, and are read again when the user comes back to them.
+    if (tell && onUnreadable)
+        QMetaObject::invokeMethod(
+            const_cast<RecordSetModel*>(this), [this, why] { onUnreadable(why); }, Qt::QueuedConnection);
+}
+
+void RecordSetModel::readAgain()
+{
+    if (unread_.empty())
+        return;
+    unread_.clear();
+    if (recordset_)
+        recordset_->readAgain();
+}
+
 bool RecordSetModel::isBlob(qsizetype record, int column) const
 {
-    if (record >= records_ || (record == pending_ && edits_.count(column)))
+    if (record >= records_ || (record == pending_ && edits_.count(column)) || unread(record))
         return false;
     if (record == pending_ && pendingCells_ && column < int(pendingCells_->size()))
         return (*pendingCells_)[size_t(column)].blob;
     try {
         return recordset_->isBlob(record, column);
+    } catch (const RowGoneError&) {
+        return false;
     } catch (...) {
+        noteUnread(record, DescribeException(std::current_exception()));
         return false;
     }
 }

@@ -85,6 +85,12 @@ public:
     void revertPending();
     // Deletes records in one transaction; throws AppError when refused.
     void deleteRecords(const std::vector<qsizetype>& records);
+    // A page that cannot be read is shown as not read (kNotRead, in grey) and
+    // told of once, through onUnreadable with the database's reason; it is read
+    // again when the user comes back to it (readAgain: the grid scrolled).
+    std::function<void(const QString&)> onUnreadable;
+    void readAgain();
+    static inline const QString kNotRead = QStringLiteral("(not read)");
 
 private:
     void refreshRecord(qsizetype record);
@@ -98,6 +104,8 @@ private:
     void rebuild(qsizetype base, qsizetype records);
     bool isBlob(qsizetype record, int column) const;
     int rowsFrom(qsizetype base) const;
+    bool unread(qsizetype record) const;
+    void noteUnread(qsizetype record, const QString& why) const;
 
     std::shared_ptr<ADODB::RecordSet> recordset_;
     qsizetype records_ = 0;
@@ -114,5 +122,9 @@ private:
     RowAnchor pendingAnchor_;
     bool pendingGone_ = false;
     quint64 generation_ = 0;
+    // Records whose pages could not be read (until the user comes back to them),
+    // and the last one told of (-1: none since a failed page was read again).
+    mutable std::vector<qsizetype> unread_;
+    mutable qsizetype lastUnread_ = -1;
     QTimer* countTimer_;
 };
