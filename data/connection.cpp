@@ -18,7 +18,7 @@ Connection::Connection() = default;
 
 Connection::~Connection() { Close(); }
 
-bool Connection::IsOpen() const { return handles_ != nullptr; }
+bool Connection::isOpen() const { return handles_ != nullptr; }
 
 void Connection::Open(const QString& connectionString)
 {
@@ -55,7 +55,7 @@ void Connection::Close()
 
 void Connection::requireOpen() const
 {
-    if (!IsOpen())
+    if (!isOpen())
         throw AppError(QStringLiteral("Operation is not allowed when the object is closed."));
 }
 
@@ -73,7 +73,7 @@ std::function<void(const QString&)>& executeObserver()
 }
 } // namespace
 
-void SetExecuteObserver(std::function<void(const QString&)> observer) { executeObserver() = std::move(observer); }
+void setExecuteObserver(std::function<void(const QString&)> observer) { executeObserver() = std::move(observer); }
 
 void Connection::Execute(const QString& sql)
 {
@@ -91,7 +91,7 @@ std::shared_ptr<RecordSet> Connection::OpenSchema(int schema)
     auto rs = std::make_shared<RecordSet>();
     odbc::Statement st = statement();
     st.tables();
-    rs->OpenRowset(st);
+    rs->openRowset(st);
     return rs;
 }
 

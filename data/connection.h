@@ -21,7 +21,7 @@ enum : int { adSchemaTables = 20 };
 class RecordSet;
 
 // Sees every statement text that Connection::Execute sends (tests capture them).
-void SetExecuteObserver(std::function<void(const QString&)> observer);
+void setExecuteObserver(std::function<void(const QString&)> observer);
 
 class Connection {
 public:
@@ -34,7 +34,7 @@ public:
 
     void Open(const QString& connectionString);
     void Close();
-    bool IsOpen() const;
+    bool isOpen() const;
     const QString& ConnectionString() const { return connectionString_; }
     void Execute(const QString& sql);
     std::shared_ptr<RecordSet> OpenSchema(int schema);

@@ -36,7 +36,7 @@ bool hasTextAffinity(const QString& declaredType)
 
 } // namespace
 
-void RecordSet::SetPaging(qsizetype threshold, qsizetype pageRows, size_t maxPages)
+void RecordSet::setPaging(qsizetype threshold, qsizetype pageRows, size_t maxPages)
 {
     pagingThreshold = threshold;
     cachePageRows = pageRows;
@@ -57,7 +57,7 @@ void RecordSet::Close()
     shape_ = TableShape();
 }
 
-void RecordSet::OpenRowset(odbc::Statement& statement)
+void RecordSet::openRowset(odbc::Statement& statement)
 {
     Close();
     describeColumns(statement, 0);
@@ -69,7 +69,7 @@ void RecordSet::Open(const QString& table, std::shared_ptr<Connection> connectio
                      int /*cursorType*/, int lockType)
 {
     Close();
-    if (!connection || !connection->IsOpen())
+    if (!connection || !connection->isOpen())
         throw AppError(kClosed);
     connection_ = connection;
     if (lockType != adLockReadOnly)
@@ -325,7 +325,7 @@ void RecordSet::storeRecord(qsizetype row, std::optional<qint64> oldRowid, const
         rowids_[size_t(row)] = *record.rowid;
 }
 
-StoredRecord RecordSet::Identify(qsizetype row)
+StoredRecord RecordSet::identify(qsizetype row)
 {
     const RowWriter& w = writer(true, false); // only reads: the count need not be waited for
     qsizetype index = 0;
@@ -366,7 +366,7 @@ void RecordSet::Delete(std::vector<qsizetype> rows)
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     std::vector<RowIdentity> identities;
     for (qsizetype row : rows)
-        identities.push_back(Identify(row).identity);
+        identities.push_back(identify(row).identity);
     w.remove(identities);
     if (cache_) {
         std::vector<qint64> rowids;
@@ -382,7 +382,7 @@ void RecordSet::Delete(std::vector<qsizetype> rows)
     }
 }
 
-void RecordSet::Reload(qsizetype row)
+void RecordSet::reload(qsizetype row)
 {
     if (!writer_)
         return;

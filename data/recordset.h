@@ -27,9 +27,9 @@ public:
     // The whole table (or view), the open connection, the cursor type and the lock type.
     void Open(const QString& table, std::shared_ptr<Connection> connection, int cursorType, int lockType);
     void Close();
-    bool IsOpen() const { return open_; }
+    bool isOpen() const { return open_; }
     // Takes over the rows of a statement that has been executed (read-only).
-    void OpenRowset(odbc::Statement& statement);
+    void openRowset(odbc::Statement& statement);
 
     // Reading row by row.
     bool isEOF() const { return !open_ || position_ >= recordCount(); }
@@ -77,7 +77,7 @@ public:
     // Tables and views with more rows than threshold are read in pages, of
     // which at most maxPages are kept; pageRows 0 sizes pages by the
     // table's width.
-    static void SetPaging(qsizetype threshold, qsizetype pageRows, size_t maxPages = 16);
+    static void setPaging(qsizetype threshold, qsizetype pageRows, size_t maxPages = 16);
     RowKey rowKey() const { return shape_.key; }
     bool canUpdate() const { return writer_ && shape_.canUpdate; }
     bool canInsert() const { return writer_ && shape_.canInsert; }
@@ -85,17 +85,17 @@ public:
     // Why rows cannot be changed, deleted or added here.
     QString readOnlyReason() const;
 
-    // The write path. Identify takes the identity of a row as shown (throws
+    // The write path. identify takes the identity of a row as shown (throws
     // when the table no longer holds it so); Update, AddNew and Delete are
     // each one transaction that must touch exactly one row per record, or
     // nothing is written and an AppError says why. After a write the row is
     // read back, so the rows hold what the database stored.
-    StoredRecord Identify(qsizetype row);
+    StoredRecord identify(qsizetype row);
     void Update(qsizetype row, const RowIdentity& identity, const RowChanges& changes);
     void AddNew(const RowChanges& values);
     void Delete(std::vector<qsizetype> rows);
     // Shows the row as the table holds it now (after a refused write was undone).
-    void Reload(qsizetype row);
+    void reload(qsizetype row);
 
     // The text a typed value is written as: empty text is NULL outside text columns.
     CellValue typedValue(int column, const QString& text) const;

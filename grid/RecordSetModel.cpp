@@ -323,7 +323,7 @@ bool RecordSetModel::setData(const QModelIndex& index, const QVariant& value, in
     if (pending_ < 0 && record < records_) {
         // The row's identity is taken from what is shown, before anything typed is kept.
         try {
-            ADODB::StoredRecord shown = recordset_->Identify(record);
+            ADODB::StoredRecord shown = recordset_->identify(record);
             identity_ = shown.identity;
             pendingAnchor_ = RowAnchor{record, recordset_->generation(), shown.rowid, shown.cells};
             pendingCells_ = std::move(shown.cells);
@@ -441,7 +441,7 @@ void RecordSetModel::revertPending()
     // Shows the row as the table holds it now, which may differ from what was read.
     if (record < records_) {
         try {
-            recordset_->Reload(record);
+            recordset_->reload(record);
         } catch (...) {
             // The row keeps what was read before; the next edit of it is checked again.
         }

@@ -42,7 +42,7 @@ void TestEnvironment::installSeams()
     SetLaunchHandler([this](const QString& program, const QStringList& args) {
         launches << (QStringList{program} + args);
     });
-    ADODB::SetExecuteObserver([this](const QString& sql) { executed << sql; });
+    ADODB::setExecuteObserver([this](const QString& sql) { executed << sql; });
     SetRunHandler([this](const QString& program, const QStringList& args, int) {
         runs << (QStringList{program} + args);
         return runStatus;
@@ -64,7 +64,7 @@ TestEnvironment::~TestEnvironment()
     SetMessageBoxHandler({});
     CommonDialog::SetHandler({});
     SetLaunchHandler({});
-    ADODB::SetExecuteObserver({});
+    ADODB::setExecuteObserver({});
     SetModalHandler({});
     SetRunHandler({});
     SetPrinterSystem(nullptr);

@@ -135,7 +135,7 @@ template <typename Suite> int RunWholeAndPaged(int argc, char** argv)
     QApplication app(argc, argv);
     Suite whole;
     int failed = QTest::qExec(&whole, argc, argv);
-    ADODB::RecordSet::SetPaging(1, 3, 2); // two pages kept: others are really evicted
+    ADODB::RecordSet::setPaging(1, 3, 2); // two pages kept: others are really evicted
     Suite paged;
     paged.paged = true;
     failed += QTest::qExec(&paged, argc, argv);

@@ -415,7 +415,7 @@ private slots:
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    ADODB::RecordSet::SetPaging(1, 3, 2); // pages of three rows, two kept: others are really evicted
+    ADODB::RecordSet::setPaging(1, 3, 2); // pages of three rows, two kept: others are really evicted
     FollowFileTest pages;
     pages.paged = true;
     int failed = QTest::qExec(&pages, argc, argv);

@@ -350,7 +350,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     LargeTableTest whole;
     int failed = QTest::qExec(&whole, argc, argv);
-    ADODB::RecordSet::SetPaging(1, 3, 2); // read in pages of three rows, two kept
+    ADODB::RecordSet::setPaging(1, 3, 2); // read in pages of three rows, two kept
     LargeTableTest paged;
     paged.paged = true;
     failed += QTest::qExec(&paged, argc, argv);

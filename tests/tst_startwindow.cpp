@@ -76,7 +76,7 @@ private slots:
         QCOMPARE(first->CursorLocation, 3);
         SetDatabasePath(env.path("missing-dir/none.db"));
         QVERIFY_THROWS_EXCEPTION(std::exception, OpenDatabaseConnection(std::nullopt));
-        QVERIFY(first->IsOpen()); // an open connection is not touched by a path change
+        QVERIFY(first->isOpen()); // an open connection is not touched by a path change
     }
 
     void testConnectionMessages_data()
