@@ -111,7 +111,7 @@ void frmNewTable::PushButton1_Click()
         });
 }
 
-QString frmNewTable::CreateTableStatement() const
+QString frmNewTable::createTableStatement() const
 {
     QString statement = QLatin1String("CREATE TABLE ") + QuoteIdentifier(txtName->text()) + QLatin1Char('(');
     for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
@@ -133,7 +133,7 @@ void frmNewTable::PushButton2_Click()
         return;
     if (trap.test(104, [&] { return ListView1->topLevelItemCount() == 0; }))
         return;
-    trap(106, [&] { statement = CreateTableStatement(); });
+    trap(106, [&] { statement = createTableStatement(); });
     trap(108, [&] { connection->CursorLocation = ADODB::adUseClient; });
     trap(110, [&] { connection->Open(ConnectionStringFor(CurrentDatabasePath())); });
     const bool created = trap(112, [&] { connection->Execute(statement); });

@@ -22,7 +22,7 @@ public:
     void PushButton3_Click();  // "Cancel"
 
     // The statement "Save" sends for the name and the rows of the field list.
-    QString CreateTableStatement() const;
+    QString createTableStatement() const;
 
     QGroupBox* Frame2;
     QLineEdit* txtName;

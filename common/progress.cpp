@@ -15,8 +15,8 @@ std::function<void(const QString&, qsizetype, qsizetype)>& observer()
 }
 } // namespace
 
-void LongWork::SetDelay(int milliseconds) { delay = milliseconds; }
-void LongWork::SetObserver(std::function<void(const QString&, qsizetype, qsizetype)> o) { observer() = std::move(o); }
+void LongWork::setDelay(int milliseconds) { delay = milliseconds; }
+void LongWork::setObserver(std::function<void(const QString&, qsizetype, qsizetype)> o) { observer() = std::move(o); }
 
 LongWork::LongWork(QWidget* window, QString label) : window_(window), label_(std::move(label)) { started_.start(); }
 

@@ -26,9 +26,9 @@ public:
     }
 
     // How long work runs before its progress shows (tests set 0).
-    static void SetDelay(int milliseconds);
+    static void setDelay(int milliseconds);
     // Sees every update that the bar shows (tests).
-    static void SetObserver(std::function<void(const QString&, qsizetype, qsizetype)> observer);
+    static void setObserver(std::function<void(const QString&, qsizetype, qsizetype)> observer);
 
 private:
     QPointer<QWidget> window_;

@@ -131,7 +131,7 @@ void Form3::PushButton3_Click()
 {
     Trap trap(Location::Form3_Quit);
     trap(100, [&] {
-        if (CanEndProgram())
+        if (canEndProgram())
             Main::EndProgram();
     });
 }
@@ -193,7 +193,7 @@ void Form3::PushButton6_Click()
     trap(100, [&] { mnuSaveAs->popup(QCursor::pos()); });
 }
 
-void Form3::ExportToFile(const QString& filter, void (*writer)(DataGrid*, const QString&))
+void Form3::exportToFile(const QString& filter, void (*writer)(DataGrid*, const QString&))
 {
     // The export reads the grid as the user sees it, with the pending row written.
     if (!DataGrid1->commitPendingRow())
@@ -208,9 +208,9 @@ void Form3::ExportToFile(const QString& filter, void (*writer)(DataGrid*, const 
     writer(DataGrid1, fileName);
 }
 
-void Form3::mnuTXT_Click() { ExportToFile(QStringLiteral("Text Files (*.txt)|*.txt"), GridWriters::SaveDataGridToFile); }
-void Form3::mnuCSV_Click() { ExportToFile(QStringLiteral("CSV Files (*.csv)|*.csv"), GridWriters::SaveDataGridToCSVFile); }
-void Form3::mnuXML_Click() { ExportToFile(QStringLiteral("XML Files (*.xml)|*.xml"), GridWriters::SaveDataGridToXMLFile); }
+void Form3::mnuTXT_Click() { exportToFile(QStringLiteral("Text Files (*.txt)|*.txt"), GridWriters::SaveDataGridToFile); }
+void Form3::mnuCSV_Click() { exportToFile(QStringLiteral("CSV Files (*.csv)|*.csv"), GridWriters::SaveDataGridToCSVFile); }
+void Form3::mnuXML_Click() { exportToFile(QStringLiteral("XML Files (*.xml)|*.xml"), GridWriters::SaveDataGridToXMLFile); }
 
 void Form3::mnuXLS_Click()
 {
@@ -299,7 +299,7 @@ void Form3::mnuPDF_Click()
     trap(116, [&] { GetSetPrinter::SetDefaultPrinter(previous); });
 }
 
-bool Form3::CanEndProgram()
+bool Form3::canEndProgram()
 {
     if (DataGrid1->commitPendingRow())
         return true;
@@ -312,7 +312,7 @@ void Form3::closeEvent(QCloseEvent* event) { CloseEndsProgram(event); }
 
 void CloseEndsProgram(QCloseEvent* event)
 {
-    if (!Forms::isLoaded3() || Forms::form3().CanEndProgram()) {
+    if (!Forms::isLoaded3() || Forms::form3().canEndProgram()) {
         event->accept();
         Main::EndProgram();
     } else {

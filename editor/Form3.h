@@ -30,7 +30,7 @@ public:
 
     // Writes the pending row before the program ends; when the database refuses
     // it, asks whether to discard it. False: the user keeps the program open.
-    bool CanEndProgram();
+    bool canEndProgram();
 
     QLabel* Label2;
     DataGrid* DataGrid1;
@@ -51,7 +51,7 @@ public:
 
 private:
     // The shape of the file exports: the Save dialog, then the writer under the hourglass.
-    void ExportToFile(const QString& filter, void (*writer)(DataGrid*, const QString&));
+    void exportToFile(const QString& filter, void (*writer)(DataGrid*, const QString&));
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -13,7 +13,7 @@ namespace {
 qsizetype keepInMemory = qsizetype(4) << 20; // bytes (the buffer may grow to twice this)
 }
 
-void TextSink::SetMemoryLimit(qsizetype bytes) { keepInMemory = bytes; }
+void TextSink::setMemoryLimit(qsizetype bytes) { keepInMemory = bytes; }
 
 TextSink::TextSink(QString destination) : destination_(std::move(destination))
 {

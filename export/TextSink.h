@@ -30,7 +30,7 @@ public:
     void save();
 
     // How many bytes stay in memory before the text spills (tests lower it).
-    static void SetMemoryLimit(qsizetype bytes);
+    static void setMemoryLimit(qsizetype bytes);
 
 private:
     void spillIfFull();

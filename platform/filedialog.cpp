@@ -14,9 +14,9 @@ CommonDialog::Handler& handler()
 }
 } // namespace
 
-void CommonDialog::SetHandler(Handler h) { handler() = std::move(h); }
+void CommonDialog::setHandler(Handler h) { handler() = std::move(h); }
 
-QStringList CommonDialog::QtNameFilters(const QString& filter)
+QStringList CommonDialog::qtNameFilters(const QString& filter)
 {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList filters;
@@ -68,7 +68,7 @@ QString CommonDialog::ask(bool save) const
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // A name that does not exist yet is returned like any other.
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters(QtNameFilters(Filter));
+    dialog.setNameFilters(qtNameFilters(Filter));
     // The replace question is asked by show(), the same for every dialog.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     if (!FileName.isEmpty())

@@ -23,10 +23,10 @@ public:
     };
     // Returns the chosen path, or an empty string for Cancel.
     using Handler = std::function<QString(const Request&)>;
-    static void SetHandler(Handler handler);
+    static void setHandler(Handler handler);
 
     // "Text Files (*.txt)|*.txt" as the name filters of a Qt dialog.
-    static QStringList QtNameFilters(const QString& filter);
+    static QStringList qtNameFilters(const QString& filter);
 
 private:
     void show(bool save);

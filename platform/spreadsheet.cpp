@@ -36,7 +36,7 @@ void ExcelWorksheet::SetCellValue(int row, int column, const QString& text)
     columns_ = std::max(columns_, column);
 }
 
-QString ExcelWorksheet::CellText(int row, int column) const
+QString ExcelWorksheet::cellText(int row, int column) const
 {
     if (row < 1 || row > int(rows_.size()))
         return QString();
@@ -74,11 +74,11 @@ void ExcelWorkbook::SaveAs(const QString& fileName) const
             worksheet_set_column(sheet, lxw_col_t(c - 1), lxw_col_t(c - 1), std::min(255, width + 2), nullptr);
     for (int r = 1; r <= s.rowCount(); ++r) {
         for (int c = 1; c <= s.columnCount(); ++c) {
-            const QString text = s.CellText(r, c);
+            const QString text = s.cellText(r, c);
             if (text.isEmpty())
                 continue;
             double number = 0;
-            if (ExcelApplication::IsPlainNumber(text, &number))
+            if (ExcelApplication::isPlainNumber(text, &number))
                 worksheet_write_number(sheet, lxw_row_t(r - 1), lxw_col_t(c - 1), number, nullptr);
             else
                 worksheet_write_string(sheet, lxw_row_t(r - 1), lxw_col_t(c - 1), text.toUtf8().constData(), nullptr);
@@ -90,16 +90,16 @@ void ExcelWorkbook::SaveAs(const QString& fileName) const
                            .arg(fileName, QString::fromUtf8(lxw_strerror(result))));
 }
 
-QString ExcelApplication::RegisteredSpreadsheetProgram() { return RegisteredProgramFor(QStringLiteral(".xlsx")); }
+QString ExcelApplication::registeredSpreadsheetProgram() { return RegisteredProgramFor(QStringLiteral(".xlsx")); }
 
 ExcelApplication::ExcelApplication()
 {
-    if (RegisteredSpreadsheetProgram().isEmpty())
+    if (registeredSpreadsheetProgram().isEmpty())
         throw AppError(QStringLiteral("ActiveX component can't create object: no spreadsheet program is "
                                       "registered for .xlsx files"));
 }
 
-bool ExcelApplication::IsPlainNumber(const QString& text, double* value)
+bool ExcelApplication::isPlainNumber(const QString& text, double* value)
 {
     static const QRegularExpression number(QStringLiteral(R"(^[-+]?(\d+(\.\d*)?|\.\d+)([eE][-+]?\d+)?$)"));
     if (!number.match(text).hasMatch())

@@ -16,7 +16,7 @@ public:
     // Cells(row, column).Value = text; rows and columns count from 1. A text
     // that is a plain number becomes a number cell, as a spreadsheet makes it.
     void SetCellValue(int row, int column, const QString& text);
-    QString CellText(int row, int column) const;
+    QString cellText(int row, int column) const;
     void AutofitColumns();
     int ColumnWidth(int column) const; // in characters, once fitted
 
@@ -51,9 +51,9 @@ public:
     void Quit();
 
     // The default application for .xlsx files on this desktop, empty when none.
-    static QString RegisteredSpreadsheetProgram();
+    static QString registeredSpreadsheetProgram();
     // Plain numbers: optional sign, digits with an optional fraction, optional exponent.
-    static bool IsPlainNumber(const QString& text, double* value);
+    static bool isPlainNumber(const QString& text, double* value);
 
 private:
     std::vector<std::unique_ptr<ExcelWorkbook>> workbooks_;

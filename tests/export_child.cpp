@@ -12,7 +12,7 @@ int main(int argc, char** argv)
     if (argc != 4)
         return 2;
     TestEnvironment env;
-    TextSink::SetMemoryLimit(4096); // the text reaches the disk from the first rows on
+    TextSink::setMemoryLimit(4096); // the text reaches the disk from the first rows on
     DataGrid* grid = OpenTable(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]));
     DataGrid1::SaveDataGridToFile(grid, QString::fromLocal8Bit(argv[3]));
     return env.boxes.isEmpty() ? 0 : 1;

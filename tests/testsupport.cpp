@@ -36,7 +36,7 @@ void TestEnvironment::installSeams()
         boxes << r;
         return answers.isEmpty() ? int(vbOK) : answers.takeFirst();
     });
-    CommonDialog::SetHandler([this](const CommonDialog::Request&) {
+    CommonDialog::setHandler([this](const CommonDialog::Request&) {
         return dialogAnswers.isEmpty() ? QString() : dialogAnswers.takeFirst();
     });
     SetLaunchHandler([this](const QString& program, const QStringList& args) {
@@ -62,7 +62,7 @@ TestEnvironment::~TestEnvironment()
 {
     Forms::UnloadAll();
     SetMessageBoxHandler({});
-    CommonDialog::SetHandler({});
+    CommonDialog::setHandler({});
     SetLaunchHandler({});
     ADODB::setExecuteObserver({});
     SetModalHandler({});

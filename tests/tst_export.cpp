@@ -113,8 +113,8 @@ private slots:
     {
         // With no delay, every long step shows its bar: opening and exporting.
         QList<std::tuple<QString, qsizetype, qsizetype>> updates;
-        LongWork::SetDelay(0);
-        LongWork::SetObserver([&](const QString& label, qsizetype done, qsizetype total) {
+        LongWork::setDelay(0);
+        LongWork::setObserver([&](const QString& label, qsizetype done, qsizetype total) {
             updates << std::make_tuple(label, done, total);
         });
         const QString path = env.makeDatabase(
@@ -125,8 +125,8 @@ private slots:
         const auto opened = updates;
         updates.clear();
         DataGrid1::SaveDataGridToFile(grid, env.path("progress.txt"));
-        LongWork::SetDelay(500);
-        LongWork::SetObserver(nullptr);
+        LongWork::setDelay(500);
+        LongWork::setObserver(nullptr);
         QVERIFY(!opened.isEmpty());
         QCOMPARE(std::get<0>(opened.first()), QStringLiteral("Opening p..."));
         QCOMPARE(grid->dataSource()->isPaged(), paged);
@@ -151,7 +151,7 @@ private slots:
             old.write(QByteArray(5000, 'x'));
         }
         QStringList seen;
-        CommonDialog::SetHandler([&](const CommonDialog::Request& r) {
+        CommonDialog::setHandler([&](const CommonDialog::Request& r) {
             seen << (r.save ? "save|" : "open|") + r.title + "|" + r.filter + "|" + r.fileName;
             return env.dialogAnswers.isEmpty() ? QString() : env.dialogAnswers.takeFirst();
         });
@@ -232,10 +232,10 @@ private slots:
         }
         QCOMPARE(ours, reference);
         // The same when the text spills to a temporary file on the way.
-        TextSink::SetMemoryLimit(1000);
+        TextSink::setMemoryLimit(1000);
         DataGrid1::SaveDataGridToFile(grid, env.path("big-spilled.txt"));
         DataGrid1::SaveDataGridToFile(grid, env.path("no-such-folder/big.txt"));
-        TextSink::SetMemoryLimit(qsizetype(8) << 20);
+        TextSink::setMemoryLimit(qsizetype(8) << 20);
         QCOMPARE(ReadBytes(env.path("big-spilled.txt")), reference);
         QCOMPARE(env.boxes.size(), 1);
         QVERIFY(env.boxes[0].text.contains("at line 134"));

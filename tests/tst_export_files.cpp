@@ -74,9 +74,9 @@ private slots:
         const mode_t previous = umask(077);
         // A new file gets the mode the umask gives, small or spilled.
         DataGrid1::SaveDataGridToFile(grid, env.path("private.txt"));
-        TextSink::SetMemoryLimit(8);
+        TextSink::setMemoryLimit(8);
         DataGrid1::SaveDataGridToCSVFile(grid, env.path("private-large.csv"));
-        TextSink::SetMemoryLimit(qsizetype(8) << 20);
+        TextSink::setMemoryLimit(qsizetype(8) << 20);
         umask(previous);
         QCOMPARE(QFileInfo(env.path("private.txt")).permissions() & 0x0077, QFileDevice::Permissions());
         QCOMPARE(QFileInfo(env.path("private-large.csv")).permissions() & 0x0077, QFileDevice::Permissions());

@@ -106,11 +106,11 @@ private slots:
     void numbersBecomeNumbers()
     {
         double v = 0;
-        QVERIFY(ExcelApplication::IsPlainNumber("42", &v) && v == 42);
-        QVERIFY(ExcelApplication::IsPlainNumber("-1.5e3", &v) && v == -1500);
-        QVERIFY(ExcelApplication::IsPlainNumber(".5", &v));
+        QVERIFY(ExcelApplication::isPlainNumber("42", &v) && v == 42);
+        QVERIFY(ExcelApplication::isPlainNumber("-1.5e3", &v) && v == -1500);
+        QVERIFY(ExcelApplication::isPlainNumber(".5", &v));
         for (const char* text : {"", "1,5", "12 apples", "0x10", "1e999", "inf", "nan", "1.2.3", " 7"})
-            QVERIFY2(!ExcelApplication::IsPlainNumber(text, &v), text);
+            QVERIFY2(!ExcelApplication::isPlainNumber(text, &v), text);
     }
 
     void emptyGridDoesNothing()
@@ -217,7 +217,7 @@ private slots:
                 const QString ref = QString(QChar('A' + c)) + QString::number(row + 2);
                 const QString shown = grid->recordModel()->displayText(row, c);
                 double value = 0;
-                const bool number = ExcelApplication::IsPlainNumber(shown, &value);
+                const bool number = ExcelApplication::isPlainNumber(shown, &value);
                 QCOMPARE(sheet.value(ref).number, number);
                 if (number)
                     QCOMPARE(sheet.value(ref).text.toDouble(), value);

@@ -40,7 +40,7 @@ private slots:
     void dialogFiltersShowEveryFile()
     {
         // "*.*" stands for every file, names without a dot included.
-        QCOMPARE(CommonDialog::QtNameFilters("SQLite Databases (*.db;*.db3)|*.db;*.db3|All Files (*.*)|*.*"),
+        QCOMPARE(CommonDialog::qtNameFilters("SQLite Databases (*.db;*.db3)|*.db;*.db3|All Files (*.*)|*.*"),
                  (QStringList{"SQLite Databases (*.db *.db3)", "All Files (*)"}));
     }
 
