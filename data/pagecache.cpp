@@ -309,9 +309,10 @@ qint64 PageCache::pageStart(qsizetype index) const
     const auto before = std::prev(starts_.lower_bound(index));
     const qsizetype forward = (index - before->first) * pageRows_;
     const qsizetype back = count_ - index * pageRows_ - 1;
-    if (pinned() && index < pin_.fromPage && (pin_.fromPage - index) * pageRows_ < forward
+    const auto pinStart = pinned() ? starts_.find(pin_.fromPage) : starts_.end();
+    if (pinStart != starts_.end() && index < pin_.fromPage && (pin_.fromPage - index) * pageRows_ < forward
         && !((countKnown_ || spanEstimate_) && back >= 0 && back < (pin_.fromPage - index) * pageRows_)) {
-        const std::optional<qint64> start = startBefore(starts_.at(pin_.fromPage), (pin_.fromPage - index) * pageRows_);
+        const std::optional<qint64> start = startBefore(pinStart->second, (pin_.fromPage - index) * pageRows_);
         if (start) {
             // The pinned pages reach back to this one: what was read between from the start goes.
             pages_.erase(pages_.lower_bound(index), pages_.lower_bound(pin_.fromPage));
@@ -487,7 +488,8 @@ void PageCache::forgetFromRowid(qint64 rowid)
     // A page start means "the first row at or after this rowid": it stays true
     // up to the changed rowid. A page that is not full, or whose rows reach the
     // changed rowid, is read again.
-    if (pinned() && starts_.at(pin_.fromPage) > rowid) {
+    const auto pinStart = pinned() ? starts_.find(pin_.fromPage) : starts_.end();
+    if (pinned() && (pinStart == starts_.end() || pinStart->second > rowid)) {
         // Rows placed by counting from the start move under the pinned ones: all are placed again.
         forgetAll();
         ++generation_;
