@@ -4,6 +4,12 @@ cache="$HOME/.cache/vestrel"
 # (Qt for Windows records this path: it must stay where it is.)
 toolchain="$cache/qt6-build/toolchain.cmake"
 SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+# Text with letters beyond ASCII is typed and compared (xdotool, wine, the
+# exports): the scripts run in UTF-8 whatever the machine's locale is.
+case "${LC_ALL:-${LANG:-}}" in
+  *UTF-8*|*utf8*) ;;
+  *) export LANG=C.UTF-8 LC_ALL=C.UTF-8 ;;
+esac
 
 # Installs the named Debian packages that are missing.
 need_packages() {
@@ -33,7 +39,7 @@ debian_source() {
 
 # The CMake toolchain file for the MinGW-w64 cross compilers (posix threads).
 write_toolchain() {
-  mkdir -p "$cache"
+  mkdir -p "$(dirname "$toolchain")"
   cat > "$toolchain" <<'TC'
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)

@@ -8,6 +8,11 @@
 # Wants WINEPREFIX set (a prefix of the run's own) and DISPLAY (a virtual screen).
 # Screenshots land in FOLDER.
 set -uo pipefail
+# "Anna Zoë" is typed through xdotool: a UTF-8 locale whatever the machine's.
+case "${LC_ALL:-${LANG:-}}" in
+  *UTF-8*|*utf8*) ;;
+  *) export LANG=C.UTF-8 LC_ALL=C.UTF-8 ;;
+esac
 installer=$1
 out=$(realpath -m "$2")
 rm -rf "$out" && mkdir -p "$out"
