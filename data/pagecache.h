@@ -109,7 +109,8 @@ public:
     bool samePage(qsizetype a, qsizetype b) const { return a / pageRows_ == b / pageRows_; }
     // Anchors closer than this to the table's start are counted at once; further
     // ones are pinned (above). The first anchor given to place is pinned by preference.
-    static void setPinFrom(qsizetype rows) { pinFrom = rows; }
+    // (Returns the value it replaces.)
+    static qsizetype setPinFrom(qsizetype rows) { return std::exchange(pinFrom, rows); }
     bool pinned() const { return pin_.fromPage >= 0; }
     // The user came back to rows that could not be read: they are read again at once.
     void readAgain() { heldUntil_ = QDeadlineTimer(); }

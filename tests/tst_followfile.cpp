@@ -354,9 +354,9 @@ private slots:
         DataGrid* grid = show("rowid");
         settle();
         const auto& recordset = grid->dataSource();
-        PageCache::setPinFrom(20);
         struct Restore {
-            ~Restore() { PageCache::setPinFrom(RecordSetModel::spanRows() < 1000 ? 20 : 100000); }
+            qsizetype before = PageCache::setPinFrom(20);
+            ~Restore() { PageCache::setPinFrom(before); }
         } restore;
         const RowAnchor anchor = recordset->anchorAt(150); // id 151
         Sqlite(path).exec("DELETE FROM t WHERE id BETWEEN 10 AND 14; DELETE FROM t WHERE id BETWEEN 160 AND 161;");
