@@ -137,7 +137,7 @@ std::vector<AnchorPlace> DataGrid::placeByIdentity(const std::vector<RowAnchor>&
     // Every row to find, in one pass: a row not taken falls back on its place.
     std::vector<RowAnchor> anchors;
     const auto add = [&](const RowAnchor& anchor, qsizetype position) {
-        RowAnchor a = anchor.isSet() ? anchor : RowAnchor();
+        RowAnchor a = anchor;
         if (!a.isSet()) {
             a.position = std::max<qsizetype>(0, position); // by its place alone
             a.generation = model_->generation();
