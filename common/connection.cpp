@@ -5,12 +5,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-QString DatabaseConnectionString(const QString& path)
-{
-    return QLatin1String("DRIVER=SQLite3 ODBC Driver;Database=") + path
-        + QLatin1String(";LongNames=0;Timeout=1000;NoTXN=0;SyncPragma=NORMAL;StepAPI=0;");
-}
-
 QString ConnectionStringFor(const QString& path)
 {
     // A ";" would end the path's value and a leading "{" would begin a braced

@@ -1,12 +1,12 @@
 #pragma once
-// The one connection string and the one way to make a connection.
+// The connection string of a path, checked, and the one way to make a connection
+// (the recipe itself is DatabaseConnectionString, in the data layer).
 #include "data/adodb.h"
 
 #include <QString>
 #include <memory>
 #include <optional>
 
-QString DatabaseConnectionString(const QString& path);
 // The connection string every connection opens with; throws AppError for a
 // path the connection string cannot carry.
 QString ConnectionStringFor(const QString& path);

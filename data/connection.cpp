@@ -5,6 +5,12 @@
 #include "recordset.h"
 #include "sqlitelib.h"
 
+QString DatabaseConnectionString(const QString& path)
+{
+    return QLatin1String("DRIVER=SQLite3 ODBC Driver;Database=") + path
+        + QLatin1String(";LongNames=0;Timeout=1000;NoTXN=0;SyncPragma=NORMAL;StepAPI=0;");
+}
+
 namespace ADODB {
 
 // ---------------------------------------------------------------- Connection

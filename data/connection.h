@@ -11,6 +11,9 @@ class Statement;
 struct Param;
 } // namespace odbc
 
+// The one connection recipe: the driver, the file, and how the program uses it.
+QString DatabaseConnectionString(const QString& path);
+
 namespace ADODB {
 
 enum : int { adUseServer = 2, adUseClient = 3 };

@@ -36,16 +36,14 @@ StoredCell DeliveredCell(bool present, const std::string& text)
     return {QByteArray(text.data(), qsizetype(text.size())), false};
 }
 
-void FetchRows(odbc::Statement& st, RowStore& store, std::vector<qint64>* rowids)
+void FetchRows(odbc::Statement& st, RowStore& store, int leading, std::vector<std::optional<qint64>>* numbers)
 {
-    const int leading = rowids ? 1 : 0;
     const int n = st.columnCount();
     std::string buffer, bytes;
     while (st.fetch()) {
-        if (rowids) {
-            st.getData(0, buffer);
-            rowids->push_back(std::strtoll(buffer.c_str(), nullptr, 10));
-        }
+        for (int i = 0; i < leading; ++i)
+            numbers->push_back(st.getData(i, buffer) ? std::optional<qint64>(std::strtoll(buffer.c_str(), nullptr, 10))
+                                                     : std::nullopt);
         store.beginRow();
         for (int i = leading; i < n; ++i) {
             const bool present = st.getData(i, buffer);
@@ -56,4 +54,16 @@ void FetchRows(odbc::Statement& st, RowStore& store, std::vector<qint64>* rowids
         }
         store.endRow();
     }
+}
+
+void FetchRows(odbc::Statement& st, RowStore& store, std::vector<qint64>* rowids)
+{
+    if (!rowids) {
+        FetchRows(st, store, 0, nullptr);
+        return;
+    }
+    std::vector<std::optional<qint64>> numbers;
+    FetchRows(st, store, 1, &numbers);
+    for (const std::optional<qint64>& n : numbers)
+        rowids->push_back(n.value_or(0));
 }

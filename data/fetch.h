@@ -4,6 +4,7 @@
 #include "odbc.h"
 #include "rowstore.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,3 +17,5 @@ bool DecodeBlobText(const char* data, size_t size, std::string* bytes);
 // Reads the rows of an executed statement into the store, the first column
 // being the rowid when rowids is given.
 void FetchRows(odbc::Statement& statement, RowStore& store, std::vector<qint64>* rowids);
+// The same, the first `leading` columns being numbers (NULL: none), row after row into numbers.
+void FetchRows(odbc::Statement& statement, RowStore& store, int leading, std::vector<std::optional<qint64>>* numbers);

@@ -118,7 +118,7 @@ PageCache::~PageCache()
         pinCount_.wait();
 }
 
-PageCache::Reader* PageCache::reader(int which) const
+Reader* PageCache::reader(int which) const
 {
     Reader& r = readers_[which];
     if (r.statement)

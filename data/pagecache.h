@@ -22,6 +22,7 @@
 // that count arrives the pinned rows move to their true positions (a new
 // generation whose anchors are moved alike, without counting again).
 #include "odbc.h"
+#include "reader.h"
 #include "rowanchor.h"
 #include "rowstore.h"
 
@@ -38,12 +39,6 @@
 class PageCache {
 public:
     using MakeStatement = std::function<odbc::Statement()>;
-    // A connection of its own, for reading beside the first.
-    struct Reader {
-        std::shared_ptr<void> connection;
-        MakeStatement statement;
-    };
-    using OpenReader = std::function<Reader()>;
 
     // source is the quoted table or view; alias names its rowid, or is empty
     // to read by position. minimumRows: how many rows the source is known to

@@ -3,7 +3,12 @@
 #include "error.h"
 #include "fetch.h"
 #include "quote.h"
+#include "backgroundread.h"
+#include "orderedrows.h"
 #include "pagecache.h"
+#include "rowfilter.h"
+
+#include <thread>
 
 #include <algorithm>
 #include <limits>
@@ -27,6 +32,16 @@ qsizetype pageRowsFor(int columns)
     return std::max<qsizetype>(100, kPageCells / std::max(1, columns));
 }
 
+// Opens connections of our own beside the one given, by its recipe.
+OpenReader readersBeside(const Connection& connection)
+{
+    return [text = connection.ConnectionString()] {
+        auto reader = std::make_shared<Connection>();
+        reader->Open(text);
+        return Reader{reader, [reader] { return reader->statement(); }};
+    };
+}
+
 bool hasTextAffinity(const QString& declaredType)
 {
     const QString t = declaredType.toUpper();
@@ -48,6 +63,9 @@ void RecordSet::Close()
     open_ = false;
     writer_.reset();
     cache_.reset();
+    ordered_.reset();
+    paged_ = false;
+    view_ = RowView();
     connection_.reset();
     columns_.clear();
     declaredTypes_.clear();
@@ -78,6 +96,7 @@ void RecordSet::Open(const QString& table, std::shared_ptr<Connection> connectio
         if (shape_.key == RowKey::RowId) {
             openRowidTable();
         } else if (!shape_.name.isEmpty() && holdsMoreThan(pagingThreshold)) {
+            paged_ = true;
             openPaged(QString());
         } else {
             odbc::Statement st = connection_->statement();
@@ -123,11 +142,6 @@ void RecordSet::openPaged(const QString& alias)
                    + source + QLatin1String(" LIMIT 0;"));
         describeColumns(st, alias.isEmpty() ? 0 : 1);
     }
-    auto openReader = [text = connection_->ConnectionString()] {
-        auto reader = std::make_shared<Connection>();
-        reader->Open(text);
-        return PageCache::Reader{reader, [reader] { return reader->statement(); }};
-    };
     // A table without a rowid is read in the order of its primary key, from either end.
     QStringList keyOrder;
     if (shape_.key == RowKey::PrimaryKey && !shape_.isView)
@@ -135,7 +149,7 @@ void RecordSet::openPaged(const QString& alias)
             keyOrder << QuoteIdentifier(shape_.columns[c]);
     cache_ = std::make_unique<PageCache>([c = connection_] { return c->statement(); }, source, alias,
                                           int(columns_.size()), pageRowsFor(int(columns_.size())), cachedPages,
-                                          pagingThreshold + 1, openReader, keyOrder);
+                                          pagingThreshold + 1, readersBeside(*connection_), keyOrder);
     cache_->setIdentity(keyOrder.isEmpty() ? std::vector<int>() : shape_.keyColumns,
                          !alias.isEmpty() && shape_.rowidColumn < 0);
     if (Progress)
@@ -146,6 +160,7 @@ void RecordSet::openRowidTable()
 {
     const QString& alias = shape_.rowidAlias;
     if (holdsMoreThan(pagingThreshold)) {
+        paged_ = true;
         openPaged(alias);
         return;
     }
@@ -172,16 +187,201 @@ void RecordSet::openRowidTable()
         Progress(store_.rows(), store_.rows());
 }
 
+
+QStringList RecordSet::quotedColumns() const
+{
+    QStringList quoted;
+    for (const QString& column : columns_)
+        quoted << QuoteIdentifier(column);
+    return quoted;
+}
+
+QStringList RecordSet::identityColumns() const
+{
+    if (shape_.key == RowKey::RowId)
+        return {shape_.rowidAlias};
+    QStringList identity;
+    if (shape_.key == RowKey::PrimaryKey && !shape_.isView)
+        for (int c : shape_.keyColumns)
+            identity << QuoteIdentifier(shape_.columns[c]);
+    return identity.isEmpty() ? quotedColumns() : identity;
+}
+
+void RecordSet::readWhole()
+{
+    const bool byRowid = shape_.key == RowKey::RowId;
+    const FilterSql filter = FilterWhere(quotedColumns(), view_.filters);
+    QString order = OrderClause(quotedColumns(), view_.order, identityColumns());
+    if (order.isEmpty() && byRowid)
+        order = QLatin1String("ORDER BY ") + shape_.rowidAlias; // the table's own order
+    store_ = RowStore(int(columns_.size()));
+    rowids_.clear();
+    odbc::Statement st = connection_->statement();
+    st.execute(QLatin1String("SELECT ") + (byRowid ? shape_.rowidAlias + QLatin1String(", ") : QString())
+                   + QLatin1String("* FROM main.") + QuoteIdentifier(shape_.name)
+                   + (filter.where.isEmpty() ? QString() : QLatin1String(" WHERE ") + filter.where) + QLatin1Char(' ')
+                   + order + QLatin1Char(';'),
+               filter.params);
+    FetchRows(st, store_, byRowid ? &rowids_ : nullptr);
+}
+
+void RecordSet::setView(const RowView& view)
+{
+    if (!open_)
+        throw AppError(kClosed);
+    if (shape_.name.isEmpty())
+        throw AppError(QStringLiteral("This result cannot be sorted or filtered: it does not come from one table "
+                                      "or view of the database."));
+    ++viewGeneration_;
+    if (!paged_) {
+        const RowView before = std::exchange(view_, view);
+        try {
+            readWhole();
+        } catch (...) {
+            view_ = before;
+            readWhole();
+            throw;
+        }
+        return;
+    }
+    ordered_.reset();
+    cache_.reset();
+    view_ = view;
+    if (view.isPlain()) {
+        openPaged(shape_.key == RowKey::RowId ? shape_.rowidAlias : QString());
+        return;
+    }
+    OrderedRows::Source source;
+    source.table = QuoteIdentifier(shape_.name);
+    source.columns = quotedColumns();
+    if (shape_.key == RowKey::RowId) {
+        source.identity = OrderedRows::Identity::Rowid;
+        source.alias = shape_.rowidAlias;
+    } else if (shape_.key == RowKey::PrimaryKey && !shape_.isView) {
+        source.identity = OrderedRows::Identity::Key;
+        source.keyColumns = shape_.keyColumns;
+    }
+    ordered_ = std::make_unique<OrderedRows>(readersBeside(*connection_), source, view, pageRowsFor(int(columns_.size())), cachedPages);
+}
+
+void RecordSet::cancelView()
+{
+    if (ordered_)
+        ordered_->cancel();
+}
+
+bool RecordSet::isGone(qsizetype row) const
+{
+    return ordered_ && ordered_->isGone(row);
+}
+
+std::optional<qsizetype> RecordSet::find(qsizetype after, bool forward, const FindText& text,
+                                         const std::function<bool()>& keepGoing)
+{
+    if (!open_)
+        throw AppError(kClosed);
+    if (ordered_)
+        return ordered_->find(after, forward, text, keepGoing);
+    if (shape_.name.isEmpty())
+        throw AppError(QStringLiteral("This result cannot be searched: it does not come from one table or view of "
+                                      "the database."));
+    const QString table = QLatin1String("main.") + QuoteIdentifier(shape_.name);
+    const FilterSql match = FindCondition(quotedColumns(), text);
+    const bool byRowid = cache_ && cache_->byRowid();
+    if (cache_)
+        cache_->followFile(true); // positions exact: the found row is counted
+    QString sql;
+    std::vector<odbc::Param> params;
+    if (byRowid) {
+        // By rowid, from the row after; its place is then the rows before it.
+        const QString& alias = shape_.rowidAlias;
+        if (after >= 0) {
+            sql = alias + (forward ? QLatin1String(" > ?") : QLatin1String(" < ?")) + QLatin1String(" AND ");
+            params.push_back(odbc::Param::text(QByteArray::number(cache_->rowid(after))));
+        }
+        sql = QLatin1String("SELECT ") + alias + QLatin1String(" FROM ") + table + QLatin1String(" WHERE ") + sql
+            + QLatin1Char('(') + match.where + QLatin1String(") ORDER BY ") + alias + (forward ? "" : " DESC")
+            + QLatin1String(" LIMIT 1;");
+    } else {
+        // Numbered in the order the rows are shown.
+        const FilterSql filter = FilterWhere(quotedColumns(), view_.filters);
+        QString order = OrderClause(quotedColumns(), view_.order, identityColumns());
+        if (order.isEmpty() && shape_.key == RowKey::RowId)
+            order = QLatin1String("ORDER BY ") + shape_.rowidAlias;
+        else if (order.isEmpty() && shape_.key == RowKey::PrimaryKey && !shape_.isView)
+            order = QLatin1String("ORDER BY ") + identityColumns().join(QLatin1String(", "));
+        // (Named apart from every column.)
+        QString n = QStringLiteral("vestrel_row");
+        while (columns_.contains(n, Qt::CaseInsensitive))
+            n += QLatin1Char('_');
+        sql = QLatin1String("SELECT ") + n + QLatin1String(" - 1 FROM (SELECT row_number() OVER (") + order
+            + QLatin1String(") AS ") + n + QLatin1String(", * FROM ") + table
+            + (filter.where.isEmpty() ? QString() : QLatin1String(" WHERE ") + filter.where) + QLatin1String(") WHERE ")
+            + n + (forward ? QLatin1String(" > CAST(? AS INTEGER)") : QLatin1String(" < CAST(? AS INTEGER)"))
+            + QLatin1String(" AND (") + match.where + QLatin1String(") ORDER BY ") + n + (forward ? "" : " DESC")
+            + QLatin1String(" LIMIT 1;");
+        params = filter.params;
+        params.push_back(odbc::Param::text(
+            QByteArray::number(after >= 0 ? after + 1 : (forward ? 0 : std::numeric_limits<qint64>::max()))));
+    }
+    params.insert(params.end(), match.params.begin(), match.params.end());
+    auto found = std::make_shared<std::optional<qint64>>();
+    auto read = BackgroundRead::start(readersBeside(*connection_)(), [sql, params, found, byRowid, table,
+                                                    alias = shape_.rowidAlias](BackgroundRead& r) {
+        odbc::Statement st = r.statement();
+        r.run(st, sql, params);
+        std::string cell;
+        if (!st.fetch() || !st.getData(0, cell))
+            return;
+        qint64 value = std::strtoll(cell.c_str(), nullptr, 10);
+        if (byRowid) {
+            odbc::Statement count = r.statement();
+            r.run(count, QLatin1String("SELECT count(*) FROM ") + table + QLatin1String(" WHERE ") + alias
+                             + QLatin1String(" < ?;"),
+                  {odbc::Param::text(QByteArray::number(value))});
+            value = count.fetch() && count.getData(0, cell) ? std::strtoll(cell.c_str(), nullptr, 10) : 0;
+        }
+        *found = value;
+    });
+    while (!read->finished()) {
+        if (!keepGoing()) {
+            read->cancel();
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (const std::exception_ptr error = read->error())
+        std::rethrow_exception(error);
+    if (!*found)
+        return std::nullopt;
+    return qsizetype(**found);
+}
+
 RecordSet::RecordSet() = default;
 RecordSet::~RecordSet() = default;
 
-bool RecordSet::pollCount() { return cache_ && cache_->pollCount(); }
-qsizetype RecordSet::recordCount() const { return cache_ ? cache_->count() : store_.rows(); }
-bool RecordSet::countKnown() const { return !cache_ || cache_->countKnown(); }
+bool RecordSet::pollCount() { return ordered_ ? ordered_->poll() : cache_ && cache_->pollCount(); }
+qsizetype RecordSet::recordCount() const
+{
+    return ordered_ ? ordered_->count() : cache_ ? cache_->count() : store_.rows();
+}
+bool RecordSet::countKnown() const { return ordered_ ? ordered_->ready() : !cache_ || cache_->countKnown(); }
 bool RecordSet::endReadableUncounted() const { return cache_ && cache_->endReadableUncounted(); }
 std::optional<TailShift> RecordSet::takeTailShift() { return cache_ ? cache_->takeTailShift() : std::nullopt; }
-quint64 RecordSet::generation() const { return cache_ ? cache_->generation() : 0; }
-bool RecordSet::followFile(bool settle) { return cache_ && cache_->followFile(settle); }
+quint64 RecordSet::generation() const
+{
+    // An order's rows keep their places: one generation for each view.
+    return ordered_ ? viewGeneration_ << 32 : cache_ ? cache_->generation() : 0;
+}
+bool RecordSet::followFile(bool settle)
+{
+    if (ordered_) {
+        if (settle)
+            ordered_->wait();
+        return ordered_->followFile();
+    }
+    return cache_ && cache_->followFile(settle);
+}
 bool RecordSet::samePage(qsizetype a, qsizetype b) const { return !cache_ || cache_->samePage(a, b); }
 bool RecordSet::pinned() const { return cache_ && cache_->pinned(); }
 void RecordSet::readAgain()
@@ -192,12 +392,16 @@ void RecordSet::readAgain()
 
 void RecordSet::waitForCount()
 {
-    if (cache_)
+    if (ordered_)
+        ordered_->wait();
+    else if (cache_)
         cache_->waitForCount();
 }
 
 const RowStore& RecordSet::storeFor(qsizetype row, qsizetype* index) const
 {
+    if (ordered_)
+        return ordered_->locate(row, index);
     if (cache_)
         return cache_->locate(row, index);
     if (row < 0 || row >= store_.rows())
@@ -210,6 +414,8 @@ std::optional<qint64> RecordSet::rowidAt(qsizetype row) const
 {
     if (shape_.key != RowKey::RowId)
         return std::nullopt;
+    if (ordered_)
+        return ordered_->rowid(row);
     return cache_ ? cache_->rowid(row) : rowids_[size_t(row)];
 }
 
@@ -222,6 +428,7 @@ RowAnchor RecordSet::anchorAt(qsizetype row) const
     anchor.cells = storeFor(row, &index).row(index);
     anchor.position = row;
     anchor.rowid = rowidAt(row);
+    anchor.generation = generation();
     return anchor;
 }
 
@@ -308,6 +515,7 @@ const RowWriter& RecordSet::writer(bool allowed, bool writing) const
         throw AppError(readOnlyReason());
     if (cache_ && writing) {
         // No reader beside a write: the count and the pages read ahead are waited for.
+        // (An order being built is stopped for the write instead: see writing.)
         cache_->waitForCount();
         cache_->discardReadAhead();
     }
@@ -316,6 +524,10 @@ const RowWriter& RecordSet::writer(bool allowed, bool writing) const
 
 void RecordSet::storeRecord(qsizetype row, std::optional<qint64> oldRowid, const StoredRecord& record)
 {
+    if (ordered_) {
+        ordered_->rowUpdated(row, record.cells, record.rowid ? record.rowid : oldRowid);
+        return;
+    }
     if (cache_) {
         cache_->updateRow(row, oldRowid.value_or(0), record.rowid.value_or(oldRowid.value_or(0)), record.cells);
         return;
@@ -337,26 +549,52 @@ StoredRecord RecordSet::identify(qsizetype row)
     return record;
 }
 
+template <typename Write> void RecordSet::writing(Write write)
+{
+    if (!ordered_) {
+        write();
+        return;
+    }
+    // An order being built holds the file's read lock: it stops for the write and starts again after it.
+    ordered_->pauseForWrite();
+    try {
+        write();
+    } catch (...) {
+        ordered_->resume();
+        throw;
+    }
+    ordered_->resume();
+}
+
 void RecordSet::Update(qsizetype row, const RowIdentity& identity, const RowChanges& changes)
 {
     const RowWriter& w = writer(shape_.canUpdate);
     if (changes.empty())
         return;
-    const StoredRecord record = w.update(identity, changes);
-    // The row may have moved meanwhile (pages read again); it is replaced only where it still stands.
-    storeRecord(row, identity.rowid, record);
+    writing([&] {
+        const StoredRecord record = w.update(identity, changes);
+        // The row may have moved meanwhile (pages read again); it is replaced only where it still stands.
+        storeRecord(row, identity.rowid, record);
+    });
 }
 
 void RecordSet::AddNew(const RowChanges& values)
 {
-    const StoredRecord record = writer(shape_.canInsert).insert(values);
-    if (cache_) {
-        cache_->rowInserted(record.rowid);
-        return;
-    }
-    store_.appendRow(record.cells);
-    if (shape_.key == RowKey::RowId)
-        rowids_.push_back(record.rowid.value_or(0));
+    const RowWriter& w = writer(shape_.canInsert);
+    writing([&] {
+        const StoredRecord record = w.insert(values);
+        if (ordered_) {
+            ordered_->rowAdded(record.cells, record.rowid); // (shown last until the order is built again)
+            return;
+        }
+        if (cache_) {
+            cache_->rowInserted(record.rowid);
+            return;
+        }
+        store_.appendRow(record.cells);
+        if (shape_.key == RowKey::RowId)
+            rowids_.push_back(record.rowid.value_or(0));
+    });
 }
 
 void RecordSet::Delete(std::vector<qsizetype> rows)
@@ -367,25 +605,35 @@ void RecordSet::Delete(std::vector<qsizetype> rows)
     std::vector<RowIdentity> identities;
     for (qsizetype row : rows)
         identities.push_back(identify(row).identity);
-    w.remove(identities);
-    if (cache_) {
-        std::vector<qint64> rowids;
-        for (const RowIdentity& identity : identities)
-            rowids.push_back(identity.rowid.value_or(std::numeric_limits<qint64>::min()));
-        cache_->rowsDeleted(rowids);
-        return;
-    }
-    for (qsizetype row : rows) {
-        store_.removeRow(row);
-        if (shape_.key == RowKey::RowId)
-            rowids_.erase(rowids_.begin() + row);
-    }
+    writing([&] {
+        w.remove(identities);
+        if (ordered_) {
+            ordered_->rowsDeleted(rows);
+            return;
+        }
+        if (cache_) {
+            std::vector<qint64> rowids;
+            for (const RowIdentity& identity : identities)
+                rowids.push_back(identity.rowid.value_or(std::numeric_limits<qint64>::min()));
+            cache_->rowsDeleted(rowids);
+            return;
+        }
+        for (qsizetype row : rows) {
+            store_.removeRow(row);
+            if (shape_.key == RowKey::RowId)
+                rowids_.erase(rowids_.begin() + row);
+        }
+    });
 }
 
 void RecordSet::reload(qsizetype row)
 {
     if (!writer_)
         return;
+    if (ordered_) {
+        ordered_->forgetRow(row);
+        return;
+    }
     if (cache_) {
         cache_->forgetRow(row);
         return;

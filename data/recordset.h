@@ -4,6 +4,7 @@
 // row by row through the row writer.
 #include "connection.h"
 #include "rowanchor.h"
+#include "rowview.h"
 #include "rowstore.h"
 #include "rowwriter.h"
 #include "tableshape.h"
@@ -14,6 +15,7 @@
 #include <memory>
 
 class PageCache;
+class OrderedRows;
 
 namespace ADODB {
 
@@ -57,7 +59,24 @@ public:
     // false for a BLOB, whose displayed text is a marker.
     bool textBytes(qsizetype row, int column, std::string_view* bytes) const;
     // Whether the rows are read in pages rather than all at once.
-    bool isPaged() const { return bool(cache_); }
+    bool isPaged() const { return cache_ || ordered_; }
+
+    // The order and filter the rows are shown in, found by the database (a
+    // plain view: the table's own order, every row). A large table's order is
+    // built on other connections (OrderedRows): its first rows, then the whole
+    // order, arrive through pollCount; until then countKnown() is false.
+    // Rows read whole are read again so. Throws where the view cannot be shown.
+    void setView(const RowView& view);
+    const RowView& view() const { return view_; }
+    // Stops building the order (the rows found so far stay).
+    void cancelView();
+    // Whether a row of an order was deleted by another program since the order was built.
+    bool isGone(qsizetype row) const;
+    // The next record after (forward) or before `after` (-1: from either end)
+    // holding the text, in the order shown, found by the database; none where
+    // there is none or keepGoing said to stop.
+    std::optional<qsizetype> find(qsizetype after, bool forward, const FindText& text,
+                                  const std::function<bool()>& keepGoing);
     // Rows read in pages follow the file (see PageCache): the reading that
     // positions belong to, asking whether another program wrote the file, and
     // finding rows again by who they are. Rows read whole are kept as read.
@@ -105,6 +124,12 @@ private:
     void openRowidTable();
     bool holdsMoreThan(qsizetype rows) const;
     void openPaged(const QString& alias); // empty alias: by position
+    void readWhole(); // the rows of a table read whole, in the view's order and under its filter
+    QStringList quotedColumns() const;
+    // Where a row is read from: the table's quoted name, and its identity's columns for an order.
+    QStringList identityColumns() const;
+    // Runs a write of ours with no order being built beside it.
+    template <typename Write> void writing(Write write);
     const RowStore& storeFor(qsizetype row, qsizetype* index) const;
     std::optional<qint64> rowidAt(qsizetype row) const;
     void storeRecord(qsizetype row, std::optional<qint64> oldRowid, const StoredRecord& record);
@@ -119,6 +144,10 @@ private:
     RowStore store_;             // every row, when not read in pages
     std::vector<qint64> rowids_;
     std::unique_ptr<PageCache> cache_;
+    std::unique_ptr<OrderedRows> ordered_;
+    bool paged_ = false; // large: read in pages (by cache_, or by ordered_ under a view)
+    RowView view_;
+    quint64 viewGeneration_ = 0;
     qsizetype position_ = 0;
 
     TableShape shape_;

@@ -1,0 +1,54 @@
+#include "backgroundread.h"
+
+#include "error.h"
+
+#include <thread>
+
+std::shared_ptr<BackgroundRead> BackgroundRead::start(Reader reader, std::function<void(BackgroundRead&)> work)
+{
+    std::shared_ptr<BackgroundRead> read(new BackgroundRead(std::move(reader)));
+    auto promise = std::make_shared<std::promise<void>>();
+    read->done_ = promise->get_future().share();
+    std::thread([read, promise, work = std::move(work)] {
+        try {
+            work(*read);
+        } catch (...) {
+            if (!read->cancelled())
+                read->error_ = std::current_exception();
+        }
+        read->finished_.store(true, std::memory_order_release);
+        promise->set_value();
+    }).detach();
+    return read;
+}
+
+void BackgroundRead::run(odbc::Statement& statement, const QString& sql, const std::vector<odbc::Param>& params)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (cancelled_)
+            throw AppError(QStringLiteral("Cancelled."));
+        running_ = statement.get();
+    }
+    try {
+        statement.execute(sql, params);
+    } catch (...) {
+        std::lock_guard lock(mutex_);
+        running_ = SQL_NULL_HSTMT;
+        if (cancelled_)
+            throw AppError(QStringLiteral("Cancelled."));
+        throw;
+    }
+    std::lock_guard lock(mutex_);
+    running_ = SQL_NULL_HSTMT;
+    if (cancelled_)
+        throw AppError(QStringLiteral("Cancelled."));
+}
+
+void BackgroundRead::cancel()
+{
+    std::lock_guard lock(mutex_);
+    cancelled_ = true;
+    if (running_ != SQL_NULL_HSTMT)
+        SQLCancel(running_);
+}

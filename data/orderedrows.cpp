@@ -1,0 +1,492 @@
+#include "orderedrows.h"
+
+#include "error.h"
+#include "fetch.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace {
+const QString kList = QStringLiteral("temp.vestrel_order");
+constexpr int kParamsPerInsert = 400;
+
+qint64 numberOf(odbc::Statement& st)
+{
+    std::string buffer;
+    return st.fetch() && st.getData(0, buffer) ? std::strtoll(buffer.c_str(), nullptr, 10) : 0;
+}
+
+odbc::Param cellParam(const StoredCell& cell)
+{
+    return cell.blob ? odbc::Param::bytes(cell.value) : odbc::Param::text(cell.value);
+}
+} // namespace
+
+OrderedRows::OrderedRows(OpenReader openReader, Source source, RowView view, qsizetype pageRows, size_t maxPages)
+    : openReader_(std::move(openReader)), source_(std::move(source)), view_(std::move(view)),
+      columns_(int(source_.columns.size())), pageRows_(std::max<qsizetype>(1, pageRows)),
+      maxPages_(std::max<size_t>(2, maxPages))
+{
+    QStringList identity;
+    if (source_.identity == Identity::Rowid)
+        identity << source_.alias;
+    else if (source_.identity == Identity::Key)
+        for (int c : source_.keyColumns)
+            identity << source_.columns[c];
+    else
+        identity = source_.columns;
+    filter_ = FilterWhere(source_.columns, view_.filters);
+    order_ = OrderClause(source_.columns, view_.order, identity);
+    list_ = openReader_();
+    {
+        // The list lives in a file of its own beside the temporary files,
+        // so a long order costs disk, not memory.
+        odbc::Statement st = list_.statement();
+        st.execute(QStringLiteral("PRAGMA temp_store = FILE;"));
+        odbc::Statement cache = list_.statement();
+        cache.execute(QStringLiteral("PRAGMA temp.cache_size = -16384;"));
+    }
+    startFirstRows();
+    startBuild();
+}
+
+OrderedRows::~OrderedRows()
+{
+    // Not waited for: each stops at once, and its thread lets its connection go.
+    if (build_)
+        build_->cancel();
+    if (first_)
+        first_->cancel();
+}
+
+QString OrderedRows::identityColumns() const
+{
+    switch (source_.identity) {
+    case Identity::Rowid:
+        return QStringLiteral("rid");
+    case Identity::Key: {
+        QStringList names;
+        for (size_t k = 0; k < source_.keyColumns.size(); ++k)
+            names << QStringLiteral("k%1").arg(k);
+        return names.join(QLatin1Char(','));
+    }
+    case Identity::Cells: {
+        QStringList names;
+        for (int c = 0; c < columns_; ++c)
+            names << QStringLiteral("c%1").arg(c);
+        return names.join(QLatin1Char(','));
+    }
+    }
+    return QString();
+}
+
+QString OrderedRows::identityOf(const QString& table) const
+{
+    const QString prefix = table.isEmpty() ? QString() : table + QLatin1Char('.');
+    if (source_.identity == Identity::Rowid)
+        return prefix + source_.alias;
+    QStringList names;
+    if (source_.identity == Identity::Key)
+        for (int c : source_.keyColumns)
+            names << prefix + source_.columns[c];
+    else
+        for (const QString& column : source_.columns)
+            names << prefix + column;
+    return names.join(QLatin1Char(','));
+}
+
+void OrderedRows::startBuild()
+{
+    ready_ = false;
+    const QString where = filter_.where.isEmpty() ? QString() : QLatin1String(" WHERE ") + filter_.where;
+    const QString create = QLatin1String("CREATE TEMP TABLE vestrel_order(pos INTEGER PRIMARY KEY, ")
+        + identityColumns() + QLatin1String(");");
+    QString fill = QLatin1String("INSERT INTO ") + kList + QLatin1Char('(') + identityColumns()
+        + QLatin1String(") SELECT ") + identityOf(QString()) + QLatin1String(" FROM main.") + source_.table + where;
+    // Rows already shown first stay first (a write of ours came between).
+    const std::vector<qint64> kept = keptFirst_;
+    if (!kept.empty())
+        fill += (where.isEmpty() ? QLatin1String(" WHERE ") : QLatin1String(" AND ")) + source_.alias
+            + QLatin1String(" NOT IN (SELECT rid FROM ") + kList + QLatin1Char(')');
+    fill += QLatin1Char(' ') + order_ + QLatin1Char(';');
+    const std::vector<odbc::Param> params = filter_.params;
+    auto listed = std::make_shared<qint64>(0);
+    build_ = BackgroundRead::start(list_, [create, fill, params, kept, listed](BackgroundRead& read) {
+        odbc::Statement drop = read.statement();
+        read.run(drop, QStringLiteral("DROP TABLE IF EXISTS ") + kList + QLatin1Char(';'));
+        odbc::Statement table = read.statement();
+        read.run(table, create);
+        for (size_t i = 0; i < kept.size(); i += kParamsPerInsert) {
+            const size_t n = std::min<size_t>(kParamsPerInsert, kept.size() - i);
+            QStringList marks;
+            std::vector<odbc::Param> ids;
+            for (size_t k = 0; k < n; ++k) {
+                marks << QStringLiteral("(?)");
+                ids.push_back(odbc::Param::text(QByteArray::number(kept[i + k])));
+            }
+            odbc::Statement st = read.statement();
+            read.run(st, QLatin1String("INSERT INTO ") + kList + QLatin1String("(rid) VALUES ") + marks.join(QLatin1Char(','))
+                             + QLatin1Char(';'), ids);
+        }
+        odbc::Statement st = read.statement();
+        read.run(st, fill, params);
+        odbc::Statement last = read.statement();
+        read.run(last, QLatin1String("SELECT max(pos) FROM ") + kList + QLatin1Char(';'));
+        *listed = numberOf(last);
+    });
+    // (The result is taken by poll, once the read has finished.)
+    buildListed_ = listed;
+}
+
+void OrderedRows::startFirstRows()
+{
+    const QString where = filter_.where.isEmpty() ? QString() : QLatin1String(" WHERE ") + filter_.where;
+    const bool byRowid = source_.identity == Identity::Rowid;
+    const QString sql = QLatin1String("SELECT ") + (byRowid ? source_.alias + QLatin1String(", ") : QString())
+        + QLatin1String("* FROM main.") + source_.table + where + QLatin1Char(' ') + order_ + QLatin1String(" LIMIT ")
+        + QString::number(pageRows_) + QLatin1Char(';');
+    auto rows = std::make_shared<Page>();
+    rows->rows = RowStore(columns_);
+    firstRows_ = rows;
+    first_ = BackgroundRead::start(openReader_(), [sql, params = filter_.params, rows, byRowid](BackgroundRead& read) {
+        odbc::Statement st = read.statement();
+        read.run(st, sql, params);
+        FetchRows(st, rows->rows, byRowid ? &rows->rowids : nullptr);
+        rows->gone.assign(size_t(rows->rows.rows()), 0);
+    });
+}
+
+bool OrderedRows::poll()
+{
+    const qsizetype before = count_;
+    if (first_ && first_->finished()) {
+        const std::shared_ptr<BackgroundRead> first = std::exchange(first_, nullptr);
+        if (!ready_ && !first->error() && !first->cancelled() && !pages_.count(0)) {
+            // The first rows, until the list is there.
+            pages_.emplace(0, std::move(*firstRows_));
+            count_ = pages_.at(0).rows.rows();
+        }
+        firstRows_.reset();
+    }
+    if (build_ && build_->finished()) {
+        const std::shared_ptr<BackgroundRead> build = std::exchange(build_, nullptr);
+        if (build->cancelled())
+            return count_ != before;
+        if (const std::exception_ptr error = build->error())
+            std::rethrow_exception(error);
+        ready_ = true;
+        keptFirst_.clear();
+        listed_ = *buildListed_;
+        holes_.clear();
+        count_ = listed_;
+        pages_.clear(); // read again from the list
+        odbc::Statement st = listStatement();
+        st.execute(QStringLiteral("PRAGMA data_version;"));
+        dataVersion_ = numberOf(st);
+        if (first_)
+            first_->cancel();
+    }
+    return count_ != before;
+}
+
+void OrderedRows::wait()
+{
+    while (!ready_) {
+        if (!build_) {
+            if (cancelled_)
+                throw AppError(QStringLiteral("The order was not built: it was cancelled."));
+            startBuild();
+        }
+        build_->wait();
+        poll();
+    }
+}
+
+void OrderedRows::cancel()
+{
+    cancelled_ = true;
+    if (build_)
+        build_->cancel();
+    if (first_)
+        first_->cancel();
+}
+
+void OrderedRows::pauseForWrite()
+{
+    if (!build_ || paused_)
+        return;
+    // The first rows on show keep their places when the order is built again.
+    if (source_.identity == Identity::Rowid && pages_.count(0) && keptFirst_.empty())
+        keptFirst_ = pages_.at(0).rowids;
+    build_->cancel();
+    build_->wait();
+    build_.reset();
+    paused_ = true;
+}
+
+void OrderedRows::resume()
+{
+    if (!std::exchange(paused_, false) || ready_ || cancelled_)
+        return;
+    startBuild();
+}
+
+odbc::Statement OrderedRows::listStatement() const
+{
+    return list_.statement();
+}
+
+qint64 OrderedRows::positionOf(qsizetype row) const
+{
+    // Positions of rows we deleted are skipped.
+    qint64 position = row + 1;
+    for (;;) {
+        const qint64 next = row + 1 + qint64(std::upper_bound(holes_.begin(), holes_.end(), position) - holes_.begin());
+        if (next == position)
+            return position;
+        position = next;
+    }
+}
+
+qsizetype OrderedRows::rowOf(qint64 position) const
+{
+    return qsizetype(position - 1 - (std::lower_bound(holes_.begin(), holes_.end(), position) - holes_.begin()));
+}
+
+QString OrderedRows::pageQuery() const
+{
+    const QString list = kList + QLatin1String(" o");
+    switch (source_.identity) {
+    case Identity::Rowid:
+        return QLatin1String("SELECT o.pos, o.rid, t.") + source_.alias + QLatin1String(" IS NULL, t.* FROM ") + list
+            + QLatin1String(" LEFT JOIN main.") + source_.table + QLatin1String(" t ON t.") + source_.alias
+            + QLatin1String(" = o.rid WHERE o.pos >= ? ORDER BY o.pos LIMIT ") + QString::number(pageRows_)
+            + QLatin1Char(';');
+    case Identity::Key: {
+        QStringList on;
+        for (size_t k = 0; k < source_.keyColumns.size(); ++k)
+            on << QLatin1String("t.") + source_.columns[source_.keyColumns[k]] + QLatin1String(" = o.k")
+                    + QString::number(k);
+        return QLatin1String("SELECT o.pos, NULL, t.") + source_.columns[source_.keyColumns.front()]
+            + QLatin1String(" IS NULL, t.* FROM ") + list + QLatin1String(" LEFT JOIN main.") + source_.table
+            + QLatin1String(" t ON ") + on.join(QLatin1String(" AND ")) + QLatin1String(" WHERE o.pos >= ? ORDER BY o.pos LIMIT ")
+            + QString::number(pageRows_) + QLatin1Char(';');
+    }
+    case Identity::Cells:
+        return QLatin1String("SELECT o.pos, NULL, 0, ") + identityColumns() + QLatin1String(" FROM ") + list
+            + QLatin1String(" WHERE o.pos >= ? ORDER BY o.pos LIMIT ") + QString::number(pageRows_) + QLatin1Char(';');
+    }
+    return QString();
+}
+
+OrderedRows::Page& OrderedRows::page(qsizetype index) const
+{
+    if (auto found = pages_.find(index); found != pages_.end()) {
+        found->second.lastUse = ++clock_;
+        return found->second;
+    }
+    if (!ready_)
+        throw AppError(QStringLiteral("The rows are still being put in order."));
+    followFile();
+    Page fresh;
+    fresh.rows = RowStore(columns_);
+    odbc::Statement st = listStatement();
+    st.execute(pageQuery(), {odbc::Param::text(QByteArray::number(positionOf(index * pageRows_)))});
+    std::vector<std::optional<qint64>> numbers;
+    FetchRows(st, fresh.rows, 3, &numbers);
+    for (size_t r = 0; r + 2 < numbers.size(); r += 3) {
+        fresh.rowids.push_back(numbers[r + 1].value_or(0));
+        fresh.gone.push_back(numbers[r + 2].value_or(0) != 0);
+    }
+    while (pages_.size() >= maxPages_) {
+        auto oldest = std::min_element(pages_.begin(), pages_.end(),
+                                       [](const auto& a, const auto& b) { return a.second.lastUse < b.second.lastUse; });
+        pages_.erase(oldest);
+    }
+    fresh.lastUse = ++clock_;
+    return pages_.emplace(index, std::move(fresh)).first->second;
+}
+
+const RowStore& OrderedRows::locate(qsizetype row, qsizetype* index) const
+{
+    if (row < 0 || row >= count_)
+        throw RowGoneError(QStringLiteral("Row %1 is outside the table.").arg(row));
+    const Page& p = page(row / pageRows_);
+    *index = row % pageRows_;
+    if (*index >= p.rows.rows())
+        throw RowGoneError(QStringLiteral("Row %1 is outside the table.").arg(row));
+    return p.rows;
+}
+
+std::optional<qint64> OrderedRows::rowid(qsizetype row) const
+{
+    if (source_.identity != Identity::Rowid)
+        return std::nullopt;
+    qsizetype index = 0;
+    locate(row, &index);
+    return pages_.at(row / pageRows_).rowids[size_t(index)];
+}
+
+bool OrderedRows::isGone(qsizetype row) const
+{
+    qsizetype index = 0;
+    locate(row, &index);
+    return pages_.at(row / pageRows_).gone[size_t(index)] != 0;
+}
+
+std::vector<odbc::Param> OrderedRows::identityParams(const StoredRow& cells, std::optional<qint64> rowid) const
+{
+    std::vector<odbc::Param> params;
+    if (source_.identity == Identity::Rowid)
+        params.push_back(odbc::Param::text(QByteArray::number(rowid.value_or(0))));
+    else if (source_.identity == Identity::Key)
+        for (int c : source_.keyColumns)
+            params.push_back(cellParam(cells[size_t(c)]));
+    else
+        for (const StoredCell& cell : cells)
+            params.push_back(cellParam(cell));
+    return params;
+}
+
+void OrderedRows::rowUpdated(qsizetype row, const StoredRow& cells, std::optional<qint64> rowid)
+{
+    const qsizetype index = row / pageRows_;
+    if (auto found = pages_.find(index); found != pages_.end() && row % pageRows_ < found->second.rows.rows()) {
+        found->second.rows.replaceRow(row % pageRows_, cells);
+        if (rowid && !found->second.rowids.empty())
+            found->second.rowids[size_t(row % pageRows_)] = *rowid;
+    }
+    if (!ready_) {
+        if (rowid && !keptFirst_.empty() && row < qsizetype(keptFirst_.size()))
+            keptFirst_[size_t(row)] = *rowid;
+        return;
+    }
+    // The list knows the row by its new identity, in the same place.
+    QStringList sets;
+    const QStringList names = identityColumns().split(QLatin1Char(','));
+    for (const QString& name : names)
+        sets << name + QLatin1String(" = ?");
+    std::vector<odbc::Param> params = identityParams(cells, rowid);
+    params.push_back(odbc::Param::text(QByteArray::number(positionOf(row))));
+    odbc::Statement st = listStatement();
+    st.execute(QLatin1String("UPDATE ") + kList + QLatin1String(" SET ") + sets.join(QLatin1String(", "))
+                   + QLatin1String(" WHERE pos = ?;"),
+               params);
+    followFile(); // (our own write is not another program's)
+}
+
+void OrderedRows::rowAdded(const StoredRow& cells, std::optional<qint64> rowid)
+{
+    if (!ready_)
+        return; // the order being built takes it in
+    const std::vector<odbc::Param> params = identityParams(cells, rowid);
+    QStringList marks;
+    for (size_t i = 0; i < params.size(); ++i)
+        marks << QStringLiteral("?");
+    odbc::Statement st = listStatement();
+    st.execute(QLatin1String("INSERT INTO ") + kList + QLatin1Char('(') + identityColumns() + QLatin1String(") VALUES (")
+                   + marks.join(QLatin1Char(',')) + QLatin1String(");"),
+               params);
+    ++listed_;
+    ++count_;
+    dropPagesFrom((count_ - 1) / pageRows_);
+}
+
+void OrderedRows::rowsDeleted(const std::vector<qsizetype>& rows)
+{
+    if (rows.empty())
+        return;
+    std::vector<qint64> positions;
+    for (qsizetype row : rows)
+        positions.push_back(positionOf(row));
+    if (ready_) {
+        for (qint64 position : positions) {
+            odbc::Statement st = listStatement();
+            st.execute(QLatin1String("DELETE FROM ") + kList + QLatin1String(" WHERE pos = ?;"),
+                       {odbc::Param::text(QByteArray::number(position))});
+        }
+        holes_.insert(holes_.end(), positions.begin(), positions.end());
+        std::sort(holes_.begin(), holes_.end());
+    }
+    count_ = std::max<qsizetype>(0, count_ - qsizetype(rows.size()));
+    dropPagesFrom(*std::min_element(rows.begin(), rows.end()) / pageRows_);
+    if (!ready_)
+        keptFirst_.clear();
+}
+
+void OrderedRows::forgetRow(qsizetype row)
+{
+    if (ready_)
+        pages_.erase(row / pageRows_);
+}
+
+void OrderedRows::dropPagesFrom(qsizetype index) const
+{
+    if (ready_)
+        pages_.erase(pages_.lower_bound(index), pages_.end());
+}
+
+bool OrderedRows::followFile() const
+{
+    if (!ready_)
+        return false;
+    odbc::Statement st = listStatement();
+    st.execute(QStringLiteral("PRAGMA data_version;"));
+    const qint64 version = numberOf(st);
+    if (version == dataVersion_)
+        return false;
+    dataVersion_ = version;
+    // Rows keep their places; what they hold is read again.
+    pages_.clear();
+    return true;
+}
+
+std::optional<qsizetype> OrderedRows::find(qsizetype after, bool forward, const FindText& text,
+                                           const std::function<bool()>& keepGoing)
+{
+    wait();
+    QString from = kList + QLatin1String(" o");
+    const QString where = forward ? QStringLiteral("o.pos > ?") : QStringLiteral("o.pos < ?");
+    QStringList columns;
+    if (source_.identity == Identity::Cells) {
+        for (int c = 0; c < columns_; ++c)
+            columns << QStringLiteral("o.c%1").arg(c);
+    } else {
+        for (const QString& column : source_.columns)
+            columns << QLatin1String("t.") + column;
+        QStringList on;
+        if (source_.identity == Identity::Rowid)
+            on << QLatin1String("t.") + source_.alias + QLatin1String(" = o.rid");
+        for (size_t k = 0; source_.identity == Identity::Key && k < source_.keyColumns.size(); ++k)
+            on << QLatin1String("t.") + source_.columns[source_.keyColumns[k]] + QLatin1String(" = o.k")
+                    + QString::number(k);
+        from += QLatin1String(" JOIN main.") + source_.table + QLatin1String(" t ON ") + on.join(QLatin1String(" AND "));
+    }
+    const FilterSql match = FindCondition(columns, text);
+    const QString condition = match.where;
+    std::vector<odbc::Param> params{odbc::Param::text(QByteArray::number(after < 0 ? (forward ? 0 : listed_ + 1)
+                                                                                   : positionOf(after)))};
+    params.insert(params.end(), match.params.begin(), match.params.end());
+    const QString sql = QLatin1String("SELECT o.pos FROM ") + from + QLatin1String(" WHERE ") + where
+        + QLatin1String(" AND (") + condition + QLatin1String(") ORDER BY o.pos") + (forward ? "" : " DESC")
+        + QLatin1String(" LIMIT 1;");
+    auto found = std::make_shared<qint64>(0);
+    auto read = BackgroundRead::start(list_, [sql, params, found](BackgroundRead& r) {
+        odbc::Statement st = r.statement();
+        r.run(st, sql, params);
+        *found = numberOf(st);
+    });
+    while (!read->finished()) {
+        if (!keepGoing()) {
+            read->cancel();
+            read->wait();
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (const std::exception_ptr error = read->error())
+        std::rethrow_exception(error);
+    if (read->cancelled() || *found == 0)
+        return std::nullopt;
+    return rowOf(*found);
+}

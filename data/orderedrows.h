@@ -1,0 +1,125 @@
+#pragma once
+// The rows of a large table or view in an order and under a filter of the
+// user's, found by the database. The identities of the matching rows are
+// listed once, in order, in a temporary table on a connection of their own
+// (built on another thread, interruptible); a row's place is its place in
+// that list, so every jump, the end and the count are immediate once it is
+// built, and another program's changes never move a row: a row it deletes
+// stays in its place, shown as gone, and the rows it adds are not listed
+// until the order is built again. Meanwhile the first rows are read on a
+// second connection, so they show before the whole order is known.
+//
+// Rowid tables list rowids and tables without a rowid their keys, each
+// joined to the table when a page is read (what is shown is the table as it
+// is now); a view has no identity, so its rows themselves are listed.
+#include "backgroundread.h"
+#include "rowfilter.h"
+#include "rowstore.h"
+
+#include <QString>
+#include <QStringList>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class OrderedRows {
+public:
+    enum class Identity { Rowid, Key, Cells };
+    struct Source {
+        QString table;        // the quoted name
+        Identity identity = Identity::Cells;
+        QString alias;        // Rowid: how the rowid is named
+        QStringList columns;  // quoted, in the grid's order
+        std::vector<int> keyColumns; // Key: the key's columns
+    };
+
+    OrderedRows(OpenReader openReader, Source source, RowView view, qsizetype pageRows, size_t maxPages);
+    ~OrderedRows();
+    OrderedRows(const OrderedRows&) = delete;
+    OrderedRows& operator=(const OrderedRows&) = delete;
+
+    const RowView& view() const { return view_; }
+    // Whether the whole order is listed (the count is exact then).
+    bool ready() const { return ready_; }
+    // Takes the first rows or the whole list where they have arrived; true
+    // when count() changed. Throws where the order could not be built.
+    bool poll();
+    // Waits for the whole list. Throws where it could not be built.
+    void wait();
+    // Stops building (Esc): the rows listed so far stay.
+    void cancel();
+    bool cancelled() const { return cancelled_; }
+    // The rows listed (before the list is ready: the first rows read).
+    qsizetype count() const { return count_; }
+
+    // The store holding the row and its index there; loads the page. Throws AppError.
+    const RowStore& locate(qsizetype row, qsizetype* index) const;
+    std::optional<qint64> rowid(qsizetype row) const;
+    // The row was deleted by another program since the order was built.
+    bool isGone(qsizetype row) const;
+
+    // Our own writes: a row changed stays in its place (its identity renewed
+    // in the list), a row added is listed last, deleted rows leave the list.
+    void rowUpdated(qsizetype row, const StoredRow& cells, std::optional<qint64> rowid);
+    void rowAdded(const StoredRow& cells, std::optional<qint64> rowid);
+    void rowsDeleted(const std::vector<qsizetype>& rows);
+    void forgetRow(qsizetype row);
+    // A write of ours is about to run: the build is interrupted (it holds the
+    // file's read lock); resume starts it again, the first rows kept where
+    // they were shown.
+    void pauseForWrite();
+    void resume();
+    // Drops the pages read where another connection wrote the file since.
+    bool followFile() const;
+
+    // The next row after (or before) `after` (-1: from the first, or the
+    // last) that holds the text, in this order; searched on the list's
+    // connection while keepGoing says so. Waits for the list.
+    std::optional<qsizetype> find(qsizetype after, bool forward, const FindText& text,
+                                  const std::function<bool()>& keepGoing);
+
+private:
+    struct Page {
+        RowStore rows;
+        std::vector<qint64> rowids;
+        std::vector<char> gone;
+        quint64 lastUse = 0;
+    };
+    void startBuild();
+    void startFirstRows();
+    QString identityColumns() const;  // the list's columns besides pos
+    QString identityOf(const QString& table) const; // the same values, of the table
+    QString pageQuery() const;
+    qint64 positionOf(qsizetype row) const; // the list's pos of a row
+    qsizetype rowOf(qint64 position) const;
+    Page& page(qsizetype index) const;
+    void dropPagesFrom(qsizetype index) const;
+    std::vector<odbc::Param> identityParams(const StoredRow& cells, std::optional<qint64> rowid) const;
+    odbc::Statement listStatement() const;
+
+    OpenReader openReader_;
+    Source source_;
+    RowView view_;
+    FilterSql filter_;
+    QString order_;
+    int columns_;
+    qsizetype pageRows_;
+    size_t maxPages_;
+
+    Reader list_;                           // where the list is kept
+    std::shared_ptr<BackgroundRead> build_; // the list being built
+    std::shared_ptr<BackgroundRead> first_; // the first rows, read beside it
+    std::shared_ptr<Page> firstRows_;       // (filled by first_)
+    std::shared_ptr<qint64> buildListed_;   // (filled by build_: the list's highest pos)
+    std::vector<qint64> keptFirst_;         // rowids shown first, kept first when the build starts again
+    bool ready_ = false;
+    bool cancelled_ = false;
+    bool paused_ = false;
+    qsizetype count_ = 0;
+    qint64 listed_ = 0;                     // the list's highest pos
+    std::vector<qint64> holes_;             // positions of rows deleted by us (sorted)
+    mutable qint64 dataVersion_ = 0;
+    mutable std::map<qsizetype, Page> pages_;
+    mutable quint64 clock_ = 0;
+};

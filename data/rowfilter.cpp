@@ -1,0 +1,139 @@
+#include "rowfilter.h"
+
+namespace {
+
+bool isNumber(const QString& text)
+{
+    bool ok = false;
+    text.trimmed().toDouble(&ok);
+    return ok && !text.trimmed().isEmpty();
+}
+
+// A value to compare with: a number is compared as a number (its NUMERIC
+// affinity turns the column's numeric text into numbers too), other text as text.
+QString operand(const QString& value, std::vector<odbc::Param>& params)
+{
+    params.push_back(odbc::Param::text(value.toUtf8()));
+    return isNumber(value) ? QStringLiteral("CAST(? AS NUMERIC)") : QStringLiteral("?");
+}
+
+} // namespace
+
+bool RowView::isPlain() const
+{
+    if (!order.empty())
+        return false;
+    for (const auto& [column, text] : filters)
+        if (!text.trimmed().isEmpty())
+            return false;
+    return true;
+}
+
+QByteArray ContainsPattern(const QString& text)
+{
+    QByteArray escaped;
+    for (const char c : text.toUtf8()) {
+        if (c == '%' || c == '_' || c == '\\')
+            escaped += '\\';
+        escaped += c;
+    }
+    return '%' + escaped + '%';
+}
+
+FilterSql FilterCondition(const QString& column, const QString& text)
+{
+    FilterSql sql;
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return sql;
+    const QString upper = t.toUpper();
+    if (upper == QLatin1String("NULL")) {
+        sql.where = column + QLatin1String(" IS NULL");
+        return sql;
+    }
+    if (upper == QLatin1String("NOT NULL")) {
+        sql.where = column + QLatin1String(" IS NOT NULL");
+        return sql;
+    }
+    if (t == QLatin1String("=")) {
+        sql.where = column + QLatin1String(" = ''");
+        return sql;
+    }
+    static const char* const operators[] = {"<>", "<=", ">=", "=", "<", ">"};
+    for (const char* op : operators) {
+        const QLatin1String prefix(op);
+        if (t.startsWith(prefix)) {
+            const QString value = t.mid(prefix.size()).trimmed();
+            sql.where = column + QLatin1Char(' ') + prefix + QLatin1Char(' ') + operand(value, sql.params);
+            return sql;
+        }
+    }
+    const qsizetype range = t.indexOf(QLatin1String(".."));
+    if (range > 0 && range + 2 < t.size()) {
+        const QString low = t.left(range).trimmed(), high = t.mid(range + 2).trimmed();
+        const QString from = operand(low, sql.params); // (bound in this order)
+        const QString to = operand(high, sql.params);
+        sql.where = column + QLatin1String(" BETWEEN ") + from + QLatin1String(" AND ") + to;
+        return sql;
+    }
+    sql.where = column + QLatin1String(" LIKE ? ESCAPE '\\'");
+    sql.params.push_back(odbc::Param::text(ContainsPattern(t)));
+    return sql;
+}
+
+FilterSql FilterWhere(const QStringList& columns, const std::map<int, QString>& filters)
+{
+    FilterSql all;
+    QStringList parts;
+    for (const auto& [column, text] : filters) {
+        if (column < 0 || column >= columns.size())
+            continue;
+        FilterSql one = FilterCondition(columns[column], text);
+        if (one.where.isEmpty())
+            continue;
+        parts << QLatin1Char('(') + one.where + QLatin1Char(')');
+        all.params.insert(all.params.end(), one.params.begin(), one.params.end());
+    }
+    all.where = parts.join(QLatin1String(" AND "));
+    return all;
+}
+
+QString OrderClause(const QStringList& columns, const std::vector<SortKey>& order, const QStringList& identity)
+{
+    if (order.empty())
+        return QString();
+    QStringList terms;
+    for (const SortKey& key : order)
+        terms << columns.value(key.column) + (key.descending ? QLatin1String(" DESC") : QLatin1String(" ASC"));
+    const bool descending = order.back().descending;
+    for (const QString& column : identity)
+        if (!terms.contains(column + QLatin1String(" ASC")) && !terms.contains(column + QLatin1String(" DESC")))
+            terms << column + (descending ? QLatin1String(" DESC") : QLatin1String(" ASC"));
+    return QLatin1String("ORDER BY ") + terms.join(QLatin1String(", "));
+}
+
+FilterSql FindCondition(const QStringList& columns, const FindText& find)
+{
+    FilterSql sql;
+    QStringList any;
+    QByteArray escaped = ContainsPattern(find.text);
+    escaped = escaped.mid(1, escaped.size() - 2); // without the % on either side
+    for (const QString& column : columns) {
+        const QString text = QLatin1String("CAST(") + column + QLatin1String(" AS TEXT)");
+        if (find.wholeCell && find.matchCase) {
+            any << text + QLatin1String(" = ? COLLATE BINARY");
+            sql.params.push_back(odbc::Param::text(find.text.toUtf8()));
+        } else if (find.wholeCell) {
+            any << text + QLatin1String(" LIKE ? ESCAPE '\\'");
+            sql.params.push_back(odbc::Param::text(escaped));
+        } else if (find.matchCase) {
+            any << QLatin1String("instr(") + text + QLatin1String(", ?) > 0");
+            sql.params.push_back(odbc::Param::text(find.text.toUtf8()));
+        } else {
+            any << text + QLatin1String(" LIKE ? ESCAPE '\\'");
+            sql.params.push_back(odbc::Param::text(ContainsPattern(find.text)));
+        }
+    }
+    sql.where = any.join(QLatin1String(" OR "));
+    return sql;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// The grid's order and filter as SQL: the ORDER BY that sorts by the chosen
+// columns with the row's identity last (so the order is total, and descending
+// is the exact reverse of ascending), and the WHERE that a filter box's text
+// stands for. Every value typed is bound as a parameter, never put into the text.
+#include "odbc.h"
+#include "rowview.h"
+
+#include <QString>
+#include <QStringList>
+#include <map>
+#include <vector>
+
+struct FilterSql {
+    QString where; // empty: every row
+    std::vector<odbc::Param> params;
+};
+
+// The condition one filter box's text stands for, on that (quoted) column:
+//   text       the cell contains it (LIKE, ASCII case ignored, % and _ taken literally)
+//   =v <>v <v <=v >v >=v   compared (numbers as numbers)
+//   a..b       between a and b, both included
+//   =          empty text
+//   NULL, NOT NULL
+// Empty (or blank) text is no condition.
+FilterSql FilterCondition(const QString& column, const QString& text);
+// All boxes, joined with AND; columns are the quoted names by index.
+FilterSql FilterWhere(const QStringList& columns, const std::map<int, QString>& filters);
+// "ORDER BY ..." for the keys, then the identity columns (quoted) in the last key's
+// direction; empty where there are no keys.
+QString OrderClause(const QStringList& columns, const std::vector<SortKey>& order, const QStringList& identity);
+// The condition that a row holds it, on those column expressions.
+FilterSql FindCondition(const QStringList& columns, const FindText& find);
+// A LIKE pattern for "contains text": % and _ and the escape character taken literally (ESCAPE '\').
+QByteArray ContainsPattern(const QString& text);

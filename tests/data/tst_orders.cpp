@@ -1,0 +1,285 @@
+// The data layer on its own (no widgets): the filter boxes' SQL, orders built
+// on the server and read in pages that are really evicted, and the rows of
+// an order followed while a second connection changes the table.
+#include "data/adodb.h"
+#include "data/error.h"
+#include "data/rowfilter.h"
+#include "data/odbc.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace ADODB;
+
+namespace {
+
+std::shared_ptr<Connection> connectTo(const QString& path)
+{
+    auto connection = std::make_shared<Connection>();
+    connection->Open(DatabaseConnectionString(path));
+    return connection;
+}
+
+QStringList column(RecordSet& rs, int c)
+{
+    QStringList values;
+    for (qsizetype r = 0; r < rs.recordCount(); ++r)
+        values << rs.text(r, c);
+    return values;
+}
+
+QStringList queried(Connection& connection, const QString& sql, const std::vector<odbc::Param>& params = {})
+{
+    QStringList values;
+    odbc::Statement st = connection.statement();
+    st.execute(sql, params);
+    std::string cell;
+    while (st.fetch())
+        values << (st.getData(0, cell) ? QString::fromStdString(cell) : QStringLiteral("<null>"));
+    return values;
+}
+
+void waitReady(RecordSet& rs)
+{
+    rs.waitForCount();
+    QVERIFY(rs.countKnown());
+}
+
+} // namespace
+
+class Orders : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QString path_;
+    std::shared_ptr<Connection> db_;
+
+    void open(RecordSet& rs, const QString& table) { rs.Open(table, db_, adOpenDynamic, adLockOptimistic); }
+
+private slots:
+    void init()
+    {
+        static int n = 0;
+        path_ = dir_.filePath(QStringLiteral("o%1.db").arg(++n));
+        db_ = connectTo(path_);
+        // (A column named like what a query of ours might name its own.)
+        db_->Execute("CREATE TABLE t(id INTEGER PRIMARY KEY, name TEXT, n, note TEXT COLLATE NOCASE)");
+        db_->Execute("INSERT INTO t(name, n, note) VALUES ('pear', 10, 'b'), ('Apple', 9, 'B'), ('apple', '10', NULL),"
+                     "('50%_off', 2.5, 'a'), ('fig', NULL, 'A'), ('x''; DROP TABLE t; --', 100, ''), ('kiwi', 'abc', 'c')");
+    }
+    void cleanup()
+    {
+        RecordSet::setPaging(250000, 0, 16);
+        db_.reset();
+    }
+
+    // What each box's text finds, run by the driver on a real table.
+    void filterBoxes_data()
+    {
+        QTest::addColumn<int>("col");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("ids");
+        QTest::newRow("contains, ASCII case ignored") << 1 << "APP" << "2,3";
+        QTest::newRow("% and _ taken literally") << 1 << "0%_" << "4";
+        QTest::newRow("an underscore alone matches only itself") << 1 << "_" << "4";
+        QTest::newRow("hostile text is a value") << 1 << "'; DROP TABLE t; --" << "6";
+        // (Text that is not a number stands above every number, as SQLite orders them.)
+        QTest::newRow("numbers as numbers") << 2 << ">9" << "1,3,6,7";
+        QTest::newRow("equal number, text stored") << 2 << "=10" << "1,3";
+        QTest::newRow("not equal") << 2 << "<>10" << "2,4,6,7";
+        QTest::newRow("range, both ends") << 2 << "2.5..9" << "2,4";
+        QTest::newRow("text compared as text") << 1 << "<b" << "2,3,4";
+        QTest::newRow("column's collation") << 3 << "=b" << "1,2";
+        QTest::newRow("empty text") << 3 << "=" << "6";
+        QTest::newRow("NULL") << 3 << "null" << "3";
+        QTest::newRow("NOT NULL") << 2 << "NOT NULL" << "1,2,3,4,6,7";
+        QTest::newRow("blank is no condition") << 1 << "   " << "1,2,3,4,5,6,7";
+    }
+    void filterBoxes()
+    {
+        QFETCH(int, col);
+        QFETCH(QString, text);
+        QFETCH(QString, ids);
+        const QStringList columns{"\"id\"", "\"name\"", "\"n\"", "\"note\""};
+        const FilterSql sql = FilterWhere(columns, {{col, text}});
+        QVERIFY(!sql.where.contains(QStringLiteral("DROP")));
+        const QString where = sql.where.isEmpty() ? QString() : " WHERE " + sql.where;
+        QCOMPARE(queried(*db_, "SELECT id FROM t" + where + " ORDER BY id", sql.params).join(','), ids);
+        QCOMPARE(queried(*db_, "SELECT count(*) FROM t").join(','), QStringLiteral("7"));
+    }
+
+    void orderClause()
+    {
+        const QStringList columns{"\"a\"", "\"b\""};
+        QCOMPARE(OrderClause(columns, {}, {"rowid"}), QString());
+        QCOMPARE(OrderClause(columns, {{1, true}}, {"rowid"}), QStringLiteral("ORDER BY \"b\" DESC, rowid DESC"));
+        QCOMPARE(OrderClause(columns, {{1, true}, {0, false}}, {"\"a\""}), QStringLiteral("ORDER BY \"b\" DESC, \"a\" ASC"));
+    }
+
+    // Sorted and filtered by the database, read whole and read in pages of
+    // three with two kept (every other page evicted), on each kind of table.
+    void sortedAndFiltered_data()
+    {
+        QTest::addColumn<bool>("paged");
+        QTest::addColumn<QString>("table");
+        QTest::newRow("whole, rowid") << false << "t";
+        QTest::newRow("paged, rowid") << true << "t";
+        QTest::newRow("paged, without rowid") << true << "k";
+        QTest::newRow("paged, view") << true << "v";
+        QTest::newRow("whole, view") << false << "v";
+    }
+    void sortedAndFiltered()
+    {
+        QFETCH(bool, paged);
+        QFETCH(QString, table);
+        db_->Execute("CREATE TABLE k(name TEXT, id INTEGER, n, note TEXT COLLATE NOCASE, PRIMARY KEY(name, id)) WITHOUT ROWID");
+        db_->Execute("INSERT INTO k SELECT name, id, n, note FROM t");
+        db_->Execute("CREATE VIEW v AS SELECT name, id, n, note FROM t");
+        if (paged)
+            RecordSet::setPaging(1, 3, 2);
+        RecordSet rs;
+        open(rs, table);
+        QCOMPARE(rs.isPaged(), paged);
+        const int name = table == "t" ? 1 : 0, n = 2, note = 3;
+        // n descending as SQLite orders it: text above numbers, NULL last.
+        rs.setView(RowView{{{n, true}}, {}});
+        waitReady(rs);
+        QCOMPARE(column(rs, name), QStringList({"kiwi", "apple", "x'; DROP TABLE t; --", "pear", "Apple", "50%_off", "fig"}));
+        // The column's own collation (NOCASE) makes ties, broken by the next key.
+        rs.setView(RowView{{{note, false}, {name, false}}, {}});
+        waitReady(rs);
+        QCOMPARE(column(rs, name), QStringList({"apple", "x'; DROP TABLE t; --", "50%_off", "fig", "Apple", "pear", "kiwi"}));
+        // Filtered and sorted together.
+        rs.setView(RowView{{{name, true}}, {{note, "NOT NULL"}, {name, "p"}}});
+        waitReady(rs);
+        QCOMPARE(column(rs, name), QStringList({"x'; DROP TABLE t; --", "pear", "Apple"}));
+        // Back to the table's own order.
+        rs.setView(RowView{});
+        waitReady(rs);
+        QCOMPARE(rs.recordCount(), 7);
+    }
+
+    // Positions of a long order stay exact far from the start and across evicted pages.
+    void longOrderInPages()
+    {
+        db_->Execute("CREATE TABLE big(a INTEGER, b TEXT)");
+        db_->Execute("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 5000) "
+                     "INSERT INTO big SELECT x % 97, printf('r%05d', x) FROM c");
+        RecordSet::setPaging(100, 64, 2);
+        RecordSet rs;
+        open(rs, "big");
+        rs.setView(RowView{{{0, true}}, {{1, "3"}}});
+        waitReady(rs);
+        const QStringList expected = queried(*db_, "SELECT b FROM big WHERE b LIKE '%3%' ORDER BY a DESC, rowid DESC");
+        QCOMPARE(rs.recordCount(), expected.size());
+        for (qsizetype r : {qsizetype(expected.size() - 1), qsizetype(0), qsizetype(700), qsizetype(65), qsizetype(1000)})
+            QCOMPARE(rs.text(r, 1), expected[r]);
+        QCOMPARE(column(rs, 1), expected);
+    }
+
+    // While an order is shown, another connection changes the table: no row
+    // moves, a deleted one is shown gone, a changed one shows its new value in
+    // place, and our writes land on the row the user saw or are refused.
+    void secondWriterUnderAnOrder()
+    {
+        RecordSet::setPaging(1, 3, 2);
+        RecordSet rs;
+        open(rs, "t");
+        rs.setView(RowView{{{1, false}}, {{2, "NOT NULL"}}}); // by name; fig (n NULL) left out
+        waitReady(rs);
+        QCOMPARE(column(rs, 1), QStringList({"50%_off", "Apple", "apple", "kiwi", "pear", "x'; DROP TABLE t; --"}));
+        const StoredRecord kiwi = rs.identify(3);
+        auto other = connectTo(path_);
+        other->Execute("DELETE FROM t WHERE name = 'apple'");
+        other->Execute("UPDATE t SET name = 'zucchini' WHERE name = 'Apple'");
+        other->Execute("UPDATE t SET n = 11 WHERE name = 'kiwi'");
+        other->Execute("INSERT INTO t(name, n) VALUES ('aaa', 1)");
+        rs.followFile();
+        QCOMPARE(rs.recordCount(), 6);
+        QVERIFY(rs.isGone(2));
+        QCOMPARE(rs.text(1, 1), QStringLiteral("zucchini")); // in place, not sorted again
+        QVERIFY(!rs.isGone(1));
+        // Our identity of kiwi was taken before the other program changed it: refused.
+        QVERIFY_THROWS_EXCEPTION(AppError, rs.Update(3, kiwi.identity, {{1, QByteArray("KIWI")}}));
+        QCOMPARE(queried(*db_, "SELECT count(*) FROM t WHERE name = 'KIWI'").join(','), QStringLiteral("0"));
+        // A gone row cannot be written.
+        QVERIFY_THROWS_EXCEPTION(AppError, rs.identify(2));
+        // Taken afresh, the edit lands on kiwi, which stays in its place.
+        rs.Update(3, rs.identify(3).identity, {{1, QByteArray("zz kiwi")}});
+        QCOMPARE(rs.text(3, 1), QStringLiteral("zz kiwi"));
+        QCOMPARE(queried(*db_, "SELECT n FROM t WHERE name = 'zz kiwi'").join(','), QStringLiteral("11"));
+        // A new row of ours shows last; deleting rows closes the gap.
+        rs.AddNew({{1, QByteArray("new")}, {2, QByteArray("5")}});
+        QCOMPARE(rs.recordCount(), 7);
+        QCOMPARE(rs.text(6, 1), QStringLiteral("new"));
+        rs.Delete({0, 4});
+        QCOMPARE(column(rs, 1), QStringList({"zucchini", "", "zz kiwi", "x'; DROP TABLE t; --", "new"}));
+        QVERIFY(rs.isGone(1));
+        QCOMPARE(queried(*db_, "SELECT group_concat(name, '|') FROM (SELECT name FROM t ORDER BY id)").join(','),
+                 QStringLiteral("zucchini|fig|x'; DROP TABLE t; --|zz kiwi|aaa|new"));
+    }
+
+    // An order of a large table is built off the caller's thread and stops at once when cancelled or dropped.
+    void buildIsCancelled()
+    {
+        db_->Execute("CREATE TABLE big(a, b)");
+        db_->Execute("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 400000) "
+                     "INSERT INTO big SELECT random(), x FROM c");
+        RecordSet::setPaging(1000, 100, 4);
+        RecordSet rs;
+        open(rs, "big");
+        QElapsedTimer clock;
+        clock.start();
+        rs.setView(RowView{{{0, false}}, {{1, "7"}}});
+        QVERIFY2(clock.elapsed() < 300, "setting an order waited for it");
+        QVERIFY(!rs.countKnown());
+        rs.cancelView();
+        QVERIFY_THROWS_EXCEPTION(AppError, rs.waitForCount());
+        QVERIFY2(clock.elapsed() < 500, qPrintable(QString::number(clock.elapsed())));
+        // Another order, dropped with the record set while it is built.
+        rs.setView(RowView{{{1, true}}, {}});
+        clock.restart();
+        rs.Close();
+        QVERIFY2(clock.elapsed() < 200, qPrintable(QString::number(clock.elapsed())));
+        // The file can be written at once.
+        db_->Execute("DELETE FROM big WHERE rowid = 1");
+    }
+
+    void find_data()
+    {
+        QTest::addColumn<bool>("paged");
+        QTest::addColumn<bool>("sorted");
+        QTest::newRow("whole") << false << false;
+        QTest::newRow("whole, sorted") << false << true;
+        QTest::newRow("paged") << true << false;
+        QTest::newRow("paged, sorted") << true << true;
+    }
+    void find()
+    {
+        QFETCH(bool, paged);
+        QFETCH(bool, sorted);
+        if (paged)
+            RecordSet::setPaging(1, 3, 2);
+        RecordSet rs;
+        open(rs, "t");
+        if (sorted)
+            rs.setView(RowView{{{0, true}}, {}}); // id descending
+        waitReady(rs);
+        auto go = [] { return true; };
+        auto nameAt = [&](std::optional<qsizetype> row) { return row ? rs.text(*row, 1) : QStringLiteral("<none>"); };
+        const FindText apple{"APPLE", false, false};
+        const QString first = sorted ? "apple" : "Apple", second = sorted ? "Apple" : "apple";
+        const std::optional<qsizetype> a = rs.find(-1, true, apple, go);
+        QCOMPARE(nameAt(a), first);
+        QCOMPARE(nameAt(rs.find(*a, true, apple, go)), second);
+        QCOMPARE(nameAt(rs.find(*rs.find(*a, true, apple, go), true, apple, go)), QStringLiteral("<none>"));
+        QCOMPARE(nameAt(rs.find(-1, false, apple, go)), second);
+        QCOMPARE(nameAt(rs.find(-1, true, FindText{"Apple", true, true}, go)), QStringLiteral("Apple"));
+        QCOMPARE(nameAt(rs.find(-1, true, FindText{"appl", false, true}, go)), QStringLiteral("<none>"));
+        QCOMPARE(nameAt(rs.find(-1, true, FindText{"%_", false, false}, go)), QStringLiteral("50%_off"));
+        QCOMPARE(nameAt(rs.find(-1, true, FindText{"2.5", false, true}, go)), QStringLiteral("50%_off"));
+    }
+};
+
+QTEST_GUILESS_MAIN(Orders)
+#include "tst_orders.moc"
