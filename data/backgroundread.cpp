@@ -52,3 +52,19 @@ void BackgroundRead::cancel()
     if (running_ != SQL_NULL_HSTMT)
         SQLCancel(running_);
 }
+
+bool RunWhile(Reader reader, std::function<void(BackgroundRead&)> work, const std::function<bool()>& keepGoing)
+{
+    const std::shared_ptr<BackgroundRead> read = BackgroundRead::start(std::move(reader), std::move(work));
+    while (!read->finished()) {
+        if (!keepGoing()) {
+            read->cancel();
+            read->wait(); // (the reader may be used again at once)
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (const std::exception_ptr error = read->error())
+        std::rethrow_exception(error);
+    return !read->cancelled();
+}

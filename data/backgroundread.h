@@ -42,3 +42,8 @@ private:
     std::exception_ptr error_;
     std::shared_future<void> done_;
 };
+
+// Runs work on a thread of its own and waits for it while keepGoing says so
+// (asked every few milliseconds; it may process the user's events), cancelling
+// it when not. False when stopped; throws what work threw.
+bool RunWhile(Reader reader, std::function<void(BackgroundRead&)> work, const std::function<bool()>& keepGoing);

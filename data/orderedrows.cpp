@@ -441,12 +441,13 @@ bool OrderedRows::followFile() const
     return true;
 }
 
-std::optional<qsizetype> OrderedRows::find(qsizetype after, bool forward, const FindText& text,
-                                           const std::function<bool()>& keepGoing)
+std::optional<FoundRow> OrderedRows::find(qsizetype from, bool forward, const FindText& text,
+                                          const std::function<bool()>& keepGoing)
 {
     wait();
-    QString from = kList + QLatin1String(" o");
-    const QString where = forward ? QStringLiteral("o.pos > ?") : QStringLiteral("o.pos < ?");
+    if (count_ == 0 || from < 0 || from >= count_)
+        return std::nullopt;
+    QString list = kList + QLatin1String(" o");
     QStringList columns;
     if (source_.identity == Identity::Cells) {
         for (int c = 0; c < columns_; ++c)
@@ -460,33 +461,26 @@ std::optional<qsizetype> OrderedRows::find(qsizetype after, bool forward, const 
         for (size_t k = 0; source_.identity == Identity::Key && k < source_.keyColumns.size(); ++k)
             on << QLatin1String("t.") + source_.columns[source_.keyColumns[k]] + QLatin1String(" = o.k")
                     + QString::number(k);
-        from += QLatin1String(" JOIN main.") + source_.table + QLatin1String(" t ON ") + on.join(QLatin1String(" AND "));
+        list += QLatin1String(" JOIN main.") + source_.table + QLatin1String(" t ON ") + on.join(QLatin1String(" AND "));
     }
-    const FilterSql match = FindCondition(columns, text);
-    const QString condition = match.where;
-    std::vector<odbc::Param> params{odbc::Param::text(QByteArray::number(after < 0 ? (forward ? 0 : listed_ + 1)
-                                                                                   : positionOf(after)))};
-    params.insert(params.end(), match.params.begin(), match.params.end());
-    const QString sql = QLatin1String("SELECT o.pos FROM ") + from + QLatin1String(" WHERE ") + where
-        + QLatin1String(" AND (") + condition + QLatin1String(") ORDER BY o.pos") + (forward ? "" : " DESC")
+    QString cells;
+    const FilterSql match = FindCondition(columns, text, &cells);
+    const size_t half = match.params.size() / 2;
+    std::vector<odbc::Param> params(match.params.begin(), match.params.begin() + qsizetype(half));
+    params.push_back(odbc::Param::text(QByteArray::number(positionOf(from))));
+    params.insert(params.end(), match.params.begin() + qsizetype(half), match.params.end());
+    const QString sql = QLatin1String("SELECT o.pos, ") + cells + QLatin1String(" FROM ") + list
+        + QLatin1String(" WHERE o.pos ") + (forward ? QLatin1String(">=") : QLatin1String("<="))
+        + QLatin1String(" ? AND (") + match.where + QLatin1String(") ORDER BY o.pos") + (forward ? "" : " DESC")
         + QLatin1String(" LIMIT 1;");
-    auto found = std::make_shared<qint64>(0);
-    auto read = BackgroundRead::start(list_, [sql, params, found](BackgroundRead& r) {
-        odbc::Statement st = r.statement();
-        r.run(st, sql, params);
-        *found = numberOf(st);
-    });
-    while (!read->finished()) {
-        if (!keepGoing()) {
-            read->cancel();
-            read->wait();
-            return std::nullopt;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (const std::exception_ptr error = read->error())
-        std::rethrow_exception(error);
-    if (read->cancelled() || *found == 0)
+    auto found = std::make_shared<std::optional<std::pair<qint64, QString>>>();
+    if (!RunWhile(list_, [sql, params, found](BackgroundRead& read) {
+            odbc::Statement st = read.statement();
+            read.run(st, sql, params);
+            std::string pos, holding;
+            if (st.fetch() && st.getData(0, pos) && st.getData(1, holding))
+                *found = std::pair(std::strtoll(pos.c_str(), nullptr, 10), QString::fromStdString(holding));
+        }, keepGoing) || !*found)
         return std::nullopt;
-    return rowOf(*found);
+    return FoundRow{rowOf((*found)->first), (*found)->second};
 }

@@ -73,11 +73,11 @@ public:
     // Drops the pages read where another connection wrote the file since.
     bool followFile() const;
 
-    // The next row after (or before) `after` (-1: from the first, or the
-    // last) that holds the text, in this order; searched on the list's
-    // connection while keepGoing says so. Waits for the list.
-    std::optional<qsizetype> find(qsizetype after, bool forward, const FindText& text,
-                                  const std::function<bool()>& keepGoing);
+    // The first row from `from` on (forward) or back that holds the text,
+    // in this order; searched on the list's connection while keepGoing says
+    // so (none when it stopped). Waits for the list.
+    std::optional<FoundRow> find(qsizetype from, bool forward, const FindText& text,
+                                 const std::function<bool()>& keepGoing);
 
 private:
     struct Page {

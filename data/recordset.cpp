@@ -275,86 +275,76 @@ bool RecordSet::isGone(qsizetype row) const
     return ordered_ && ordered_->isGone(row);
 }
 
-std::optional<qsizetype> RecordSet::find(qsizetype after, bool forward, const FindText& text,
-                                         const std::function<bool()>& keepGoing)
+std::optional<FoundRow> RecordSet::find(qsizetype from, bool forward, const FindText& text,
+                                        const std::function<bool()>& keepGoing)
 {
     if (!open_)
         throw AppError(kClosed);
     if (ordered_)
-        return ordered_->find(after, forward, text, keepGoing);
+        return ordered_->find(from, forward, text, keepGoing);
     if (shape_.name.isEmpty())
         throw AppError(QStringLiteral("This result cannot be searched: it does not come from one table or view of "
                                       "the database."));
-    const QString table = QLatin1String("main.") + QuoteIdentifier(shape_.name);
-    const FilterSql match = FindCondition(quotedColumns(), text);
-    const bool byRowid = cache_ && cache_->byRowid();
     if (cache_)
-        cache_->followFile(true); // positions exact: the found row is counted
+        cache_->followFile(true); // positions exact: the row found is counted
+    if (from < 0 || from >= recordCount())
+        return std::nullopt;
+    const QString table = QLatin1String("main.") + QuoteIdentifier(shape_.name);
+    QString cells;
+    const FilterSql match = FindCondition(quotedColumns(), text, &cells);
+    const size_t half = match.params.size() / 2;
+    std::vector<odbc::Param> params(match.params.begin(), match.params.begin() + qsizetype(half));
+    const std::vector<odbc::Param> condition(match.params.begin() + qsizetype(half), match.params.end());
+    const QString towards = forward ? QStringLiteral(" >= ") : QStringLiteral(" <= ");
+    const bool byRowid = cache_ && cache_->byRowid();
     QString sql;
-    std::vector<odbc::Param> params;
     if (byRowid) {
-        // By rowid, from the row after; its place is then the rows before it.
+        // By rowid from the row on; its place is then the rows before it.
         const QString& alias = shape_.rowidAlias;
-        if (after >= 0) {
-            sql = alias + (forward ? QLatin1String(" > ?") : QLatin1String(" < ?")) + QLatin1String(" AND ");
-            params.push_back(odbc::Param::text(QByteArray::number(cache_->rowid(after))));
-        }
-        sql = QLatin1String("SELECT ") + alias + QLatin1String(" FROM ") + table + QLatin1String(" WHERE ") + sql
-            + QLatin1Char('(') + match.where + QLatin1String(") ORDER BY ") + alias + (forward ? "" : " DESC")
-            + QLatin1String(" LIMIT 1;");
+        params.push_back(odbc::Param::text(QByteArray::number(cache_->rowid(from))));
+        sql = QLatin1String("SELECT ") + alias + QLatin1String(", ") + cells + QLatin1String(" FROM ") + table
+            + QLatin1String(" WHERE ") + alias + towards + QLatin1String("? AND (") + match.where
+            + QLatin1String(") ORDER BY ") + alias + (forward ? "" : " DESC") + QLatin1String(" LIMIT 1;");
+        params.insert(params.end(), condition.begin(), condition.end());
     } else {
-        // Numbered in the order the rows are shown.
+        // Numbered in the order the rows are shown (named apart from every column).
+        QString n = QStringLiteral("vestrel_row");
+        while (columns_.contains(n, Qt::CaseInsensitive))
+            n += QLatin1Char('_');
         const FilterSql filter = FilterWhere(quotedColumns(), view_.filters);
         QString order = OrderClause(quotedColumns(), view_.order, identityColumns());
         if (order.isEmpty() && shape_.key == RowKey::RowId)
             order = QLatin1String("ORDER BY ") + shape_.rowidAlias;
         else if (order.isEmpty() && shape_.key == RowKey::PrimaryKey && !shape_.isView)
             order = QLatin1String("ORDER BY ") + identityColumns().join(QLatin1String(", "));
-        // (Named apart from every column.)
-        QString n = QStringLiteral("vestrel_row");
-        while (columns_.contains(n, Qt::CaseInsensitive))
-            n += QLatin1Char('_');
-        sql = QLatin1String("SELECT ") + n + QLatin1String(" - 1 FROM (SELECT row_number() OVER (") + order
-            + QLatin1String(") AS ") + n + QLatin1String(", * FROM ") + table
+        sql = QLatin1String("SELECT ") + n + QLatin1String(" - 1, ") + cells + QLatin1String(" FROM (SELECT row_number() OVER (")
+            + order + QLatin1String(") AS ") + n + QLatin1String(", * FROM ") + table
             + (filter.where.isEmpty() ? QString() : QLatin1String(" WHERE ") + filter.where) + QLatin1String(") WHERE ")
-            + n + (forward ? QLatin1String(" > CAST(? AS INTEGER)") : QLatin1String(" < CAST(? AS INTEGER)"))
-            + QLatin1String(" AND (") + match.where + QLatin1String(") ORDER BY ") + n + (forward ? "" : " DESC")
-            + QLatin1String(" LIMIT 1;");
-        params = filter.params;
-        params.push_back(odbc::Param::text(
-            QByteArray::number(after >= 0 ? after + 1 : (forward ? 0 : std::numeric_limits<qint64>::max()))));
+            + n + towards + QLatin1String("CAST(? AS INTEGER) AND (") + match.where + QLatin1String(") ORDER BY ") + n
+            + (forward ? "" : " DESC") + QLatin1String(" LIMIT 1;");
+        params.insert(params.end(), filter.params.begin(), filter.params.end());
+        params.push_back(odbc::Param::text(QByteArray::number(from + 1)));
+        params.insert(params.end(), condition.begin(), condition.end());
     }
-    params.insert(params.end(), match.params.begin(), match.params.end());
-    auto found = std::make_shared<std::optional<qint64>>();
-    auto read = BackgroundRead::start(readersBeside(*connection_)(), [sql, params, found, byRowid, table,
-                                                    alias = shape_.rowidAlias](BackgroundRead& r) {
-        odbc::Statement st = r.statement();
-        r.run(st, sql, params);
-        std::string cell;
-        if (!st.fetch() || !st.getData(0, cell))
+    auto found = std::make_shared<std::optional<FoundRow>>();
+    const bool finished = RunWhile(readersBeside(*connection_)(), [sql, params, found, byRowid, table,
+                                                                   alias = shape_.rowidAlias](BackgroundRead& read) {
+        odbc::Statement st = read.statement();
+        read.run(st, sql, params);
+        std::string cell, holding;
+        if (!st.fetch() || !st.getData(0, cell) || !st.getData(1, holding))
             return;
-        qint64 value = std::strtoll(cell.c_str(), nullptr, 10);
+        qint64 row = std::strtoll(cell.c_str(), nullptr, 10);
         if (byRowid) {
-            odbc::Statement count = r.statement();
-            r.run(count, QLatin1String("SELECT count(*) FROM ") + table + QLatin1String(" WHERE ") + alias
-                             + QLatin1String(" < ?;"),
-                  {odbc::Param::text(QByteArray::number(value))});
-            value = count.fetch() && count.getData(0, cell) ? std::strtoll(cell.c_str(), nullptr, 10) : 0;
+            odbc::Statement count = read.statement();
+            read.run(count, QLatin1String("SELECT count(*) FROM ") + table + QLatin1String(" WHERE ") + alias
+                                + QLatin1String(" < ?;"),
+                     {odbc::Param::text(QByteArray::number(row))});
+            row = count.fetch() && count.getData(0, cell) ? std::strtoll(cell.c_str(), nullptr, 10) : 0;
         }
-        *found = value;
-    });
-    while (!read->finished()) {
-        if (!keepGoing()) {
-            read->cancel();
-            return std::nullopt;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (const std::exception_ptr error = read->error())
-        std::rethrow_exception(error);
-    if (!*found)
-        return std::nullopt;
-    return qsizetype(**found);
+        *found = FoundRow{qsizetype(row), QString::fromStdString(holding)};
+    }, keepGoing);
+    return finished ? *found : std::nullopt;
 }
 
 RecordSet::RecordSet() = default;

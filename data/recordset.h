@@ -72,11 +72,12 @@ public:
     void cancelView();
     // Whether a row of an order was deleted by another program since the order was built.
     bool isGone(qsizetype row) const;
-    // The next record after (forward) or before `after` (-1: from either end)
-    // holding the text, in the order shown, found by the database; none where
-    // there is none or keepGoing said to stop.
-    std::optional<qsizetype> find(qsizetype after, bool forward, const FindText& text,
-                                  const std::function<bool()>& keepGoing);
+    // The first record from `from` on (forward) or back holding the text, in
+    // the order shown, found by the database, with the cells that hold it;
+    // none where there is none or keepGoing said to stop (asked every few
+    // milliseconds while the database searches).
+    std::optional<FoundRow> find(qsizetype from, bool forward, const FindText& text,
+                                 const std::function<bool()>& keepGoing);
     // Rows read in pages follow the file (see PageCache): the reading that
     // positions belong to, asking whether another program wrote the file, and
     // finding rows again by who they are. Rows read whole are kept as read.

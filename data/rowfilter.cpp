@@ -112,7 +112,7 @@ QString OrderClause(const QStringList& columns, const std::vector<SortKey>& orde
     return QLatin1String("ORDER BY ") + terms.join(QLatin1String(", "));
 }
 
-FilterSql FindCondition(const QStringList& columns, const FindText& find)
+FilterSql FindCondition(const QStringList& columns, const FindText& find, QString* cellsHolding)
 {
     FilterSql sql;
     QStringList any;
@@ -133,6 +133,15 @@ FilterSql FindCondition(const QStringList& columns, const FindText& find)
             any << text + QLatin1String(" LIKE ? ESCAPE '\\'");
             sql.params.push_back(odbc::Param::text(ContainsPattern(find.text)));
         }
+    }
+    if (cellsHolding) {
+        QStringList each;
+        for (const QString& condition : any)
+            each << QLatin1String("(CASE WHEN ") + condition + QLatin1String(" THEN '1' ELSE '0' END)");
+        *cellsHolding = each.join(QLatin1String(" || "));
+        std::vector<odbc::Param> twice = sql.params;
+        twice.insert(twice.end(), sql.params.begin(), sql.params.end());
+        sql.params = std::move(twice);
     }
     sql.where = any.join(QLatin1String(" OR "));
     return sql;

@@ -29,7 +29,9 @@ FilterSql FilterWhere(const QStringList& columns, const std::map<int, QString>& 
 // "ORDER BY ..." for the keys, then the identity columns (quoted) in the last key's
 // direction; empty where there are no keys.
 QString OrderClause(const QStringList& columns, const std::vector<SortKey>& order, const QStringList& identity);
-// The condition that a row holds it, on those column expressions.
-FilterSql FindCondition(const QStringList& columns, const FindText& find);
+// The condition that a row holds it, on those column expressions; with
+// cellsHolding, an expression of which cells hold it ('0' or '1' by column),
+// whose parameters come first (bound before the condition's).
+FilterSql FindCondition(const QStringList& columns, const FindText& find, QString* cellsHolding = nullptr);
 // A LIKE pattern for "contains text": % and _ and the escape character taken literally (ESCAPE '\').
 QByteArray ContainsPattern(const QString& text);

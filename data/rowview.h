@@ -26,3 +26,10 @@ struct FindText {
     bool matchCase = false;
     bool wholeCell = false;
 };
+
+// A row Find found, and which of its cells hold the text ('1' by column).
+struct FoundRow {
+    qsizetype row = -1;
+    QString cells;
+    bool holds(int column) const { return column >= 0 && column < cells.size() && cells[column] == QLatin1Char('1'); }
+};

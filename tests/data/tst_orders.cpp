@@ -266,18 +266,28 @@ private slots:
             rs.setView(RowView{{{0, true}}, {}}); // id descending
         waitReady(rs);
         auto go = [] { return true; };
-        auto nameAt = [&](std::optional<qsizetype> row) { return row ? rs.text(*row, 1) : QStringLiteral("<none>"); };
+        auto at = [&](qsizetype from, bool forward, const FindText& text) {
+            const std::optional<FoundRow> found = rs.find(from, forward, text, go);
+            return found ? rs.text(found->row, 1) + '@' + found->cells : QStringLiteral("<none>");
+        };
         const FindText apple{"APPLE", false, false};
+        const qsizetype last = rs.recordCount() - 1;
         const QString first = sorted ? "apple" : "Apple", second = sorted ? "Apple" : "apple";
-        const std::optional<qsizetype> a = rs.find(-1, true, apple, go);
-        QCOMPARE(nameAt(a), first);
-        QCOMPARE(nameAt(rs.find(*a, true, apple, go)), second);
-        QCOMPARE(nameAt(rs.find(*rs.find(*a, true, apple, go), true, apple, go)), QStringLiteral("<none>"));
-        QCOMPARE(nameAt(rs.find(-1, false, apple, go)), second);
-        QCOMPARE(nameAt(rs.find(-1, true, FindText{"Apple", true, true}, go)), QStringLiteral("Apple"));
-        QCOMPARE(nameAt(rs.find(-1, true, FindText{"appl", false, true}, go)), QStringLiteral("<none>"));
-        QCOMPARE(nameAt(rs.find(-1, true, FindText{"%_", false, false}, go)), QStringLiteral("50%_off"));
-        QCOMPARE(nameAt(rs.find(-1, true, FindText{"2.5", false, true}, go)), QStringLiteral("50%_off"));
+        QCOMPARE(at(0, true, apple), first + "@0100");
+        const qsizetype a = rs.find(0, true, apple, go)->row;
+        QCOMPARE(at(a, true, apple), first + "@0100"); // from the row on, itself included
+        QCOMPARE(at(a + 1, true, apple), second + "@0100");
+        QCOMPARE(at(last, false, apple), second + "@0100");
+        QCOMPARE(at(a - 1, false, apple), QStringLiteral("<none>"));
+        QCOMPARE(at(0, true, FindText{"Apple", true, true}), QStringLiteral("Apple@0100"));
+        QCOMPARE(at(0, true, FindText{"appl", false, true}), QStringLiteral("<none>"));
+        QCOMPARE(at(0, true, FindText{"%_", false, false}), QStringLiteral("50%_off@0100"));
+        QCOMPARE(at(0, true, FindText{"2.5", false, true}), QStringLiteral("50%_off@0010"));
+        QCOMPARE(at(0, true, FindText{"b", false, true}), sorted ? QStringLiteral("Apple@0001") : QStringLiteral("pear@0001"));
+        // Every cell that holds it is told, so the next one in the same row is found without asking again.
+        QCOMPARE(at(0, true, FindText{"1", false, false}).section('@', 1), sorted ? QStringLiteral("0010") : QStringLiteral("1010"));
+        // Stopped at once when told to.
+        QCOMPARE(rs.find(0, true, apple, [] { return false; }).has_value(), false);
     }
 };
 
