@@ -1,5 +1,7 @@
 #include "pointer.h"
 
+#include <QGuiApplication>
+
 #include "Main.h"
 #include "errorreport.h"
 
@@ -86,3 +88,6 @@ void LoadHandPointer(Trap& trap, int testStep, int loadStep, WindowPointer& poin
     if (trap.test(testStep, [] { return Main::FileExists(Main::ProgramFolder() + QLatin1String("/HAND-M.CUR")); }))
         trap(loadStep, [&] { pointer.setMouseIcon(Main::LoadHandCursor()); });
 }
+
+WaitCursor::WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+WaitCursor::~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }

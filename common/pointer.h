@@ -42,6 +42,16 @@ class Trap;
 // program (testStep), it becomes the window's custom pointer image (loadStep).
 void LoadHandPointer(Trap& trap, int testStep, int loadStep, WindowPointer& pointer);
 
+// Shows the hourglass over the whole program for the life of the object (a
+// step of a window that has no WindowPointer at hand, such as the grid's).
+class WaitCursor {
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
 // Shows the hourglass on a window for the life of the object.
 class BusyPointer {
 public:

@@ -18,24 +18,48 @@ std::function<void(const QString&, qsizetype, qsizetype)>& observer()
 void LongWork::setDelay(int milliseconds) { delay = milliseconds; }
 void LongWork::setObserver(std::function<void(const QString&, qsizetype, qsizetype)> o) { observer() = std::move(o); }
 
-LongWork::LongWork(QWidget* window, QString label) : window_(window), label_(std::move(label)) { started_.start(); }
+LongWork::LongWork(QWidget* window, QString label, bool cancellable)
+    : window_(window), label_(std::move(label)), cancellable_(cancellable)
+{
+    started_.start();
+}
 
 LongWork::~LongWork() = default;
+
+void LongWork::show()
+{
+    dialog_ = std::make_unique<QProgressDialog>(label_, cancellable_ ? QStringLiteral("Cancel") : QString(), 0, 0,
+                                                window_);
+    dialog_->setWindowTitle(Main::ApplicationTitle());
+    dialog_->setWindowModality(Qt::WindowModal);
+    dialog_->setMinimumDuration(0);
+    dialog_->setAutoReset(false);
+    dialog_->setAutoClose(false);
+    dialog_->setCursor(Qt::WaitCursor);
+    dialog_->show();
+    lastShown_.invalidate();
+}
+
+bool LongWork::keepGoing()
+{
+    if (!dialog_ && started_.elapsed() >= delay) {
+        show();
+        if (observer())
+            observer()(label_, 0, 0);
+    }
+    if (!dialog_)
+        return true;
+    // The bar is window-modal: the user can reach only its Cancel button.
+    QCoreApplication::processEvents();
+    return !dialog_->wasCanceled();
+}
 
 void LongWork::operator()(qsizetype done, qsizetype total)
 {
     if (!dialog_) {
         if (started_.elapsed() < delay)
             return;
-        dialog_ = std::make_unique<QProgressDialog>(label_, QString(), 0, 0, window_);
-        dialog_->setWindowTitle(Main::ApplicationTitle());
-        dialog_->setWindowModality(Qt::WindowModal);
-        dialog_->setMinimumDuration(0);
-        dialog_->setAutoReset(false);
-        dialog_->setAutoClose(false);
-        dialog_->setCursor(Qt::WaitCursor);
-        dialog_->show();
-        lastShown_.invalidate();
+        show();
     }
     const bool last = total > 0 && done >= total;
     if (lastShown_.isValid() && lastShown_.elapsed() < 100 && !last)

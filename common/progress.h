@@ -13,7 +13,8 @@ class QWidget;
 
 class LongWork {
 public:
-    LongWork(QWidget* window, QString label);
+    // cancellable: the bar has a Cancel button (and Esc), which keepGoing reports.
+    LongWork(QWidget* window, QString label, bool cancellable = false);
     ~LongWork();
     LongWork(const LongWork&) = delete;
     LongWork& operator=(const LongWork&) = delete;
@@ -25,14 +26,20 @@ public:
         return [this](qsizetype done, qsizetype total) { (*this)(done, total); };
     }
 
+    // For work that waits on another thread: shows the bar once the work has
+    // run long enough, lets the user act on it, and says whether to go on.
+    bool keepGoing();
+
     // How long work runs before its progress shows (tests set 0).
     static void setDelay(int milliseconds);
     // Sees every update that the bar shows (tests).
     static void setObserver(std::function<void(const QString&, qsizetype, qsizetype)> observer);
 
 private:
+    void show();
     QPointer<QWidget> window_;
     QString label_;
+    bool cancellable_ = false;
     QElapsedTimer started_;
     QElapsedTimer lastShown_;
     std::unique_ptr<QProgressDialog> dialog_;

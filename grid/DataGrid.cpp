@@ -1,5 +1,8 @@
 #include "DataGrid.h"
 
+#include "FilterLine.h"
+#include "FindWindow.h"
+
 #include "data/error.h"
 #include "platform/messagebox.h"
 #include "common/Main.h"
@@ -36,6 +39,7 @@ private:
 DataGrid::DataGrid(QWidget* parent)
     : QTableView(parent), model_(new RecordSetModel(this)), tableBar_(new QScrollBar(Qt::Vertical, this))
 {
+    setupView();
     setModel(model_);
     setItemDelegate(new TrackingDelegate(&editor_, this));
     setToolTip(QStringLiteral("Changes you make are automatically saved as you make them."));
@@ -60,6 +64,7 @@ DataGrid::DataGrid(QWidget* parent)
     connect(fileTimer_, &QTimer::timeout, this, [this] {
         if (isVisible())
             followFile();
+        followBuilding();
     });
     // A page that cannot be read: told once; read again when the user scrolls back to it.
     model_->onUnreadable = [this](const QString& why) { showRefused(why); };
@@ -81,7 +86,13 @@ void DataGrid::setDataSource(std::shared_ptr<ADODB::RecordSet> recordset)
         fileTimer_->start();
     else
         fileTimer_->stop();
+    previousView_ = RowView();
+    firstColumn_ = -1;
     model_->setRecordSet(std::move(recordset));
+    QStringList captions;
+    for (int c = 0; c < model_->columnCount(); ++c)
+        captions << model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+    filterLine_->setColumns(captions);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     // Columns as wide as their first rows need, within reason.
     resizeColumnsToContents();
@@ -220,6 +231,25 @@ void DataGrid::keyPressEvent(QKeyEvent* event)
             event->accept();
             return;
         }
+    }
+    if (event->key() == Qt::Key_F && event->modifiers() == Qt::ControlModifier) {
+        showFind();
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_F3 && (event->modifiers() & ~Qt::ShiftModifier) == Qt::NoModifier) {
+        if (lastFind_)
+            find(*lastFind_, !(event->modifiers() & Qt::ShiftModifier));
+        else
+            showFind();
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && state() != QAbstractItemView::EditingState && !model_->hasPendingRow()
+        && isBuildingView()) {
+        cancelBuildingView();
+        event->accept();
+        return;
     }
     if (event->key() == Qt::Key_Escape && state() != QAbstractItemView::EditingState
         && model_->hasPendingRow()) {

@@ -5,6 +5,7 @@
 // that the exports walk: row count, visible rows, current row relative to the
 // top visible row, scrolling, and the columns' captions and displayed texts.
 #include "RecordSetModel.h"
+#include "data/rowview.h"
 
 #include <QPointer>
 #include <QScrollBar>
@@ -13,6 +14,11 @@
 #include <memory>
 #include <optional>
 #include <vector>
+
+class FilterLine;
+class FindWindow;
+class SortHeader;
+class QLabel;
 
 class DataGrid : public QTableView {
 public:
@@ -72,6 +78,30 @@ public:
     int ColumnCount() const { return model_->columnCount(); }
     QString ColumnCaption(int column) const;
     QString ColumnText(int column) const; // displayed text in the current row
+
+    // Sorting, filtering and finding (DataGridView.cpp), all by the database
+    // (RecordSet::setView, RecordSet::find). A click on a heading sorts by its
+    // column: ascending, descending, then the table's own order again; with
+    // Ctrl it adds the column as the next key. The order of a large table is
+    // built on other threads while a note over the grid says so; Esc stops it
+    // (the grid goes back to what it showed before).
+    void sortByHeading(int column, bool addKey);
+    // Shows the rows so, from the first (the current cell on the first row, in
+    // the same column); false where a pending row was refused (nothing changed then).
+    bool setRowView(const RowView& view);
+    RowView rowView() const;
+    bool isBuildingView() const;
+    void cancelBuildingView();
+    enum class FindOutcome { Found, Wrapped, NotFound, Stopped };
+    // Makes the next cell holding the text (from the current cell on, in the
+    // order shown) the current, selected cell; goes on from the other end
+    // once. "Not found." is told here; the progress of a long search shows,
+    // and Esc stops it.
+    FindOutcome find(const FindText& text, bool forward);
+    // Ctrl+F: the Find window; F3 and Shift+F3 search again.
+    void showFind();
+    FilterLine* filterLine() const { return filterLine_; }
+    FindWindow* findWindow() const;
     // The same text as UTF-8 bytes where the grid holds it so; false: use ColumnText.
     bool columnBytes(int column, std::string_view* bytes) const;
 
@@ -84,6 +114,8 @@ protected:
     void updateGeometries() override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
@@ -153,4 +185,19 @@ private:
     std::vector<RecordRange> heldSelection_;
     std::optional<Place> nextPlace_; // where the span's next move puts the user
     QTimer* fileTimer_;
+
+    // Sorting and filtering (DataGridView.cpp).
+    void setupView(); // (from the constructor)
+    void placeFilterLine();
+    void applyFilters();
+    // Follows an order being built: the note over the grid, the first rows' current cell.
+    void followBuilding();
+    SortHeader* header_;
+    FilterLine* filterLine_;
+    QWidget* buildingNote_ = nullptr;
+    QLabel* buildingText_ = nullptr;
+    RowView previousView_;
+    int firstColumn_ = -1; // the current cell's column, once the first rows of an order arrive
+    QPointer<FindWindow> findWindow_;
+    std::optional<FindText> lastFind_;
 };

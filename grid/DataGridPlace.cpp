@@ -4,6 +4,11 @@
 // and the top row put back wherever the span moves.
 #include "DataGrid.h"
 
+#include "common/pointer.h"
+#include "common/progress.h"
+
+#include <QThread>
+
 #include "data/error.h"
 
 #include <QGuiApplication>
@@ -116,6 +121,7 @@ void DataGrid::updateGeometries()
     QTableView::updateGeometries();
     if (!moving_)
         syncTableBar();
+    placeFilterLine();
 }
 
 void DataGrid::syncTableBar()
@@ -153,12 +159,22 @@ bool DataGrid::learnCount()
     if (!recordset || recordset->countKnown())
         return true;
     // Where the table's end lies is known once its count has arrived; it is
-    // being taken since the table was opened.
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    struct Restore {
-        ~Restore() { QGuiApplication::restoreOverrideCursor(); }
-    } restore;
+    // being taken since the table was opened. An order being built is waited
+    // for with its progress shown, and the wait can be given up (the order is
+    // built on).
     try {
+        if (isBuildingView()) {
+            LongWork progress(window(), QStringLiteral("Putting the rows in order\u2026"), true);
+            while (!recordset->countKnown()) {
+                if (!progress.keepGoing())
+                    return false;
+                recordset->pollCount();
+                QThread::msleep(5);
+            }
+            model_->requireExactCount();
+            return true;
+        }
+        WaitCursor wait;
         model_->requireExactCount();
         return true;
     } catch (...) {

@@ -1,5 +1,12 @@
 #include "RecordSetModel.h"
 
+#include <QApplication>
+#include <QPainter>
+#include <QPalette>
+#include <QFontMetrics>
+#include <QPixmap>
+#include <QPolygonF>
+
 #include "data/error.h"
 
 #include <QBrush>
@@ -24,15 +31,25 @@ RecordSetModel::RecordSetModel(QObject* parent) : QAbstractTableModel(parent), c
             countTimer_->stop();
             return;
         }
+        bool changed = false;
         try {
-            recordset_->pollCount(); // (a write may have waited for it already)
+            changed = recordset_->pollCount(); // (a write may have waited for it already)
         } catch (...) {
-            // The table cannot be counted now (gone?): the rows stay as they are;
-            // what the user does with them next says why.
+            // An order that could not be built says why, once; a table that
+            // cannot be counted now (gone?) keeps its rows as they are, and what
+            // the user does with them next says why.
+            if (!recordset_->view().isPlain()) {
+                countTimer_->stop();
+                if (onUnreadable)
+                    onUnreadable(DescribeException(std::current_exception()));
+                return;
+            }
         }
         if (recordset_->countKnown()) {
             countTimer_->stop();
             applyCount();
+        } else if (changed) {
+            applyCount(); // the first rows of an order, before the rest
         }
     });
 }
@@ -210,6 +227,8 @@ QVariant RecordSetModel::data(const QModelIndex& index, int role) const
         if (unread(record))
             return role == Qt::DisplayRole ? kNotRead : QString();
         try {
+            if (record != pending_ && record < records_ && recordset_->isGone(record))
+                return role == Qt::DisplayRole ? kGone : QString();
             QString text = displayText(record, index.column());
             if (record == lastUnread_ || (lastUnread_ >= 0 && recordset_->samePage(record, lastUnread_)))
                 lastUnread_ = -1; // read again: a page that fails next is told of again
@@ -221,9 +240,20 @@ QVariant RecordSetModel::data(const QModelIndex& index, int role) const
             return role == Qt::DisplayRole ? kNotRead : QString();
         }
     }
-    if (role == Qt::ForegroundRole && (unread(record) || isBlob(record, index.column())))
+    if (role == Qt::ForegroundRole && (unread(record) || isBlob(record, index.column()) || gone(record)))
         return QBrush(QColor(Qt::darkGray));
     return {};
+}
+
+bool RecordSetModel::gone(qsizetype record) const
+{
+    if (record >= records_ || record == pending_ || unread(record))
+        return false;
+    try {
+        return recordset_->isGone(record);
+    } catch (...) {
+        return false; // (told where the cell's text is read)
+    }
 }
 
 bool RecordSetModel::unread(qsizetype record) const
@@ -278,6 +308,8 @@ QVariant RecordSetModel::headerData(int section, Qt::Orientation orientation, in
         && pendingGone_)
         return QStringLiteral("This row was changed or deleted by another program since you began editing it. "
                               "What you typed is kept; press Esc to undo your change.");
+    if (orientation == Qt::Horizontal && recordset_ && role != Qt::DisplayRole)
+        return sortMark(section, role);
     if (role != Qt::DisplayRole || !recordset_)
         return {};
     if (orientation == Qt::Horizontal)
@@ -290,6 +322,48 @@ QVariant RecordSetModel::headerData(int section, Qt::Orientation orientation, in
     if (record == newRowRecord())
         return QStringLiteral("*");
     return QString();
+}
+
+QVariant RecordSetModel::sortMark(int column, int role) const
+{
+    const std::vector<SortKey>& order = recordset_->view().order;
+    const auto key = std::find_if(order.begin(), order.end(), [column](const SortKey& k) { return k.column == column; });
+    if (key == order.end())
+        return {};
+    const int rank = order.size() > 1 ? int(key - order.begin()) + 1 : 0;
+    if (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole) {
+        const QString words = key->descending ? QStringLiteral("Sorted descending") : QStringLiteral("Sorted ascending");
+        return rank ? words + QStringLiteral(", %1").arg(rank) : words;
+    }
+    if (role != Qt::DecorationRole)
+        return {};
+    // An arrow pointing the way the values grow down the grid, and the key's rank.
+    const QFontMetrics metrics(QApplication::font());
+    const int height = metrics.height();
+    const qreal ratio = qApp->devicePixelRatio();
+    const int width = height * 2 / 3 + (rank ? metrics.horizontalAdvance(QString::number(rank)) + 2 : 0);
+    QPixmap mark(QSize(width, height) * ratio);
+    mark.setDevicePixelRatio(ratio);
+    mark.fill(Qt::transparent);
+    QPainter painter(&mark);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor ink = QApplication::palette().color(QPalette::ButtonText);
+    painter.setBrush(ink);
+    painter.setPen(Qt::NoPen);
+    const qreal a = height / 3.0, mid = height / 2.0, w = height * 2 / 3.0 - 2;
+    QPolygonF arrow;
+    if (key->descending)
+        arrow << QPointF(1, mid - a / 2) << QPointF(1 + w, mid - a / 2) << QPointF(1 + w / 2, mid + a / 2);
+    else
+        arrow << QPointF(1, mid + a / 2) << QPointF(1 + w, mid + a / 2) << QPointF(1 + w / 2, mid - a / 2);
+    painter.drawPolygon(arrow);
+    if (rank) {
+        painter.setPen(ink);
+        painter.setFont(QApplication::font());
+        painter.drawText(QRectF(height * 2 / 3.0 + 1, 0, width, height), Qt::AlignLeft | Qt::AlignVCenter,
+                         QString::number(rank));
+    }
+    return mark;
 }
 
 Qt::ItemFlags RecordSetModel::flags(const QModelIndex& index) const

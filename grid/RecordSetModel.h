@@ -91,6 +91,8 @@ public:
     std::function<void(const QString&)> onUnreadable;
     void readAgain();
     static inline const QString kNotRead = QStringLiteral("(not read)");
+    // A row of an order that another program deleted since the order was built.
+    static inline const QString kGone = QStringLiteral("(deleted)");
 
 private:
     void refreshRecord(qsizetype record);
@@ -105,6 +107,9 @@ private:
     bool isBlob(qsizetype record, int column) const;
     int rowsFrom(qsizetype base) const;
     bool unread(qsizetype record) const;
+    bool gone(qsizetype record) const;
+    // The heading's mark of a sort key: its arrow and rank, and the same in words.
+    QVariant sortMark(int column, int role) const;
     void noteUnread(qsizetype record, const QString& why) const;
 
     std::shared_ptr<ADODB::RecordSet> recordset_;

@@ -1,0 +1,264 @@
+// The grid's sorting, filtering and finding: what the user asks for becomes
+// the record set's view (the database orders and filters), and Find asks the
+// database for the next row holding the text.
+#include "DataGrid.h"
+
+#include "FilterLine.h"
+#include "FindWindow.h"
+#include "SortHeader.h"
+#include "common/Main.h"
+#include "common/pointer.h"
+#include "common/progress.h"
+#include "data/error.h"
+#include "platform/messagebox.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QScrollBar>
+
+void DataGrid::setupView()
+{
+    header_ = new SortHeader(this);
+    setHorizontalHeader(header_);
+    // A click on a heading sorts; it does not select the column.
+    disconnect(header_, &QHeaderView::sectionPressed, this, nullptr);
+    disconnect(header_, &QHeaderView::sectionEntered, this, nullptr);
+    connect(header_, &QHeaderView::sectionClicked, this, [this](int column) {
+        sortByHeading(column, QApplication::keyboardModifiers() & Qt::ControlModifier);
+    });
+    filterLine_ = new FilterLine(parentWidget() ? parentWidget() : this, header_);
+    filterLine_->onChanged = [this] { applyFilters(); };
+    header_->setStripHeight(QLineEdit().sizeHint().height());
+    connect(header_, &QHeaderView::sectionResized, this, [this] { placeFilterLine(); });
+    connect(header_, &QHeaderView::geometriesChanged, this, [this] { placeFilterLine(); });
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { placeFilterLine(); });
+
+    // What says that an order is being built, over the foot of the grid.
+    buildingNote_ = new QWidget(viewport());
+    buildingNote_->setAutoFillBackground(true);
+    buildingNote_->setBackgroundRole(QPalette::ToolTipBase);
+    auto* layout = new QHBoxLayout(buildingNote_);
+    layout->setContentsMargins(6, 2, 6, 2);
+    buildingText_ = new QLabel(buildingNote_);
+    buildingText_->setForegroundRole(QPalette::ToolTipText);
+    auto* bar = new QProgressBar(buildingNote_);
+    bar->setRange(0, 0);
+    bar->setMaximumWidth(120);
+    bar->setTextVisible(false);
+    layout->addWidget(buildingText_);
+    layout->addWidget(bar);
+    buildingNote_->hide();
+}
+
+void DataGrid::showEvent(QShowEvent* event)
+{
+    QTableView::showEvent(event);
+    placeFilterLine();
+}
+
+void DataGrid::hideEvent(QHideEvent* event)
+{
+    QTableView::hideEvent(event);
+    filterLine_->hide();
+}
+
+void DataGrid::placeFilterLine()
+{
+    filterLine_->place(header_->stripHeight());
+}
+
+RowView DataGrid::rowView() const
+{
+    const auto& recordset = model_->recordSet();
+    return recordset ? recordset->view() : RowView();
+}
+
+void DataGrid::sortByHeading(int column, bool addKey)
+{
+    RowView view = rowView();
+    std::vector<SortKey>& order = view.order;
+    auto key = std::find_if(order.begin(), order.end(), [column](const SortKey& k) { return k.column == column; });
+    if (addKey) {
+        // Ctrl: the next key; again, descending; a third time, not a key.
+        if (key == order.end())
+            order.push_back({column, false});
+        else if (!key->descending)
+            key->descending = true;
+        else
+            order.erase(key);
+    } else if (order.size() == 1 && key != order.end()) {
+        if (!key->descending)
+            key->descending = true;
+        else
+            order.clear(); // the table's own order
+    } else {
+        order = {{column, false}};
+    }
+    setRowView(view);
+}
+
+void DataGrid::applyFilters()
+{
+    RowView view = rowView();
+    view.filters = filterLine_->filters();
+    if (view == rowView())
+        return;
+    if (!setRowView(view))
+        filterLine_->setFilters(rowView().filters); // a refused row pending: the filter waits
+}
+
+bool DataGrid::setRowView(const RowView& view)
+{
+    const auto recordset = model_->recordSet();
+    if (!recordset || !commitPendingRow())
+        return false;
+    const int column = std::max(currentIndex().column(), 0);
+    const RowView before = recordset->view();
+    {
+        WaitCursor wait;
+        try {
+            recordset->setView(view);
+        } catch (...) {
+            showRefused(DescribeException(std::current_exception()));
+        }
+    }
+    if (recordset->view() != before)
+        previousView_ = before;
+    heldCurrent_ = -1;
+    virtualTop_ = -1;
+    topAnchor_ = currentAnchor_ = RowAnchor();
+    selectionAnchored_.clear();
+    heldSelection_.clear();
+    model_->setRecordSet(recordset); // the rows from the first, in the new order
+    filterLine_->setFilters(recordset->view().filters);
+    if (recordset->isPaged())
+        fileTimer_->start();
+    firstColumn_ = column;
+    followBuilding();
+    syncTableBar();
+    return true;
+}
+
+bool DataGrid::isBuildingView() const
+{
+    const auto& recordset = model_->recordSet();
+    return recordset && recordset->isPaged() && !recordset->view().isPlain() && !recordset->countKnown();
+}
+
+void DataGrid::cancelBuildingView()
+{
+    const auto recordset = model_->recordSet();
+    if (!recordset)
+        return;
+    recordset->cancelView();
+    // Back to what the grid showed before.
+    setRowView(previousView_);
+}
+
+void DataGrid::followBuilding()
+{
+    const bool building = isBuildingView();
+    if (building != buildingNote_->isVisible()) {
+        if (building) {
+            buildingText_->setText(rowView().order.empty()
+                                       ? QStringLiteral("Finding the matching rows\u2026 Press Esc to stop.")
+                                       : QStringLiteral("Putting the rows in order\u2026 Press Esc to stop."));
+            buildingNote_->adjustSize();
+            buildingNote_->move(0, viewport()->height() - buildingNote_->height());
+            viewport()->setCursor(Qt::BusyCursor);
+        } else {
+            viewport()->setCursor(Qt::ArrowCursor);
+        }
+        buildingNote_->setVisible(building);
+    }
+    if (building)
+        buildingNote_->move(0, viewport()->height() - buildingNote_->height());
+    // The first rows of a new order: the current cell on the first of them.
+    if (firstColumn_ >= 0 && model_->rowCount() > 0 && model_->columnCount() > 0) {
+        const int column = std::min(firstColumn_, model_->columnCount() - 1);
+        firstColumn_ = -1;
+        scrollToRecord(0);
+        setCurrentRecord(0, column);
+    }
+}
+
+FindWindow* DataGrid::findWindow() const { return findWindow_; }
+
+void DataGrid::showFind()
+{
+    if (!findWindow_)
+        findWindow_ = new FindWindow(window(), this);
+    if (lastFind_ && findWindow_->Text1->text().isEmpty())
+        findWindow_->Text1->setText(lastFind_->text);
+    findWindow_->show();
+    findWindow_->raise();
+    findWindow_->activateWindow();
+    findWindow_->Text1->setFocus();
+    findWindow_->Text1->selectAll();
+}
+
+DataGrid::FindOutcome DataGrid::find(const FindText& text, bool forward)
+{
+    const auto recordset = model_->recordSet();
+    if (!recordset || text.text.isEmpty() || !commitPendingRow())
+        return FindOutcome::Stopped;
+    lastFind_ = text;
+    followFile(true);
+    const qsizetype records = model_->records();
+    const int columns = model_->columnCount();
+    qsizetype record = currentRecord();
+    int column = currentIndex().isValid() ? currentIndex().column() : (forward ? -1 : columns);
+    if (record < 0 || record >= records) {
+        record = forward ? 0 : records - 1;
+        column = forward ? -1 : columns;
+    }
+    LongWork progress(window(), QStringLiteral("Searching\u2026"), true);
+    const auto keepGoing = [&progress] { return progress.keepGoing(); };
+    // The first cell holding it in the row found, after (or before) `after`.
+    const auto cellIn = [&](const FoundRow& row, int after) {
+        for (int c = forward ? after + 1 : after - 1; c >= 0 && c < columns; c += forward ? 1 : -1)
+            if (row.holds(c))
+                return c;
+        return -1;
+    };
+    std::optional<FoundRow> found;
+    int cell = -1;
+    bool wrapped = false;
+    try {
+        found = recordset->find(record, forward, text, keepGoing);
+        if (found)
+            cell = cellIn(*found, found->row == record ? column : (forward ? -1 : columns));
+        if (found && cell < 0) {
+            // Only the current row, before the current cell: the rows past it.
+            const qsizetype next = forward ? record + 1 : record - 1;
+            found = next >= 0 && next < records ? recordset->find(next, forward, text, keepGoing) : std::nullopt;
+            if (found)
+                cell = cellIn(*found, forward ? -1 : columns);
+        }
+        if (!found && !progress.keepGoing())
+            return FindOutcome::Stopped;
+        if (!found) {
+            wrapped = true;
+            found = records > 0 ? recordset->find(forward ? 0 : records - 1, forward, text, keepGoing) : std::nullopt;
+            if (found)
+                cell = cellIn(*found, forward ? -1 : columns);
+        }
+    } catch (...) {
+        showRefused(DescribeException(std::current_exception()));
+        return FindOutcome::Stopped;
+    }
+    if (!found || cell < 0) {
+        if (!progress.keepGoing())
+            return FindOutcome::Stopped;
+        MsgBox(QStringLiteral("Not found."), vbInformation | vbOKOnly, QStringLiteral("Vestrel"));
+        return FindOutcome::NotFound;
+    }
+    setCurrentRecord(found->row, cell);
+    const int row = model_->rowOf(found->row);
+    if (row >= 0)
+        selectionModel()->select(model_->index(row, cell), QItemSelectionModel::ClearAndSelect);
+    return wrapped ? FindOutcome::Wrapped : FindOutcome::Found;
+}

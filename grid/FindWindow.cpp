@@ -1,0 +1,69 @@
+#include "FindWindow.h"
+
+#include "DataGrid.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+FindWindow::FindWindow(QWidget* window, DataGrid* grid)
+    : QDialog(window), Text1(new QLineEdit(this)), Check1(new QCheckBox(QStringLiteral("Match case"), this)),
+      Check2(new QCheckBox(QStringLiteral("Whole cell"), this)),
+      FindNext(new QPushButton(QStringLiteral("Find Next"), this)),
+      FindPrevious(new QPushButton(QStringLiteral("Find Previous"), this)),
+      CloseButton(new QPushButton(QStringLiteral("Close"), this)), Status(new QLabel(this)), grid_(grid)
+{
+    setObjectName(QStringLiteral("frmFind"));
+    setWindowTitle(QStringLiteral("Find"));
+    setModal(false);
+    auto* label = new QLabel(QStringLiteral("Find what:"), this);
+    label->setBuddy(Text1);
+    Text1->setAccessibleName(QStringLiteral("Find what"));
+    Status->setAccessibleName(QStringLiteral("Search status"));
+    auto* fields = new QGridLayout;
+    fields->addWidget(label, 0, 0);
+    fields->addWidget(Text1, 0, 1);
+    fields->addWidget(Check1, 1, 1);
+    fields->addWidget(Check2, 2, 1);
+    fields->addWidget(Status, 3, 0, 1, 2);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(FindNext);
+    buttons->addWidget(FindPrevious);
+    buttons->addWidget(CloseButton);
+    buttons->addStretch();
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(fields, 1);
+    layout->addLayout(buttons);
+    FindNext->setDefault(true);
+    Text1->setMinimumWidth(fontMetrics().averageCharWidth() * 32);
+    connect(FindNext, &QPushButton::clicked, this, [this] { search(true); });
+    connect(FindPrevious, &QPushButton::clicked, this, [this] { search(false); });
+    connect(CloseButton, &QPushButton::clicked, this, &QDialog::close);
+    connect(Text1, &QLineEdit::textChanged, this, [this] {
+        Status->clear();
+        const bool any = !Text1->text().isEmpty();
+        FindNext->setEnabled(any);
+        FindPrevious->setEnabled(any);
+    });
+    FindNext->setEnabled(false);
+    FindPrevious->setEnabled(false);
+}
+
+void FindWindow::search(bool forward)
+{
+    if (!grid_ || Text1->text().isEmpty())
+        return;
+    Status->clear();
+    const FindText text{Text1->text(), Check1->isChecked(), Check2->isChecked()};
+    switch (grid_->find(text, forward)) {
+    case DataGrid::FindOutcome::Wrapped:
+        Status->setText(forward ? QStringLiteral("Continued from the top.") : QStringLiteral("Continued from the bottom."));
+        break;
+    default:
+        break;
+    }
+}
