@@ -4,9 +4,43 @@
 
 #include <thread>
 
+namespace {
+std::mutex runningMutex;
+std::vector<std::weak_ptr<BackgroundRead>>& running()
+{
+    static std::vector<std::weak_ptr<BackgroundRead>> reads;
+    return reads;
+}
+} // namespace
+
+void BackgroundRead::interruptAll()
+{
+    std::vector<std::shared_ptr<BackgroundRead>> live;
+    {
+        std::lock_guard lock(runningMutex);
+        auto& reads = running();
+        for (auto it = reads.begin(); it != reads.end();) {
+            if (auto read = it->lock(); read && !read->finished()) {
+                live.push_back(std::move(read));
+                ++it;
+            } else {
+                it = reads.erase(it);
+            }
+        }
+    }
+    for (const auto& read : live) {
+        read->cancel();
+        read->wait(); // (at once: interrupted) so that its lock is gone when the write starts
+    }
+}
+
 std::shared_ptr<BackgroundRead> BackgroundRead::start(Reader reader, std::function<void(BackgroundRead&)> work)
 {
     std::shared_ptr<BackgroundRead> read(new BackgroundRead(std::move(reader)));
+    {
+        std::lock_guard lock(runningMutex);
+        running().push_back(read);
+    }
     auto promise = std::make_shared<std::promise<void>>();
     read->done_ = promise->get_future().share();
     std::thread([read, promise, work = std::move(work)] {
@@ -27,7 +61,7 @@ void BackgroundRead::run(odbc::Statement& statement, const QString& sql, const s
     {
         std::lock_guard lock(mutex_);
         if (cancelled_)
-            throw AppError(QStringLiteral("Cancelled."));
+            throw ReadInterrupted(QStringLiteral("Cancelled."));
         running_ = statement.get();
     }
     try {
@@ -36,13 +70,13 @@ void BackgroundRead::run(odbc::Statement& statement, const QString& sql, const s
         std::lock_guard lock(mutex_);
         running_ = SQL_NULL_HSTMT;
         if (cancelled_)
-            throw AppError(QStringLiteral("Cancelled."));
+            throw ReadInterrupted(QStringLiteral("Cancelled."));
         throw;
     }
     std::lock_guard lock(mutex_);
     running_ = SQL_NULL_HSTMT;
     if (cancelled_)
-        throw AppError(QStringLiteral("Cancelled."));
+        throw ReadInterrupted(QStringLiteral("Cancelled."));
 }
 
 void BackgroundRead::cancel()

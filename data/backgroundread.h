@@ -13,6 +13,15 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <optional>
+
+#include "error.h"
+
+// A read stopped by cancel (by its owner, or because a write of ours came).
+class ReadInterrupted : public AppError {
+public:
+    using AppError::AppError;
+};
 
 class BackgroundRead : public std::enable_shared_from_this<BackgroundRead> {
 public:
@@ -27,6 +36,10 @@ public:
     void wait() const { done_.wait(); }
     void cancel();
     bool cancelled() const { return cancelled_.load(); }
+    // Interrupts every read running on another thread: a write of ours is
+    // about to start, and the reads' locks would keep it waiting. Their
+    // owners see them as interrupted (not as failed) and start them again.
+    static void interruptAll();
     // Why work failed (nullptr: it did not, or was cancelled).
     std::exception_ptr error() const { return finished() ? error_ : nullptr; }
     // The reader, to be used on the caller's thread once finished.
@@ -41,6 +54,52 @@ private:
     std::atomic<bool> finished_{false};
     std::exception_ptr error_;
     std::shared_future<void> done_;
+};
+
+// What a read on another thread gives back, held as a future is: ready when
+// finished; get() rethrows its failure (ReadInterrupted when it was cancelled).
+// Dropping it interrupts the read and does not wait for it.
+template <typename T> class Pending {
+public:
+    Pending() = default;
+    Pending(Reader reader, std::function<T(BackgroundRead&)> work)
+    {
+        auto result = std::make_shared<std::optional<T>>();
+        result_ = result;
+        read_ = BackgroundRead::start(std::move(reader),
+                                      [result, work = std::move(work)](BackgroundRead& read) { *result = work(read); });
+    }
+    Pending(Pending&&) = default;
+    Pending& operator=(Pending&& other) noexcept
+    {
+        cancel();
+        read_ = std::move(other.read_);
+        result_ = std::move(other.result_);
+        return *this;
+    }
+    ~Pending() { cancel(); }
+    bool valid() const { return bool(read_); }
+    bool ready() const { return read_ && read_->finished(); }
+    void wait() const { read_->wait(); }
+    void cancel()
+    {
+        if (read_)
+            read_->cancel();
+    }
+    T get()
+    {
+        const std::shared_ptr<BackgroundRead> read = std::exchange(read_, nullptr);
+        read->wait();
+        if (const std::exception_ptr error = read->error())
+            std::rethrow_exception(error);
+        if (read->cancelled() || !*result_)
+            throw ReadInterrupted(QStringLiteral("The read was interrupted."));
+        return std::move(**result_);
+    }
+
+private:
+    std::shared_ptr<BackgroundRead> read_;
+    std::shared_ptr<std::optional<T>> result_;
 };
 
 // Runs work on a thread of its own and waits for it while keepGoing says so

@@ -1,5 +1,7 @@
 #include "connection.h"
 
+#include "backgroundread.h"
+
 #include "error.h"
 #include "odbctext.h"
 #include "recordset.h"
@@ -85,6 +87,8 @@ void Connection::Execute(const QString& sql)
 {
     if (executeObserver())
         executeObserver()(sql);
+    // (The reads beside it would keep a write waiting for their locks: they are interrupted, and start again.)
+    BackgroundRead::interruptAll();
     odbc::Statement st = statement();
     st.execute(sql);
 }
@@ -114,6 +118,7 @@ qint64 Connection::queryNumber(const QString& sql, const std::vector<odbc::Param
 void Connection::inTransaction(const std::function<void()>& work)
 {
     requireOpen();
+    BackgroundRead::interruptAll(); // (as for Execute)
     SQLHDBC dbc = handles_->dbc.get();
     odbc::check(SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT,
                                   reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0),

@@ -170,8 +170,16 @@ bool OrderedRows::poll()
     }
     if (build_ && build_->finished()) {
         const std::shared_ptr<BackgroundRead> build = std::exchange(build_, nullptr);
-        if (build->cancelled())
+        if (build->cancelled()) {
+            // Interrupted by a write of ours (not stopped by the user): built again,
+            // the first rows on show kept first.
+            if (!cancelled_ && !paused_) {
+                if (source_.identity == Identity::Rowid && pages_.count(0) && keptFirst_.empty())
+                    keptFirst_ = pages_.at(0).rowids;
+                startBuild();
+            }
             return count_ != before;
+        }
         if (const std::exception_ptr error = build->error())
             std::rethrow_exception(error);
         ready_ = true;

@@ -8,6 +8,7 @@
 
 namespace {
 constexpr qint64 kHeldFor = 5000; // ms
+constexpr qsizetype kCountPiece = 1000000; // rows counted in one read
 const QString kGone = QStringLiteral("The row is no longer in the table: it was deleted by another program.");
 
 std::optional<qint64> number(odbc::Statement& st, int column)
@@ -85,37 +86,64 @@ void PageCache::startCount() const
         return;
     }
     const QString sql = QLatin1String("SELECT COUNT(*) FROM ") + source_ + QLatin1Char(';');
-    auto count = [sql](const MakeStatement& make) -> qsizetype {
-        odbc::Statement st = make();
+    Reader* r = reader(2);
+    if (!r) {
+        // (Without a connection of its own, the count is taken here.)
+        odbc::Statement st = statement_();
         st.execute(sql);
-        return st.fetch() ? qsizetype(number(st, 0).value_or(0)) : 0;
-    };
-    if (Reader* r = reader(2)) {
-        counting_ = std::async(std::launch::async, [this, count, make = r->statement] {
-            Counted counted;
-            counted.rows = count(make);
-            // A view has no order to read backwards: its last page is read
-            // here, beside the count, so that the end of it shows at once.
-            if (!byRowid() && keyOrder_.isEmpty() && counted.rows > pageRows_) {
-                counted.lastIndex = (counted.rows - 1) / pageRows_;
-                counted.last = readPage(make, counted.lastIndex * pageRows_);
-            }
-            return counted;
-        });
+        count_ = st.fetch() ? qsizetype(number(st, 0).value_or(0)) : 0;
+        countKnown_ = true;
         return;
     }
-    // (Without a connection of its own, the count is taken here.)
-    count_ = count(statement_);
-    countKnown_ = true;
+    // Nothing of this object is touched on the other thread: it may be gone before the count ends.
+    const QString piece = byRowid()
+        ? QLatin1String("SELECT count(*), max(r) FROM (SELECT ") + alias_ + QLatin1String(" AS r FROM ") + source_
+            + QLatin1String(" WHERE ") + alias_ + QLatin1String(" > ? ORDER BY ") + alias_ + QLatin1String(" LIMIT ")
+            + QString::number(kCountPiece) + QLatin1String(");")
+        : QString();
+    // A view has no order to read backwards: its last page is read beside the
+    // count, so that the end of it shows at once.
+    const bool lastPage = !byRowid() && keyOrder_.isEmpty();
+    const QString last = QLatin1String("SELECT * FROM ") + source_ + QLatin1String(" LIMIT ")
+        + QString::number(pageRows_) + QLatin1String(" OFFSET ");
+    counting_ = Pending<Counted>(*r, [sql, piece, lastPage, last, pageRows = pageRows_,
+                                      columns = columns_](BackgroundRead& read) {
+        Counted counted;
+        if (!piece.isEmpty()) {
+            // A rowid table is counted in pieces, each a short read, so that
+            // another program's write never waits long for this one.
+            QByteArray after = QByteArray::number(std::numeric_limits<qint64>::min());
+            for (bool first = true;; first = false) {
+                odbc::Statement st = read.statement();
+                // (The first piece from the lowest rowid there can be, itself included.)
+                read.run(st, first ? QString(piece).replace(QLatin1String(" > ?"), QLatin1String(" >= ?")) : piece,
+                         {odbc::Param::text(after)});
+                const qsizetype rows = st.fetch() ? qsizetype(number(st, 0).value_or(0)) : 0;
+                counted.rows += rows;
+                if (rows < kCountPiece)
+                    break;
+                after = QByteArray::number(number(st, 1).value_or(0));
+            }
+            return counted;
+        }
+        odbc::Statement st = read.statement();
+        read.run(st, sql);
+        counted.rows = st.fetch() ? qsizetype(number(st, 0).value_or(0)) : 0;
+        if (lastPage && counted.rows > pageRows) {
+            counted.lastIndex = (counted.rows - 1) / pageRows;
+            counted.last.rows = RowStore(columns);
+            odbc::Statement page = read.statement();
+            read.run(page, last + QString::number(counted.lastIndex * pageRows) + QLatin1Char(';'));
+            FetchRows(page, counted.last.rows, nullptr);
+        }
+        return counted;
+    });
 }
 
 PageCache::~PageCache()
 {
+    // The counts on other threads are interrupted, not waited for.
     discardReadAhead();
-    if (counting_.valid())
-        counting_.wait();
-    if (pinCount_.valid())
-        pinCount_.wait();
 }
 
 Reader* PageCache::reader(int which) const
@@ -136,8 +164,7 @@ Reader* PageCache::reader(int which) const
 
 bool PageCache::pollCount()
 {
-    if (countKnown_ || !counting_.valid()
-        || counting_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+    if (countKnown_ || !counting_.ready())
         return false;
     const qsizetype before = count_;
     const qsizetype estimate = count_;
@@ -158,6 +185,9 @@ bool PageCache::pollCount()
             counted.last.lastUse = ++clock_;
             pages_.emplace(counted.lastIndex, std::move(counted.last));
         }
+    } catch (const ReadInterrupted&) {
+        startCount(); // a write of ours came between: counted again
+        return false;
     } catch (...) {
         // Taken again here; where that fails too, the count stays as it was and the failure reaches the caller.
         counting_ = {};
@@ -796,20 +826,26 @@ void PageCache::startPinCount() const
     Reader* r = reader(3);
     const QString sql = QLatin1String("SELECT count(*) FROM ") + source_ + QLatin1String(" WHERE ") + alias_
         + QLatin1String(" < ?;");
-    pinCount_ = std::async(std::launch::async, [sql, make = r->statement, rowid = pin_.rowid]() -> qsizetype {
-        odbc::Statement st = make();
-        st.execute(sql, {odbc::Param::text(QByteArray::number(rowid))});
+    pinCount_ = Pending<qsizetype>(*r, [sql, rowid = pin_.rowid](BackgroundRead& read) -> qsizetype {
+        odbc::Statement st = read.statement();
+        read.run(st, sql, {odbc::Param::text(QByteArray::number(rowid))});
         return st.fetch() ? qsizetype(number(st, 0).value_or(0)) : 0;
     });
 }
 
 bool PageCache::settlePin() const
 {
-    if (!pinCount_.valid() || pinCount_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+    if (!pinCount_.ready())
         return false;
     qsizetype before = 0;
     try {
         before = pinCount_.get();
+    } catch (const ReadInterrupted&) {
+        // A write of ours came between: counted again (a stale count is not needed).
+        pinCountStale_ = false;
+        if (pinned())
+            startPinCount();
+        return false;
     } catch (...) {
         if (!std::exchange(pinCountStale_, false) && pinned()) {
             // Not counted (the table cannot be read now?): the rows are placed again

@@ -21,6 +21,7 @@
 // (pinned), another connection counts the rows before it meanwhile, and when
 // that count arrives the pinned rows move to their true positions (a new
 // generation whose anchors are moved alike, without counting again).
+#include "backgroundread.h"
 #include "odbc.h"
 #include "reader.h"
 #include "rowanchor.h"
@@ -177,7 +178,7 @@ private:
     mutable bool countKnown_ = false;
     // The count, taken on another connection (and for a view its last page).
     struct Counted;
-    mutable std::future<Counted> counting_;
+    mutable Pending<Counted> counting_;
     mutable bool recountWanted_ = false; // the count on its way belongs to an older generation
     mutable quint64 generation_ = 0;
     mutable qint64 dataVersion_ = 0;
@@ -207,7 +208,7 @@ private:
         qint64 rowid = 0;
     };
     mutable Pin pin_;
-    mutable std::future<qsizetype> pinCount_; // the rows before the pinned row, counted on another connection
+    mutable Pending<qsizetype> pinCount_; // the rows before the pinned row, counted on another connection
     mutable bool pinCountStale_ = false;       // the count on its way belongs to an older pin
     // How the pin that settled last moved the positions of its generation.
     struct Moved {

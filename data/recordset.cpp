@@ -504,9 +504,8 @@ const RowWriter& RecordSet::writer(bool allowed, bool writing) const
     if (!writer_ || !allowed)
         throw AppError(readOnlyReason());
     if (cache_ && writing) {
-        // No reader beside a write: the count and the pages read ahead are waited for.
-        // (An order being built is stopped for the write instead: see writing.)
-        cache_->waitForCount();
+        // No reader beside a write: the pages read ahead are waited for (a page
+        // is short); the counts are interrupted by the write itself, and taken again.
         cache_->discardReadAhead();
     }
     return *writer_;
