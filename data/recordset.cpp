@@ -64,6 +64,7 @@ void RecordSet::Close()
     writer_.reset();
     cache_.reset();
     ordered_.reset();
+    orderedBefore_.reset();
     paged_ = false;
     view_ = RowView();
     connection_.reset();
@@ -244,10 +245,19 @@ void RecordSet::setView(const RowView& view)
         }
         return;
     }
+    // What is shown now stays at hand until the new order is built (cancelView).
+    if (ordered_ && ordered_->ready()) {
+        orderedBefore_ = std::move(ordered_);
+        viewBefore_ = view_;
+    } else if (!ordered_) {
+        orderedBefore_.reset();
+        viewBefore_ = RowView();
+    }
     ordered_.reset();
     cache_.reset();
     view_ = view;
     if (view.isPlain()) {
+        orderedBefore_.reset();
         openPaged(shape_.key == RowKey::RowId ? shape_.rowidAlias : QString());
         return;
     }
@@ -266,8 +276,14 @@ void RecordSet::setView(const RowView& view)
 
 void RecordSet::cancelView()
 {
-    if (ordered_)
-        ordered_->cancel();
+    if (!ordered_ || ordered_->ready())
+        return;
+    ordered_->cancel();
+    ++viewGeneration_;
+    view_ = viewBefore_;
+    ordered_ = std::move(orderedBefore_);
+    if (!ordered_)
+        openPaged(shape_.key == RowKey::RowId ? shape_.rowidAlias : QString());
 }
 
 bool RecordSet::isGone(qsizetype row) const
@@ -350,7 +366,15 @@ std::optional<FoundRow> RecordSet::find(qsizetype from, bool forward, const Find
 RecordSet::RecordSet() = default;
 RecordSet::~RecordSet() = default;
 
-bool RecordSet::pollCount() { return ordered_ ? ordered_->poll() : cache_ && cache_->pollCount(); }
+bool RecordSet::pollCount()
+{
+    if (!ordered_)
+        return cache_ && cache_->pollCount();
+    const bool changed = ordered_->poll();
+    if (ordered_->ready())
+        orderedBefore_.reset();
+    return changed;
+}
 qsizetype RecordSet::recordCount() const
 {
     return ordered_ ? ordered_->count() : cache_ ? cache_->count() : store_.rows();

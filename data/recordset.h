@@ -68,7 +68,8 @@ public:
     // Rows read whole are read again so. Throws where the view cannot be shown.
     void setView(const RowView& view);
     const RowView& view() const { return view_; }
-    // Stops building the order (the rows found so far stay).
+    // Stops building the order: the view shown before is shown again at once
+    // (an order that was built is kept until the next one is).
     void cancelView();
     // Whether a row of an order was deleted by another program since the order was built.
     bool isGone(qsizetype row) const;
@@ -146,6 +147,8 @@ private:
     std::vector<qint64> rowids_;
     std::unique_ptr<PageCache> cache_;
     std::unique_ptr<OrderedRows> ordered_;
+    std::unique_ptr<OrderedRows> orderedBefore_; // the order shown before the one being built
+    RowView viewBefore_;
     bool paged_ = false; // large: read in pages (by cache_, or by ordered_ under a view)
     RowView view_;
     quint64 viewGeneration_ = 0;

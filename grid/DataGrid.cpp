@@ -86,7 +86,6 @@ void DataGrid::setDataSource(std::shared_ptr<ADODB::RecordSet> recordset)
         fileTimer_->start();
     else
         fileTimer_->stop();
-    previousView_ = RowView();
     firstColumn_ = -1;
     model_->setRecordSet(std::move(recordset));
     QStringList captions;

@@ -190,13 +190,14 @@ private:
     void setupView(); // (from the constructor)
     void placeFilterLine();
     void applyFilters();
+    // Shows the record set's view from its first rows (a model reset).
+    void showView(int column);
     // Follows an order being built: the note over the grid, the first rows' current cell.
     void followBuilding();
     SortHeader* header_;
     FilterLine* filterLine_;
     QWidget* buildingNote_ = nullptr;
     QLabel* buildingText_ = nullptr;
-    RowView previousView_;
     int firstColumn_ = -1; // the current cell's column, once the first rows of an order arrive
     QPointer<FindWindow> findWindow_;
     std::optional<FindText> lastFind_;

@@ -116,7 +116,6 @@ bool DataGrid::setRowView(const RowView& view)
     if (!recordset || !commitPendingRow())
         return false;
     const int column = std::max(currentIndex().column(), 0);
-    const RowView before = recordset->view();
     {
         WaitCursor wait;
         try {
@@ -125,8 +124,13 @@ bool DataGrid::setRowView(const RowView& view)
             showRefused(DescribeException(std::current_exception()));
         }
     }
-    if (recordset->view() != before)
-        previousView_ = before;
+    showView(column);
+    return true;
+}
+
+void DataGrid::showView(int column)
+{
+    const auto recordset = model_->recordSet();
     heldCurrent_ = -1;
     virtualTop_ = -1;
     topAnchor_ = currentAnchor_ = RowAnchor();
@@ -139,7 +143,6 @@ bool DataGrid::setRowView(const RowView& view)
     firstColumn_ = column;
     followBuilding();
     syncTableBar();
-    return true;
 }
 
 bool DataGrid::isBuildingView() const
@@ -153,9 +156,9 @@ void DataGrid::cancelBuildingView()
     const auto recordset = model_->recordSet();
     if (!recordset)
         return;
+    // Back to what the grid showed before, at once.
     recordset->cancelView();
-    // Back to what the grid showed before.
-    setRowView(previousView_);
+    showView(std::max(currentIndex().column(), 0));
 }
 
 void DataGrid::followBuilding()
