@@ -210,5 +210,11 @@ bool DataGrid::walkGoesOn(int page)
             recordset->anchorAt(next); // a page that cannot be read stops the walk here, once
     }
     model_->requireExactCount();
+    // Rows of an order that another program deleted are not written: the walk
+    // goes on with the row after, as if the rows had moved up.
+    while (recordset && next < model_->records() && recordset->isGone(next)) {
+        virtualTop_ = topRow() + 1;
+        ++next;
+    }
     return next < model_->records();
 }

@@ -27,7 +27,7 @@ void DataGrid::setupView()
     disconnect(header_, &QHeaderView::sectionPressed, this, nullptr);
     disconnect(header_, &QHeaderView::sectionEntered, this, nullptr);
     connect(header_, &QHeaderView::sectionClicked, this, [this](int column) {
-        sortByHeading(column, QApplication::keyboardModifiers() & Qt::ControlModifier);
+        sortByHeading(column, header_->clickModifiers() & Qt::ControlModifier);
     });
     filterLine_ = new FilterLine(parentWidget() ? parentWidget() : this, header_);
     filterLine_->onChanged = [this] { applyFilters(); };
@@ -180,7 +180,8 @@ void DataGrid::followBuilding()
     if (building)
         buildingNote_->move(0, viewport()->height() - buildingNote_->height());
     // The first rows of a new order: the current cell on the first of them.
-    if (firstColumn_ >= 0 && model_->rowCount() > 0 && model_->columnCount() > 0) {
+    if (firstColumn_ >= 0 && (model_->records() > 0 || (!building && model_->rowCount() > 0))
+        && model_->columnCount() > 0) {
         const int column = std::min(firstColumn_, model_->columnCount() - 1);
         firstColumn_ = -1;
         scrollToRecord(0);

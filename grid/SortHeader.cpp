@@ -1,5 +1,7 @@
 #include "SortHeader.h"
 
+#include <QMouseEvent>
+
 SortHeader::SortHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent)
 {
     setSectionsClickable(true);
@@ -22,4 +24,10 @@ QSize SortHeader::sizeHint() const
 void SortHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const
 {
     QHeaderView::paintSection(painter, rect.adjusted(0, 0, 0, -strip_), logicalIndex);
+}
+
+void SortHeader::mouseReleaseEvent(QMouseEvent* event)
+{
+    modifiers_ = event->modifiers(); // (sectionClicked is emitted from here)
+    QHeaderView::mouseReleaseEvent(event);
 }

@@ -10,10 +10,14 @@ public:
     void setStripHeight(int height);
     int stripHeight() const { return strip_; }
     QSize sizeHint() const override;
+    // The keys held down at the last click (Ctrl adds a sort key).
+    Qt::KeyboardModifiers clickModifiers() const { return modifiers_; }
 
 protected:
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     int strip_ = 0;
+    Qt::KeyboardModifiers modifiers_;
 };
