@@ -196,6 +196,8 @@ void DataGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint h
 void DataGrid::keyPressEvent(QKeyEvent* event)
 {
     followFile();
+    if (model_->records() > 0)
+        firstColumn_ = -1; // the user moves on from wherever the first rows put the current cell
     // Down, Return and Tab past the last column leave the new-row line by keyboard.
     if (onNewRowLine() && (model_->hasPendingRow() || state() == QAbstractItemView::EditingState)) {
         const int key = event->key();

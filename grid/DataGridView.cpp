@@ -31,6 +31,8 @@ void DataGrid::setupView()
     });
     filterLine_ = new FilterLine(parentWidget() ? parentWidget() : this, header_);
     filterLine_->onChanged = [this] { applyFilters(); };
+    // The first rows of an order take the current cell as soon as they arrive.
+    model_->onCountTaken = [this] { followBuilding(); };
     header_->setStripHeight(QLineEdit().sizeHint().height());
     connect(header_, &QHeaderView::sectionResized, this, [this] { placeFilterLine(); });
     connect(header_, &QHeaderView::geometriesChanged, this, [this] { placeFilterLine(); });

@@ -51,15 +51,20 @@ RecordSetModel::RecordSetModel(QObject* parent) : QAbstractTableModel(parent), c
         } else if (changed) {
             applyCount(); // the first rows of an order, before the rest
         }
+        if ((changed || recordset_->countKnown()) && onCountTaken)
+            onCountTaken();
     });
 }
 
 void RecordSetModel::requireExactCount()
 {
-    if (!recordset_ || recordset_->countKnown())
+    if (!recordset_)
         return;
-    recordset_->waitForCount();
-    applyCount();
+    if (!recordset_->countKnown())
+        recordset_->waitForCount();
+    // (The count may have been taken by someone else's poll, before this model took it.)
+    if (records_ != recordset_->recordCount())
+        applyCount();
 }
 
 int RecordSetModel::rowsFrom(qsizetype base) const

@@ -77,6 +77,8 @@ public:
     // Takes the table as it is now: the pending row where it was found again,
     // and the span from base (a model reset, through beforeMove and afterMove).
     void placeAgain(const AnchorPlace& pending, qsizetype base);
+    // Runs when rows arrived or the count was taken (on the model's own poll).
+    std::function<void()> onCountTaken;
     // Runs when our own write has moved rows (the grid finds its rows again).
     std::function<void()> onFileChanged;
     // Writes the pending row; throws AppError when the database refuses it, and
