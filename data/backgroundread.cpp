@@ -96,7 +96,7 @@ bool RunWhile(Reader reader, std::function<void(BackgroundRead&)> work, const st
             read->wait(); // (the reader may be used again at once)
             return false;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     if (const std::exception_ptr error = read->error())
         std::rethrow_exception(error);

@@ -46,8 +46,29 @@ OrderedRows::OrderedRows(OpenReader openReader, Source source, RowView view, qsi
         odbc::Statement cache = list_.statement();
         cache.execute(QStringLiteral("PRAGMA temp.cache_size = -16384;"));
     }
+    buildAfterFirst_ = indexServes();
     startFirstRows();
-    startBuild();
+    if (!buildAfterFirst_)
+        startBuild();
+}
+
+bool OrderedRows::indexServes() const
+{
+    if (view_.order.empty())
+        return false;
+    // Without a sorter of its own, the database reads the rows in order from an index.
+    odbc::Statement st = listStatement();
+    st.execute(QLatin1String("EXPLAIN QUERY PLAN SELECT * FROM main.") + source_.table
+                   + (filter_.where.isEmpty() ? QString() : QLatin1String(" WHERE ") + filter_.where) + QLatin1Char(' ')
+                   + order_ + QLatin1Char(';'),
+               filter_.params);
+    bool sorts = false;
+    std::string detail;
+    const int columns = st.columnCount();
+    while (st.fetch())
+        if (st.getData(columns - 1, detail) && detail.find("TEMP B-TREE") != std::string::npos)
+            sorts = true;
+    return !sorts;
 }
 
 OrderedRows::~OrderedRows()
@@ -161,6 +182,8 @@ bool OrderedRows::poll()
     const qsizetype before = count_;
     if (first_ && first_->finished()) {
         const std::shared_ptr<BackgroundRead> first = std::exchange(first_, nullptr);
+        if (std::exchange(buildAfterFirst_, false) && !build_ && !ready_ && !cancelled_ && !paused_)
+            startBuild();
         if (!ready_ && !first->error() && !first->cancelled() && !pages_.count(0)) {
             // The first rows, until the list is there.
             pages_.emplace(0, std::move(*firstRows_));
@@ -199,6 +222,7 @@ bool OrderedRows::poll()
 
 void OrderedRows::wait()
 {
+    buildAfterFirst_ = false;
     while (!ready_) {
         if (!build_) {
             if (cancelled_)

@@ -88,6 +88,7 @@ private:
     };
     void startBuild();
     void startFirstRows();
+    bool indexServes() const;
     QString identityColumns() const;  // the list's columns besides pos
     QString identityOf(const QString& table) const; // the same values, of the table
     QString pageQuery() const;
@@ -116,6 +117,9 @@ private:
     bool ready_ = false;
     bool cancelled_ = false;
     bool paused_ = false;
+    // An index serves the order: the first rows come from it at once, and the
+    // list is built after them rather than beside them.
+    bool buildAfterFirst_ = false;
     qsizetype count_ = 0;
     qint64 listed_ = 0;                     // the list's highest pos
     std::vector<qint64> holes_;             // positions of rows deleted by us (sorted)

@@ -121,6 +121,7 @@ void RecordSet::Open(const QString& table, std::shared_ptr<Connection> connectio
 void RecordSet::describeColumns(odbc::Statement& st, int leading)
 {
     const int n = st.columnCount();
+    columns_.clear(); // (a view set again reads the same columns)
     for (int i = leading; i < n; ++i)
         columns_ << st.columnName(i);
     store_ = RowStore(n - leading);

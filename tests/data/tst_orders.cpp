@@ -153,10 +153,11 @@ private slots:
         rs.setView(RowView{{{name, true}}, {{note, "NOT NULL"}, {name, "p"}}});
         waitReady(rs);
         QCOMPARE(column(rs, name), QStringList({"x'; DROP TABLE t; --", "pear", "Apple"}));
-        // Back to the table's own order.
+        // Back to the table's own order, with the same columns.
         rs.setView(RowView{});
         waitReady(rs);
         QCOMPARE(rs.recordCount(), 7);
+        QCOMPARE(rs.columnCount(), 4);
     }
 
     // Positions of a long order stay exact far from the start and across evicted pages.
