@@ -9,6 +9,7 @@
 namespace {
 const QString kList = QStringLiteral("temp.vestrel_order");
 constexpr int kParamsPerInsert = 400;
+constexpr qsizetype kFirstRows = 300; // a screenful and more, while the whole order is built
 
 qint64 numberOf(odbc::Statement& st)
 {
@@ -165,7 +166,7 @@ void OrderedRows::startFirstRows()
     const bool byRowid = source_.identity == Identity::Rowid;
     const QString sql = QLatin1String("SELECT ") + (byRowid ? source_.alias + QLatin1String(", ") : QString())
         + QLatin1String("* FROM main.") + source_.table + where + QLatin1Char(' ') + order_ + QLatin1String(" LIMIT ")
-        + QString::number(pageRows_) + QLatin1Char(';');
+        + QString::number(std::min<qsizetype>(pageRows_, kFirstRows)) + QLatin1Char(';');
     auto rows = std::make_shared<Page>();
     rows->rows = RowStore(columns_);
     firstRows_ = rows;
