@@ -150,6 +150,9 @@ void Form3::cmdAddNewRow_Click()
 {
     Trap trap(Location::Form3_AddNewRow);
     trap(100, [&] { DataGrid1->setFocus(); });
+    // A pending row that cannot be written stays current and highlighted: told once, nothing moves.
+    if (DataGrid1->hasPendingRow() && !DataGrid1->commitPendingRow())
+        return;
     if (trap.test(102, [&] { return DataGrid1->RowCount() > 0; }))
         trap(104, [&] { DataGrid1->SetRow(int(DataGrid1->RowCount()) + 1); });
     trap(106, [&] { DataGrid1->setFocus(); });

@@ -116,6 +116,13 @@ void DataGrid::showRefused(const QString& message)
     MsgBox(message, vbExclamation | vbOKOnly, Main::ApplicationTitle());
 }
 
+void DataGrid::showRowRefused(const QString& message)
+{
+    // The row stays pending with what was typed: the way back is told every time.
+    static const QString undo = QStringLiteral("Press Esc to undo your change.");
+    showRefused(message.contains(undo) ? message : message + QLatin1Char(' ') + undo);
+}
+
 bool DataGrid::commitPendingRow()
 {
     commitOpenEditor();
@@ -124,7 +131,7 @@ bool DataGrid::commitPendingRow()
         model_->commitPending();
         return true;
     } catch (...) {
-        showRefused(DescribeException(std::current_exception()));
+        showRowRefused(DescribeException(std::current_exception()));
         return false;
     }
 }
@@ -153,7 +160,7 @@ void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
         model_->commitPending();
         return;
     } catch (...) {
-        showRefused(DescribeException(std::current_exception()));
+        showRowRefused(DescribeException(std::current_exception()));
     }
     // The refused row stays current, pending and visible.
     restoring_ = true;

@@ -160,6 +160,7 @@ private:
     // (at that column); false when the new-row line holds nothing typed.
     bool commitNewRow(int column);
     void showRefused(const QString& message);
+    void showRowRefused(const QString& message); // a pending row's write, refused
 
     RecordSetModel* model_;
     QScrollBar* tableBar_;

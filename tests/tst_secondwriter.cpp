@@ -326,6 +326,30 @@ private slots:
         QVERIFY(grid->hasPendingRow());
         QCOMPARE(shown(grid, 3, 1), QStringLiteral("w"));
         QCOMPARE(Sqlite(path).value("SELECT count(*) FROM n"), QStringLiteral("3"));
+        // The message says how to undo it, and one Esc does.
+        QVERIFY2(env.boxes[0].text.endsWith("Press Esc to undo your change."), qPrintable(env.boxes[0].text));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(!grid->hasPendingRow());
+        QCOMPARE(shown(grid, 3, 1), QString());
+
+        // "Add New Row" with a refused row pending: one box, and the row
+        // highlighted is the row of the current cell, the refused one.
+        env.boxes.clear();
+        grid->setCurrentIndex(grid->model()->index(3, 1));
+        QTest::keyClick(grid, Qt::Key_W);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCoreApplication::processEvents();
+        QCOMPARE(env.boxes.size(), 1);
+        Forms::form3().PushButton5->click();
+        QTest::qWait(50);
+        QCOMPARE(env.boxes.size(), 2);
+        QCOMPARE(grid->currentIndex().row(), 3);
+        const QModelIndexList selected = grid->selectionModel()->selectedIndexes();
+        for (const QModelIndex& index : selected)
+            QCOMPARE(index.row(), grid->currentIndex().row());
+        QVERIFY(grid->hasPendingRow());
+        QTest::keyClick(grid, Qt::Key_Escape);
+        QVERIFY(!grid->hasPendingRow());
     }
 
     void countArrivesWithoutLosingThePlace()
