@@ -220,6 +220,34 @@ private slots:
                  QStringLiteral("zucchini|fig|x'; DROP TABLE t; --|zz kiwi|aaa|new"));
     }
 
+    // The same on a table without a rowid: rows are listed by their key, and
+    // an edit of the key keeps the row in its place under its new key.
+    void secondWriterByKey()
+    {
+        db_->Execute("CREATE TABLE k(code TEXT PRIMARY KEY, name TEXT, n) WITHOUT ROWID");
+        db_->Execute("INSERT INTO k SELECT 'c' || id, name, n FROM t");
+        RecordSet::setPaging(1, 2, 2);
+        RecordSet rs;
+        open(rs, "k");
+        rs.setView(RowView{{{2, true}}, {{1, "a"}}}); // by n descending, names holding an "a"
+        waitReady(rs);
+        QCOMPARE(column(rs, 1), QStringList({"apple", "x'; DROP TABLE t; --", "pear", "Apple"}));
+        auto other = connectTo(path_);
+        other->Execute("DELETE FROM k WHERE name = 'apple'");
+        other->Execute("UPDATE k SET n = -1 WHERE name = 'pear'");
+        rs.followFile();
+        QVERIFY(rs.isGone(0));
+        QCOMPARE(rs.text(2, 1), QStringLiteral("pear")); // its new value shown in place
+        QCOMPARE(rs.text(2, 2), QStringLiteral("-1"));
+        rs.Update(2, rs.identify(2).identity, {{0, QByteArray("c-new")}});
+        QCOMPARE(rs.text(2, 0), QStringLiteral("c-new"));
+        rs.followFile();
+        QCOMPARE(rs.text(2, 1), QStringLiteral("pear")); // found again by its new key
+        rs.Update(2, rs.identify(2).identity, {{1, QByteArray("pears")}});
+        QCOMPARE(queried(*db_, "SELECT name FROM k WHERE code = 'c-new'").join(','), QStringLiteral("pears"));
+        QCOMPARE(rs.text(3, 1), QStringLiteral("Apple"));
+    }
+
     // An order of a large table is built off the caller's thread and stops at once when cancelled or dropped.
     void buildIsCancelled()
     {
