@@ -23,21 +23,21 @@ odbc::Param cellParam(const StoredCell& cell)
 }
 } // namespace
 
-OrderedRows::OrderedRows(OpenReader openReader, Source source, RowView view, qsizetype pageRows, size_t maxPages)
+OrderedRows::OrderedRows(OpenReader openReader, Source source, RowView view, qsizetype pageRows, size_t maxPages,
+                         qsizetype knownRows)
     : openReader_(std::move(openReader)), source_(std::move(source)), view_(std::move(view)),
       columns_(int(source_.columns.size())), pageRows_(std::max<qsizetype>(1, pageRows)),
       maxPages_(std::max<size_t>(2, maxPages))
 {
-    QStringList identity;
     if (source_.identity == Identity::Rowid)
-        identity << source_.alias;
+        identity_ << source_.alias;
     else if (source_.identity == Identity::Key)
         for (int c : source_.keyColumns)
-            identity << source_.columns[c];
+            identity_ << source_.columns[c];
     else
-        identity = source_.columns;
+        identity_ = source_.columns;
     filter_ = FilterWhere(source_.columns, view_.filters);
-    order_ = OrderClause(source_.columns, view_.order, identity);
+    order_ = OrderClause(source_.columns, view_.order, identity_);
     list_ = openReader_();
     {
         // The list lives in a file of its own beside the temporary files,
@@ -48,6 +48,14 @@ OrderedRows::OrderedRows(OpenReader openReader, Source source, RowView view, qsi
         cache.execute(QStringLiteral("PRAGMA temp.cache_size = -16384;"));
     }
     buildAfterFirst_ = indexServes();
+    if (buildAfterFirst_ && knownRows >= 0 && filter_.where.isEmpty() && source_.identity == Identity::Rowid) {
+        // Every row, in an order an index serves: read from the index at once, wherever the user goes.
+        readsByIndex_ = true;
+        buildAfterFirst_ = false;
+        count_ = knownRows;
+        startBuild();
+        return;
+    }
     startFirstRows();
     if (!buildAfterFirst_)
         startBuild();
@@ -207,6 +215,7 @@ bool OrderedRows::poll()
         if (const std::exception_ptr error = build->error())
             std::rethrow_exception(error);
         ready_ = true;
+        readsByIndex_ = false;
         keptFirst_.clear();
         listed_ = *buildListed_;
         holes_.clear();
@@ -318,9 +327,26 @@ OrderedRows::Page& OrderedRows::page(qsizetype index) const
         found->second.lastUse = ++clock_;
         return found->second;
     }
-    if (!ready_)
+    if (!ready_ && !readsByIndex_)
         throw AppError(QStringLiteral("The rows are still being put in order."));
-    followFile();
+    Page fresh;
+    if (!ready_) {
+        fresh = readByIndex(index);
+    } else {
+        followFile();
+        fresh = readFromList(index);
+    }
+    while (pages_.size() >= maxPages_) {
+        auto oldest = std::min_element(pages_.begin(), pages_.end(),
+                                       [](const auto& a, const auto& b) { return a.second.lastUse < b.second.lastUse; });
+        pages_.erase(oldest);
+    }
+    fresh.lastUse = ++clock_;
+    return pages_.emplace(index, std::move(fresh)).first->second;
+}
+
+OrderedRows::Page OrderedRows::readFromList(qsizetype index) const
+{
     Page fresh;
     fresh.rows = RowStore(columns_);
     odbc::Statement st = listStatement();
@@ -331,13 +357,48 @@ OrderedRows::Page& OrderedRows::page(qsizetype index) const
         fresh.rowids.push_back(numbers[r + 1].value_or(0));
         fresh.gone.push_back(numbers[r + 2].value_or(0) != 0);
     }
-    while (pages_.size() >= maxPages_) {
-        auto oldest = std::min_element(pages_.begin(), pages_.end(),
-                                       [](const auto& a, const auto& b) { return a.second.lastUse < b.second.lastUse; });
-        pages_.erase(oldest);
+    return fresh;
+}
+
+QString OrderedRows::reversedOrder() const
+{
+    std::vector<SortKey> reversed = view_.order;
+    for (SortKey& key : reversed)
+        key.descending = !key.descending;
+    return OrderClause(source_.columns, reversed, identity_);
+}
+
+OrderedRows::Page OrderedRows::readByIndex(qsizetype index) const
+{
+    // By OFFSET along the index from the nearer end: the database steps over
+    // index entries only, without reading the rows passed.
+    Page fresh;
+    fresh.rows = RowStore(columns_);
+    const qsizetype start = index * pageRows_;
+    const qsizetype rows = std::min(pageRows_, count_ - start);
+    const qsizetype fromEnd = count_ - start - rows;
+    const bool backwards = fromEnd < start;
+    // (On a connection of its own: the list's is busy building the list.)
+    if (!indexReader_.statement)
+        indexReader_ = openReader_();
+    odbc::Statement st = indexReader_.statement();
+    st.execute(QLatin1String("SELECT ") + source_.alias + QLatin1String(", * FROM main.") + source_.table
+                   + QLatin1Char(' ') + (backwards ? reversedOrder() : order_) + QLatin1String(" LIMIT ")
+                   + QString::number(rows) + QLatin1String(" OFFSET ") + QString::number(backwards ? fromEnd : start)
+                   + QLatin1Char(';'));
+    if (!backwards) {
+        FetchRows(st, fresh.rows, &fresh.rowids);
+    } else {
+        RowStore turned(columns_);
+        std::vector<qint64> rowids;
+        FetchRows(st, turned, &rowids);
+        for (qsizetype r = turned.rows() - 1; r >= 0; --r) {
+            fresh.rows.appendRow(turned.row(r));
+            fresh.rowids.push_back(rowids[size_t(r)]);
+        }
     }
-    fresh.lastUse = ++clock_;
-    return pages_.emplace(index, std::move(fresh)).first->second;
+    fresh.gone.assign(size_t(fresh.rows.rows()), 0);
+    return fresh;
 }
 
 const RowStore& OrderedRows::locate(qsizetype row, qsizetype* index) const
@@ -410,8 +471,14 @@ void OrderedRows::rowUpdated(qsizetype row, const StoredRow& cells, std::optiona
 
 void OrderedRows::rowAdded(const StoredRow& cells, std::optional<qint64> rowid)
 {
-    if (!ready_)
-        return; // the order being built takes it in
+    if (!ready_) {
+        // The order being built takes it in; read from the index, it stands in its place already.
+        if (readsByIndex_) {
+            ++count_;
+            pages_.clear();
+        }
+        return;
+    }
     const std::vector<odbc::Param> params = identityParams(cells, rowid);
     QStringList marks;
     for (size_t i = 0; i < params.size(); ++i)
@@ -449,13 +516,13 @@ void OrderedRows::rowsDeleted(const std::vector<qsizetype>& rows)
 
 void OrderedRows::forgetRow(qsizetype row)
 {
-    if (ready_)
+    if (ready_ || readsByIndex_)
         pages_.erase(row / pageRows_);
 }
 
 void OrderedRows::dropPagesFrom(qsizetype index) const
 {
-    if (ready_)
+    if (ready_ || readsByIndex_)
         pages_.erase(pages_.lower_bound(index), pages_.end());
 }
 

@@ -34,14 +34,20 @@ public:
         std::vector<int> keyColumns; // Key: the key's columns
     };
 
-    OrderedRows(OpenReader openReader, Source source, RowView view, qsizetype pageRows, size_t maxPages);
+    // knownRows: the table's row count where it is known (-1: not); an order
+    // that an index serves, with no filter, is then read straight from the
+    // index wherever the user goes, until its list is built.
+    OrderedRows(OpenReader openReader, Source source, RowView view, qsizetype pageRows, size_t maxPages,
+                qsizetype knownRows = -1);
     ~OrderedRows();
     OrderedRows(const OrderedRows&) = delete;
     OrderedRows& operator=(const OrderedRows&) = delete;
 
     const RowView& view() const { return view_; }
-    // Whether the whole order is listed (the count is exact then).
+    // Whether the whole order is listed.
     bool ready() const { return ready_; }
+    // Whether count() is exact (once listed; before, where the table's count is).
+    bool countExact() const { return ready_ || readsByIndex_; }
     // Takes the first rows or the whole list where they have arrived; true
     // when count() changed. Throws where the order could not be built.
     bool poll();
@@ -95,6 +101,10 @@ private:
     qint64 positionOf(qsizetype row) const; // the list's pos of a row
     qsizetype rowOf(qint64 position) const;
     Page& page(qsizetype index) const;
+    // Before the list is built: a page read from the index, from whichever end is nearer.
+    Page readByIndex(qsizetype index) const;
+    Page readFromList(qsizetype index) const;
+    QString reversedOrder() const;
     void dropPagesFrom(qsizetype index) const;
     std::vector<odbc::Param> identityParams(const StoredRow& cells, std::optional<qint64> rowid) const;
     odbc::Statement listStatement() const;
@@ -104,11 +114,13 @@ private:
     RowView view_;
     FilterSql filter_;
     QString order_;
+    QStringList identity_; // the identity's columns, the order's last keys
     int columns_;
     qsizetype pageRows_;
     size_t maxPages_;
 
     Reader list_;                           // where the list is kept
+    mutable Reader indexReader_;            // reading from the index until the list is built
     std::shared_ptr<BackgroundRead> build_; // the list being built
     std::shared_ptr<BackgroundRead> first_; // the first rows, read beside it
     std::shared_ptr<Page> firstRows_;       // (filled by first_)
@@ -120,6 +132,7 @@ private:
     // An index serves the order: the first rows come from it at once, and the
     // list is built after them rather than beside them.
     bool buildAfterFirst_ = false;
+    bool readsByIndex_ = false; // (see the constructor)
     qsizetype count_ = 0;
     qint64 listed_ = 0;                     // the list's highest pos
     std::vector<qint64> holes_;             // positions of rows deleted by us (sorted)

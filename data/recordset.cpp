@@ -246,6 +246,12 @@ void RecordSet::setView(const RowView& view)
         }
         return;
     }
+    // The table's row count, where it is known (an order of every row may use it).
+    qsizetype knownRows = -1;
+    if (cache_ && cache_->countKnown())
+        knownRows = cache_->count();
+    else if (ordered_ && ordered_->ready() && FilterWhere(quotedColumns(), view_.filters).where.isEmpty())
+        knownRows = ordered_->count();
     // What is shown now stays at hand until the new order is built (cancelView).
     if (ordered_ && ordered_->ready()) {
         orderedBefore_ = std::move(ordered_);
@@ -272,7 +278,8 @@ void RecordSet::setView(const RowView& view)
         source.identity = OrderedRows::Identity::Key;
         source.keyColumns = shape_.keyColumns;
     }
-    ordered_ = std::make_unique<OrderedRows>(readersBeside(*connection_), source, view, pageRowsFor(int(columns_.size())), cachedPages);
+    ordered_ = std::make_unique<OrderedRows>(readersBeside(*connection_), source, view,
+                                             pageRowsFor(int(columns_.size())), cachedPages, knownRows);
 }
 
 void RecordSet::cancelView()
@@ -380,7 +387,8 @@ qsizetype RecordSet::recordCount() const
 {
     return ordered_ ? ordered_->count() : cache_ ? cache_->count() : store_.rows();
 }
-bool RecordSet::countKnown() const { return ordered_ ? ordered_->ready() : !cache_ || cache_->countKnown(); }
+bool RecordSet::countKnown() const { return ordered_ ? ordered_->countExact() : !cache_ || cache_->countKnown(); }
+bool RecordSet::viewReady() const { return !ordered_ || ordered_->ready(); }
 bool RecordSet::endReadableUncounted() const { return cache_ && cache_->endReadableUncounted(); }
 std::optional<TailShift> RecordSet::takeTailShift() { return cache_ ? cache_->takeTailShift() : std::nullopt; }
 quint64 RecordSet::generation() const

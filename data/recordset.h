@@ -68,6 +68,8 @@ public:
     // Rows read whole are read again so. Throws where the view cannot be shown.
     void setView(const RowView& view);
     const RowView& view() const { return view_; }
+    // Whether the view's order is wholly built (its count may be exact before).
+    bool viewReady() const;
     // Stops building the order: the view shown before is shown again at once
     // (an order that was built is kept until the next one is).
     void cancelView();

@@ -150,7 +150,7 @@ void DataGrid::showView(int column)
 bool DataGrid::isBuildingView() const
 {
     const auto& recordset = model_->recordSet();
-    return recordset && recordset->isPaged() && !recordset->view().isPlain() && !recordset->countKnown();
+    return recordset && recordset->isPaged() && !recordset->view().isPlain() && !recordset->viewReady();
 }
 
 void DataGrid::cancelBuildingView()
@@ -165,6 +165,19 @@ void DataGrid::cancelBuildingView()
 
 void DataGrid::followBuilding()
 {
+    // An order whose count was known at once is followed here until it is built
+    // (the model's own poll stops at the count).
+    if (isBuildingView() && model_->recordSet()->countKnown()) {
+        try {
+            model_->recordSet()->pollCount();
+            model_->requireExactCount();
+            if (!isBuildingView())
+                viewport()->update(); // its pages are read from the list now
+        } catch (...) {
+            showRefused(DescribeException(std::current_exception()));
+            cancelBuildingView();
+        }
+    }
     const bool building = isBuildingView();
     if (building != buildingNote_->isVisible()) {
         if (building) {
