@@ -9,7 +9,6 @@
 namespace {
 const QString kList = QStringLiteral("temp.vestrel_order");
 constexpr int kParamsPerInsert = 400;
-constexpr qsizetype kFirstRows = 300; // a screenful and more, while the whole order is built
 
 qint64 numberOf(odbc::Statement& st)
 {
@@ -56,6 +55,10 @@ OrderedRows::OrderedRows(OpenReader openReader, Source source, RowView view, qsi
         startBuild();
         return;
     }
+    // A filter alone (rowid order): its first rows first, and where they are
+    // all of them, the list is made of them without reading the table again.
+    if (view_.order.empty() && source_.identity == Identity::Rowid)
+        buildAfterFirst_ = true;
     startFirstRows();
     if (!buildAfterFirst_)
         startBuild();
@@ -125,7 +128,7 @@ QString OrderedRows::identityOf(const QString& table) const
     return names.join(QLatin1Char(','));
 }
 
-void OrderedRows::startBuild()
+void OrderedRows::startBuild(bool keptAreAll)
 {
     ready_ = false;
     const QString where = filter_.where.isEmpty() ? QString() : QLatin1String(" WHERE ") + filter_.where;
@@ -141,7 +144,7 @@ void OrderedRows::startBuild()
     fill += QLatin1Char(' ') + order_ + QLatin1Char(';');
     const std::vector<odbc::Param> params = filter_.params;
     auto listed = std::make_shared<qint64>(0);
-    build_ = BackgroundRead::start(list_, [create, fill, params, kept, listed](BackgroundRead& read) {
+    build_ = BackgroundRead::start(list_, [create, fill, params, kept, keptAreAll, listed](BackgroundRead& read) {
         odbc::Statement drop = read.statement();
         read.run(drop, QStringLiteral("DROP TABLE IF EXISTS ") + kList + QLatin1Char(';'));
         odbc::Statement table = read.statement();
@@ -158,8 +161,10 @@ void OrderedRows::startBuild()
             read.run(st, QLatin1String("INSERT INTO ") + kList + QLatin1String("(rid) VALUES ") + marks.join(QLatin1Char(','))
                              + QLatin1Char(';'), ids);
         }
-        odbc::Statement st = read.statement();
-        read.run(st, fill, params);
+        if (!keptAreAll) {
+            odbc::Statement st = read.statement();
+            read.run(st, fill, params);
+        }
         odbc::Statement last = read.statement();
         read.run(last, QLatin1String("SELECT max(pos) FROM ") + kList + QLatin1Char(';'));
         *listed = numberOf(last);
@@ -174,7 +179,7 @@ void OrderedRows::startFirstRows()
     const bool byRowid = source_.identity == Identity::Rowid;
     const QString sql = QLatin1String("SELECT ") + (byRowid ? source_.alias + QLatin1String(", ") : QString())
         + QLatin1String("* FROM main.") + source_.table + where + QLatin1Char(' ') + order_ + QLatin1String(" LIMIT ")
-        + QString::number(std::min<qsizetype>(pageRows_, kFirstRows)) + QLatin1Char(';');
+        + QString::number(firstLimit()) + QLatin1Char(';');
     auto rows = std::make_shared<Page>();
     rows->rows = RowStore(columns_);
     firstRows_ = rows;
@@ -191,8 +196,13 @@ bool OrderedRows::poll()
     const qsizetype before = count_;
     if (first_ && first_->finished()) {
         const std::shared_ptr<BackgroundRead> first = std::exchange(first_, nullptr);
-        if (std::exchange(buildAfterFirst_, false) && !build_ && !ready_ && !cancelled_ && !paused_)
-            startBuild();
+        if (std::exchange(buildAfterFirst_, false) && !build_ && !ready_ && !cancelled_ && !paused_) {
+            const bool all = !first->error() && !first->cancelled() && firstRows_->rows.rows() < firstLimit()
+                && source_.identity == Identity::Rowid && keptFirst_.empty();
+            if (all)
+                keptFirst_ = firstRows_->rowids;
+            startBuild(all);
+        }
         if (!ready_ && !first->error() && !first->cancelled() && !pages_.count(0)) {
             // The first rows, until the list is there.
             pages_.emplace(0, std::move(*firstRows_));

@@ -92,7 +92,9 @@ private:
         std::vector<char> gone;
         quint64 lastUse = 0;
     };
-    void startBuild();
+    // keptAreAll: the rows kept first are every row of the view (no need to read the table).
+    void startBuild(bool keptAreAll = false);
+    qsizetype firstLimit() const { return std::min<qsizetype>(pageRows_, 300); } // a screenful and more
     void startFirstRows();
     bool indexServes() const;
     QString identityColumns() const;  // the list's columns besides pos

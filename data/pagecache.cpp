@@ -27,6 +27,7 @@ PageCache::PageCache(MakeStatement statement, QString source, QString alias, int
       pageRows_(std::max<qsizetype>(1, pageRows)), maxPages_(std::max<size_t>(2, maxPages)),
       openReader_(std::move(openReader))
 {
+    layout_ = std::make_shared<const Layout>(Layout{source_, alias_, keyOrder_, columns_, pageRows_});
     starts_[0] = std::numeric_limits<qint64>::min();
     count_ = std::max<qsizetype>(minimumRows, 1);
     dataVersion_ = dataVersion();
@@ -140,11 +141,8 @@ void PageCache::startCount() const
     });
 }
 
-PageCache::~PageCache()
-{
-    // The counts on other threads are interrupted, not waited for.
-    discardReadAhead();
-}
+// The counts and pages read on other threads are interrupted, not waited for.
+PageCache::~PageCache() = default;
 
 Reader* PageCache::reader(int which) const
 {
@@ -233,6 +231,8 @@ void PageCache::waitForCount()
 
 void PageCache::discardReadAhead() const
 {
+    for (auto& [index, page] : ahead_)
+        page.cancel();
     for (auto& [index, page] : ahead_) {
         try {
             page.get();
@@ -260,44 +260,62 @@ void PageCache::estimateFromSpan(qint64 low, qint64 high)
 
 bool PageCache::readsFromEnd(qint64 position, qsizetype knownCount) const
 {
+    return readsFromEnd(*layout_, position, knownCount);
+}
+
+bool PageCache::readsFromEnd(const Layout& layout, qint64 position, qsizetype knownCount)
+{
     const qint64 fromEnd = knownCount - position;
-    return !byRowid() && !keyOrder_.isEmpty() && knownCount >= 0 && fromEnd > 0 && fromEnd < position;
+    return layout.alias.isEmpty() && !layout.keyOrder.isEmpty() && knownCount >= 0 && fromEnd > 0 && fromEnd < position;
 }
 
 PageCache::Page PageCache::readPage(const MakeStatement& statement, qint64 start, qsizetype skipPages,
                                     qsizetype knownCount) const
 {
+    const Run execute = [](odbc::Statement& st, const QString& sql, const std::vector<odbc::Param>& params) {
+        st.execute(sql, params);
+    };
+    return readPage(*layout_, statement, execute, start, skipPages, knownCount);
+}
+
+PageCache::Page PageCache::readPage(const Layout& layout, const MakeStatement& statement, const Run& run,
+                                    qint64 start, qsizetype skipPages, qsizetype knownCount)
+{
+    const QString& source = layout.source;
+    const QString& alias = layout.alias;
+    const QStringList& keyOrder = layout.keyOrder;
+    const qsizetype pageRows = layout.pageRows;
     Page fresh;
-    fresh.rows = RowStore(columns_);
+    fresh.rows = RowStore(layout.columns);
     odbc::Statement st = statement();
-    if (!byRowid()) {
-        const qint64 position = start + skipPages * pageRows_;
+    if (alias.isEmpty()) {
+        const qint64 position = start + skipPages * pageRows;
         const qint64 fromEnd = knownCount - position;
-        if (readsFromEnd(position, knownCount)) {
+        if (readsFromEnd(layout, position, knownCount)) {
             // Nearer the end: read backwards in key order, then turned round.
-            const qint64 rows = std::min<qint64>(pageRows_, fromEnd);
-            RowStore backwards(columns_);
-            st.execute(QLatin1String("SELECT * FROM ") + source_ + QLatin1String(" ORDER BY ")
-                       + keyOrder_.join(QLatin1String(" DESC, ")) + QLatin1String(" DESC LIMIT ")
-                       + QString::number(rows) + QLatin1String(" OFFSET ") + QString::number(fromEnd - rows)
-                       + QLatin1Char(';'));
+            const qint64 rows = std::min<qint64>(pageRows, fromEnd);
+            RowStore backwards(layout.columns);
+            run(st, QLatin1String("SELECT * FROM ") + source + QLatin1String(" ORDER BY ")
+                    + keyOrder.join(QLatin1String(" DESC, ")) + QLatin1String(" DESC LIMIT ") + QString::number(rows)
+                    + QLatin1String(" OFFSET ") + QString::number(fromEnd - rows) + QLatin1Char(';'),
+                {});
             FetchRows(st, backwards, nullptr);
             for (qsizetype r = backwards.rows() - 1; r >= 0; --r)
                 fresh.rows.appendRow(backwards.row(r));
             return fresh;
         }
-        st.execute(QLatin1String("SELECT * FROM ") + source_
-                   + (keyOrder_.isEmpty() ? QString() : QLatin1String(" ORDER BY ") + keyOrder_.join(QLatin1String(", ")))
-                   + QLatin1String(" LIMIT ") + QString::number(pageRows_) + QLatin1String(" OFFSET ")
-                   + QString::number(position) + QLatin1Char(';'));
+        run(st, QLatin1String("SELECT * FROM ") + source
+                + (keyOrder.isEmpty() ? QString() : QLatin1String(" ORDER BY ") + keyOrder.join(QLatin1String(", ")))
+                + QLatin1String(" LIMIT ") + QString::number(pageRows) + QLatin1String(" OFFSET ")
+                + QString::number(position) + QLatin1Char(';'),
+            {});
         FetchRows(st, fresh.rows, nullptr);
         return fresh;
     }
-    st.execute(QLatin1String("SELECT ") + alias_ + QLatin1String(", * FROM ") + source_ + QLatin1String(" WHERE ")
-                   + alias_ + QLatin1String(" >= ? ORDER BY ") + alias_ + QLatin1String(" LIMIT ")
-                   + QString::number(pageRows_) + QLatin1String(" OFFSET ") + QString::number(skipPages * pageRows_)
-                   + QLatin1Char(';'),
-               {odbc::Param::text(QByteArray::number(start))});
+    run(st, QLatin1String("SELECT ") + alias + QLatin1String(", * FROM ") + source + QLatin1String(" WHERE ") + alias
+            + QLatin1String(" >= ? ORDER BY ") + alias + QLatin1String(" LIMIT ") + QString::number(pageRows)
+            + QLatin1String(" OFFSET ") + QString::number(skipPages * pageRows) + QLatin1Char(';'),
+        {odbc::Param::text(QByteArray::number(start))});
     FetchRows(st, fresh.rows, &fresh.rowids);
     return fresh;
 }
@@ -318,8 +336,11 @@ void PageCache::readAhead(qsizetype index) const
         skip = index - known->first;
     }
     const qsizetype known = endCount();
-    ahead_.emplace(index, std::async(std::launch::async, [this, statement = r->statement, from, skip, known] {
-                       return readPage(statement, from, skip, known);
+    // (Nothing of this object is used on the other thread but the shared layout.)
+    ahead_.emplace(index, Pending<Page>(*r, [layout = layout_, from, skip, known](BackgroundRead& read) {
+                       const Run run = [&read](odbc::Statement& st, const QString& sql,
+                                               const std::vector<odbc::Param>& params) { read.run(st, sql, params); };
+                       return readPage(*layout, [&read] { return read.statement(); }, run, from, skip, known);
                    }));
 }
 

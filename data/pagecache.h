@@ -131,6 +131,18 @@ private:
     // knownCount (by position, -1 when not known) lets a page near the end be read backwards.
     Page readPage(const MakeStatement& statement, qint64 start, qsizetype skipPages = 0,
                   qsizetype knownCount = -1) const;
+    // What a page read needs, shared with reads on other threads (which may outlive this object).
+    struct Layout {
+        QString source;
+        QString alias;
+        QStringList keyOrder;
+        int columns;
+        qsizetype pageRows;
+    };
+    using Run = std::function<void(odbc::Statement&, const QString&, const std::vector<odbc::Param>&)>;
+    static Page readPage(const Layout& layout, const MakeStatement& statement, const Run& run, qint64 start,
+                         qsizetype skipPages, qsizetype knownCount);
+    static bool readsFromEnd(const Layout& layout, qint64 position, qsizetype knownCount);
     void readAhead(qsizetype index) const;
     void estimateFromSpan(qint64 low, qint64 high);
     // The page is counted back from the estimated end, until the count arrives.
@@ -221,6 +233,7 @@ private:
     mutable OpenReader openReader_;
     // Reading on other connections: two pages ahead (by the page's parity), the count, and the pin's count.
     mutable Reader readers_[4];
-    mutable std::map<qsizetype, std::future<Page>> ahead_;
+    std::shared_ptr<const Layout> layout_;
+    mutable std::map<qsizetype, Pending<Page>> ahead_;
     mutable qsizetype lastRead_ = -1;
 };
