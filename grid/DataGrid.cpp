@@ -240,6 +240,12 @@ void DataGrid::keyPressEvent(QKeyEvent* event)
             return;
         }
     }
+    if (event->key() == Qt::Key_C && (event->modifiers() & ~Qt::ShiftModifier) == Qt::ControlModifier
+        && state() != QAbstractItemView::EditingState) {
+        copySelection(event->modifiers() & Qt::ShiftModifier);
+        event->accept();
+        return;
+    }
     if (event->key() == Qt::Key_F && event->modifiers() == Qt::ControlModifier) {
         showFind();
         event->accept();

@@ -98,6 +98,12 @@ public:
     // once. "Not found." is told here; the progress of a long search shows,
     // and Esc stops it.
     FindOutcome find(const FindText& text, bool forward);
+    // Ctrl+C (and "Copy" in the grid's context menu): the selected cells to
+    // the clipboard as tab-separated text and as an HTML table; withNames
+    // (Ctrl+Shift+C) puts the column names first. Read from the record set
+    // in the order shown; many rows show progress and can be cancelled.
+    // False where nothing was copied (nothing selected, or cancelled).
+    bool copySelection(bool withNames);
     // Ctrl+F: the Find window; F3 and Shift+F3 search again.
     void showFind();
     FilterLine* filterLine() const { return filterLine_; }
@@ -115,6 +121,7 @@ protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 

@@ -3,6 +3,7 @@
 // database for the next row holding the text.
 #include "DataGrid.h"
 
+#include "CopyText.h"
 #include "FilterLine.h"
 #include "FindWindow.h"
 #include "SortHeader.h"
@@ -13,6 +14,11 @@
 #include "platform/messagebox.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <set>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -280,4 +286,61 @@ DataGrid::FindOutcome DataGrid::find(const FindText& text, bool forward)
     if (row >= 0)
         selectionModel()->select(model_->index(row, cell), QItemSelectionModel::ClearAndSelect);
     return wrapped ? FindOutcome::Wrapped : FindOutcome::Found;
+}
+
+void DataGrid::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("Copy"), QKeySequence(QStringLiteral("Ctrl+C")), this, [this] { copySelection(false); });
+    menu.addAction(QStringLiteral("Copy with Column Names"), QKeySequence(QStringLiteral("Ctrl+Shift+C")), this,
+                   [this] { copySelection(true); });
+    menu.exec(event->globalPos());
+}
+
+bool DataGrid::copySelection(bool withNames)
+{
+    commitOpenEditor();
+    // The records selected (those the span has moved away from too), and the columns from the leftmost to the rightmost.
+    std::vector<RecordRange> ranges = selectionRanges();
+    ranges.insert(ranges.end(), heldSelection_.begin(), heldSelection_.end());
+    if (ranges.empty() && currentRecord() >= 0 && currentIndex().isValid())
+        ranges.push_back({currentRecord(), currentRecord(), currentIndex().column(), currentIndex().column(), {}, {}});
+    if (ranges.empty())
+        return false;
+    std::set<qsizetype> records;
+    int left = model_->columnCount(), right = -1;
+    for (const RecordRange& range : ranges) {
+        for (qsizetype r = range.top; r <= range.bottom; ++r)
+            records.insert(r);
+        left = std::min(left, range.left);
+        right = std::max(right, range.right);
+    }
+    CopyText copy;
+    if (withNames) {
+        QStringList names;
+        for (int c = left; c <= right; ++c)
+            names << ColumnCaption(c);
+        copy.addRow(names);
+    }
+    LongWork progress(window(), QStringLiteral("Copying\u2026"), true);
+    qsizetype done = 0;
+    try {
+        for (qsizetype record : records) {
+            if (++done % 1000 == 0 && !progress.keepGoing())
+                return false;
+            QStringList cells;
+            for (int c = left; c <= right; ++c)
+                cells << (record < model_->records() || record == model_->pendingRecord() ? model_->displayText(record, c)
+                                                                                          : QString());
+            copy.addRow(cells);
+        }
+    } catch (...) {
+        showRefused(DescribeException(std::current_exception()));
+        return false;
+    }
+    auto* data = new QMimeData;
+    data->setText(copy.text());
+    data->setHtml(copy.html());
+    QGuiApplication::clipboard()->setMimeData(data);
+    return true;
 }

@@ -12,6 +12,9 @@
 #include "testsupport.h"
 
 #include <QAccessible>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -195,6 +198,39 @@ private slots:
         Sqlite(path).exec("DELETE FROM t WHERE name = 'pear';");
         QCOMPARE(exported(), paged ? QStringList({"plum", "apple", "Apple"}) : QStringList({"plum", "pear", "apple", "Apple"}));
         QVERIFY(env.boxes.isEmpty());
+    }
+
+    // A block copied as spreadsheets write it: fields with TAB, line breaks or
+    // quotes quoted, NULL and empty alike, a BLOB as shown, a line break after
+    // every row; also as an HTML table; with the column names first on Ctrl+Shift+C.
+    void copyTakesTheBlockShown()
+    {
+        Sqlite(path).exec("INSERT INTO t(name, n) VALUES ('tab\there', 'say \"hi\"'), ('two' || char(10) || 'lines', x'0102');");
+        DataGrid* grid = show();
+        grid->setRowView(RowView{{{0, true}}, {}}); // newest first
+        settle(grid);
+        const QString eol = QGuiApplication::platformName() == "windows" ? "\r\n" : "\n";
+        grid->selectionModel()->select(QItemSelection(grid->model()->index(0, 1), grid->model()->index(2, 2)),
+                                       QItemSelectionModel::ClearAndSelect);
+        QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 "\"two\nlines\"\t(BLOB, 2 bytes)" + eol + "\"tab\there\"\t\"say \"\"hi\"\"\"" + eol + "plum\t4" + eol);
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        QVERIFY(data->hasHtml());
+        QVERIFY(data->html().contains("<td>say &quot;hi&quot;</td>"));
+        // A NULL and an empty text both copy as nothing; the names first with Shift.
+        Sqlite(path).exec("UPDATE t SET name = '' WHERE name = 'plum';");
+        grid->followFile();
+        grid->selectionModel()->select(QItemSelection(grid->model()->index(2, 1), grid->model()->index(3, 2)),
+                                       QItemSelectionModel::ClearAndSelect);
+        QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 "name\tn" + eol + (paged ? "\t4" : "plum\t4") + eol + "date\t5" + eol);
+        Sqlite(path).exec("UPDATE t SET n = NULL WHERE name = 'date';");
+        grid->followFile();
+        grid->selectionModel()->select(grid->model()->index(3, 2), QItemSelectionModel::ClearAndSelect);
+        QVERIFY(grid->copySelection(false));
+        QCOMPARE(QGuiApplication::clipboard()->text(), (paged ? "" : "5") + eol);
     }
 
     void findGoesOnAndWraps()
