@@ -4,6 +4,7 @@
 #include "fetch.h"
 
 #include <algorithm>
+#include <limits>
 #include <thread>
 
 namespace {
@@ -141,10 +142,32 @@ void OrderedRows::startBuild(bool keptAreAll)
     if (!kept.empty())
         fill += (where.isEmpty() ? QLatin1String(" WHERE ") : QLatin1String(" AND ")) + source_.alias
             + QLatin1String(" NOT IN (SELECT rid FROM ") + kList + QLatin1Char(')');
+    // A filter alone on a rowid table is listed in the table's order, a piece
+    // of the table at a time: each piece is a short read, so another program's
+    // write never waits long for this one.
+    const bool inPieces = view_.order.empty() && source_.identity == Identity::Rowid;
+    // Each piece: head, the comparison with the piece's first rowid, its last (where there is one), tail.
+    QString head, upTo, tail, endHead, endTail;
+    if (inPieces) {
+        const QString& alias = source_.alias;
+        head = QLatin1String("INSERT INTO ") + kList + QLatin1String("(rid) SELECT ") + alias + QLatin1String(" FROM main.")
+            + source_.table + QLatin1String(" WHERE ") + alias + QLatin1Char(' ');
+        upTo = QLatin1String(" AND ") + alias + QLatin1String(" <= ?");
+        tail = (filter_.where.isEmpty() ? QString() : QLatin1String(" AND (") + filter_.where + QLatin1Char(')'))
+            + (kept.empty() ? QString()
+                            : QLatin1String(" AND ") + alias + QLatin1String(" NOT IN (SELECT rid FROM ") + kList
+                                  + QLatin1Char(')'))
+            + QLatin1String(" ORDER BY ") + alias + QLatin1Char(';');
+        endHead = QLatin1String("SELECT ") + alias + QLatin1String(" FROM main.") + source_.table + QLatin1String(" WHERE ")
+            + alias + QLatin1Char(' ');
+        endTail = QLatin1String(" ? ORDER BY ") + alias + QLatin1String(" LIMIT 1 OFFSET ") + QString::number(pieceRows - 1)
+            + QLatin1Char(';');
+    }
     fill += QLatin1Char(' ') + order_ + QLatin1Char(';');
     const std::vector<odbc::Param> params = filter_.params;
     auto listed = std::make_shared<qint64>(0);
-    build_ = BackgroundRead::start(list_, [create, fill, params, kept, keptAreAll, listed](BackgroundRead& read) {
+    build_ = BackgroundRead::start(list_, [create, fill, params, kept, keptAreAll, listed, inPieces, head, upTo, tail,
+                                           endHead, endTail](BackgroundRead& read) {
         odbc::Statement drop = read.statement();
         read.run(drop, QStringLiteral("DROP TABLE IF EXISTS ") + kList + QLatin1Char(';'));
         odbc::Statement table = read.statement();
@@ -161,7 +184,25 @@ void OrderedRows::startBuild(bool keptAreAll)
             read.run(st, QLatin1String("INSERT INTO ") + kList + QLatin1String("(rid) VALUES ") + marks.join(QLatin1Char(','))
                              + QLatin1Char(';'), ids);
         }
-        if (!keptAreAll) {
+        if (!keptAreAll && inPieces) {
+            QByteArray from = QByteArray::number(std::numeric_limits<qint64>::min());
+            for (bool first = true;; first = false) {
+                const QString after = first ? QStringLiteral(">=") : QStringLiteral(">");
+                odbc::Statement end = read.statement();
+                read.run(end, endHead + after + endTail, {odbc::Param::text(from)});
+                std::string last;
+                const bool more = end.fetch() && end.getData(0, last);
+                std::vector<odbc::Param> pieceParams{odbc::Param::text(from)};
+                if (more)
+                    pieceParams.push_back(odbc::Param::text(QByteArray::fromStdString(last)));
+                pieceParams.insert(pieceParams.end(), params.begin(), params.end());
+                odbc::Statement st = read.statement();
+                read.run(st, head + after + QLatin1String(" ?") + (more ? upTo : QString()) + tail, pieceParams);
+                if (!more)
+                    break;
+                from = QByteArray::fromStdString(last);
+            }
+        } else if (!keptAreAll) {
             odbc::Statement st = read.statement();
             read.run(st, fill, params);
         }
@@ -177,8 +218,10 @@ void OrderedRows::startFirstRows()
 {
     const QString where = filter_.where.isEmpty() ? QString() : QLatin1String(" WHERE ") + filter_.where;
     const bool byRowid = source_.identity == Identity::Rowid;
+    // (A filter alone on a rowid table: in the table's own order, as its list is.)
+    const QString order = byRowid && view_.order.empty() ? QLatin1String("ORDER BY ") + source_.alias : order_;
     const QString sql = QLatin1String("SELECT ") + (byRowid ? source_.alias + QLatin1String(", ") : QString())
-        + QLatin1String("* FROM main.") + source_.table + where + QLatin1Char(' ') + order_ + QLatin1String(" LIMIT ")
+        + QLatin1String("* FROM main.") + source_.table + where + QLatin1Char(' ') + order + QLatin1String(" LIMIT ")
         + QString::number(firstLimit()) + QLatin1Char(';');
     auto rows = std::make_shared<Page>();
     rows->rows = RowStore(columns_);

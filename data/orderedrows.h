@@ -21,6 +21,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class OrderedRows {
@@ -44,6 +45,8 @@ public:
     OrderedRows& operator=(const OrderedRows&) = delete;
 
     const RowView& view() const { return view_; }
+    // How many rows of the table a filter alone reads at once (returns the value it replaces).
+    static qsizetype setPieceRows(qsizetype rows) { return std::exchange(pieceRows, rows); }
     // Whether the whole order is listed.
     bool ready() const { return ready_; }
     // Whether count() is exact (once listed; before, where the table's count is).
@@ -111,6 +114,7 @@ private:
     std::vector<odbc::Param> identityParams(const StoredRow& cells, std::optional<qint64> rowid) const;
     odbc::Statement listStatement() const;
 
+    static inline qsizetype pieceRows = 1000000;
     OpenReader openReader_;
     Source source_;
     RowView view_;

@@ -5,6 +5,7 @@
 #include "data/error.h"
 #include "data/rowfilter.h"
 #include "data/odbc.h"
+#include "data/orderedrows.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -176,6 +177,23 @@ private slots:
         for (qsizetype r : {qsizetype(expected.size() - 1), qsizetype(0), qsizetype(700), qsizetype(65), qsizetype(1000)})
             QCOMPARE(rs.text(r, 1), expected[r]);
         QCOMPARE(column(rs, 1), expected);
+    }
+
+    // A filter alone is listed a piece of the table at a time, in the table's order.
+    void filterInPieces()
+    {
+        db_->Execute("CREATE TABLE big(a INTEGER, b TEXT)");
+        db_->Execute("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 3000) "
+                     "INSERT INTO big SELECT x % 97, printf('r%05d', x) FROM c");
+        db_->Execute("INSERT INTO big(rowid, a, b) VALUES (-9223372036854775808, 1, 'lowest 3'), (9223372036854775807, 2, 'highest 3')");
+        RecordSet::setPaging(100, 50, 2);
+        const qsizetype before = OrderedRows::setPieceRows(64);
+        RecordSet rs;
+        open(rs, "big");
+        rs.setView(RowView{{}, {{1, "3"}}});
+        waitReady(rs);
+        OrderedRows::setPieceRows(before);
+        QCOMPARE(column(rs, 1), queried(*db_, "SELECT b FROM big WHERE b LIKE '%3%' ORDER BY rowid"));
     }
 
     // An order an index serves, of every row: read from the index at once,
