@@ -97,17 +97,21 @@ void PageCache::startCount() const
         return;
     }
     // Nothing of this object is touched on the other thread: it may be gone before the count ends.
-    const QString piece = byRowid()
-        ? QLatin1String("SELECT count(*), max(r) FROM (SELECT ") + alias_ + QLatin1String(" AS r FROM ") + source_
-            + QLatin1String(" WHERE ") + alias_ + QLatin1String(" > ? ORDER BY ") + alias_ + QLatin1String(" LIMIT ")
-            + QString::number(kCountPiece) + QLatin1String(");")
-        : QString();
+    // The pieces of a rowid table's count: the first from the lowest rowid there can be, itself included.
+    const auto pieceFrom = [this](const char* comparison) {
+        return byRowid() ? QLatin1String("SELECT count(*), max(r) FROM (SELECT ") + alias_ + QLatin1String(" AS r FROM ")
+                + source_ + QLatin1String(" WHERE ") + alias_ + QLatin1Char(' ') + QLatin1String(comparison)
+                + QLatin1String(" ? ORDER BY ") + alias_ + QLatin1String(" LIMIT ") + QString::number(kCountPiece)
+                + QLatin1String(");")
+                         : QString();
+    };
+    const QString firstPiece = pieceFrom(">="), piece = pieceFrom(">");
     // A view has no order to read backwards: its last page is read beside the
     // count, so that the end of it shows at once.
     const bool lastPage = !byRowid() && keyOrder_.isEmpty();
     const QString last = QLatin1String("SELECT * FROM ") + source_ + QLatin1String(" LIMIT ")
         + QString::number(pageRows_) + QLatin1String(" OFFSET ");
-    counting_ = Pending<Counted>(*r, [sql, piece, lastPage, last, pageRows = pageRows_,
+    counting_ = Pending<Counted>(*r, [sql, firstPiece, piece, lastPage, last, pageRows = pageRows_,
                                       columns = columns_](BackgroundRead& read) {
         Counted counted;
         if (!piece.isEmpty()) {
@@ -116,9 +120,7 @@ void PageCache::startCount() const
             QByteArray after = QByteArray::number(std::numeric_limits<qint64>::min());
             for (bool first = true;; first = false) {
                 odbc::Statement st = read.statement();
-                // (The first piece from the lowest rowid there can be, itself included.)
-                read.run(st, first ? QString(piece).replace(QLatin1String(" > ?"), QLatin1String(" >= ?")) : piece,
-                         {odbc::Param::text(after)});
+                read.run(st, first ? firstPiece : piece, {odbc::Param::text(after)});
                 const qsizetype rows = st.fetch() ? qsizetype(number(st, 0).value_or(0)) : 0;
                 counted.rows += rows;
                 if (rows < kCountPiece)
