@@ -46,6 +46,7 @@ for run in 1 2 3; do
   t "plain sort: first rows (1.2 x shell LIMIT 100)" "$(field "$line" plain_first)" "shell $s_first, x$(ratio "$(field "$line" plain_first)" "$s_first")"
   t "plain sort: order ready (1.2 x shell)" "$(field "$line" plain_ready)" "shell $s_order, x$(ratio "$(field "$line" plain_ready)" "$s_order")"
   t "plain sort: worst repaint gap ms (100)" "$(field "$line" plain_gap_ms)" "$(verdict "$(field "$line" plain_gap_ms)" 100)"
+  t "another program's write meanwhile, worst ms" "$(field "$line" writer_wait_ms)" "(-1: a write failed)"
   t "plain sort: middle once ready (0.3 s)" "$(field "$line" plain_middle)" "$(verdict "$(field "$line" plain_middle)" 0.3)"
   t "Esc while building (0.2 s)" "$(field "$line" esc)" "$(verdict "$(field "$line" esc)" 0.2)"
   t "filter ~1 %: first rows (0.3 s)" "$(field "$line" filter_first)" "$(verdict "$(field "$line" filter_first)" 0.3)"

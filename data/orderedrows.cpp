@@ -2,6 +2,7 @@
 
 #include "error.h"
 #include "fetch.h"
+#include "quote.h"
 
 #include <algorithm>
 #include <limits>
@@ -47,7 +48,8 @@ OrderedRows::OrderedRows(OpenReader openReader, Source source, RowView view, qsi
         odbc::Statement cache = list_.statement();
         cache.execute(QStringLiteral("PRAGMA temp.cache_size = -16384;"));
     }
-    buildAfterFirst_ = indexServes();
+    indexed_ = indexServes();
+    buildAfterFirst_ = indexed_;
     if (buildAfterFirst_ && knownRows >= 0 && filter_.where.isEmpty() && source_.identity == Identity::Rowid) {
         // Every row, in an order an index serves: read from the index at once, wherever the user goes.
         readsByIndex_ = true;
@@ -56,9 +58,14 @@ OrderedRows::OrderedRows(OpenReader openReader, Source source, RowView view, qsi
         startBuild();
         return;
     }
-    // A filter alone (rowid order): its first rows first, and where they are
-    // all of them, the list is made of them without reading the table again.
-    if (view_.order.empty() && source_.identity == Identity::Rowid)
+    // A rowid table: its first rows first, then the list, one read of the
+    // table at a time. Two readers of one program side by side keep the
+    // file's read lock between them (the system's locks are the program's, not
+    // each connection's), so another program's write would wait for both to
+    // end; one after the other, it waits for one piece at most. Where the
+    // first rows are all of them, the list is made of them without reading
+    // the table again.
+    if (source_.identity == Identity::Rowid)
         buildAfterFirst_ = true;
     startFirstRows();
     if (!buildAfterFirst_)
@@ -129,6 +136,68 @@ QString OrderedRows::identityOf(const QString& table) const
     return names.join(QLatin1Char(','));
 }
 
+namespace {
+// Walks a rowid table in pieces of at most `rows` rows, in rowid order: each
+// piece is a read of its own, so another program's write never waits long
+// for ours. A piece is a span of `rows` rowids from the lowest one not yet
+// read (found by a seek, so spans where no rowid is used cost nothing).
+// `piece` runs with the condition that bounds the piece's rowids and its
+// parameters, and returns whether to go on.
+void InPieces(BackgroundRead& read, const QString& table, const QString& alias, qsizetype rows,
+              const std::function<bool(const QString&, const std::vector<odbc::Param>&)>& piece)
+{
+    const QString next = QLatin1String("SELECT min(") + alias + QLatin1String(") FROM main.") + table
+        + QLatin1String(" WHERE ") + alias + QLatin1String(" >= ?;");
+    const QString range = alias + QLatin1String(" >= ? AND ") + alias + QLatin1String(" <= ?");
+    constexpr qint64 highest = std::numeric_limits<qint64>::max();
+    qint64 from = std::numeric_limits<qint64>::min();
+    for (;;) {
+        odbc::Statement first = read.statement();
+        read.run(first, next, {odbc::Param::text(QByteArray::number(from))});
+        std::string lowest;
+        if (!first.fetch() || !first.getData(0, lowest))
+            return; // no rowid left
+        from = std::strtoll(lowest.c_str(), nullptr, 10);
+        const qint64 to = from > highest - (rows - 1) ? highest : from + (rows - 1);
+        if (!piece(range, {odbc::Param::text(QByteArray::number(from)), odbc::Param::text(QByteArray::number(to))})
+            || to == highest)
+            return;
+        from = to + 1;
+    }
+}
+} // namespace
+
+QString OrderedRows::keysTable(const QString& name) const
+{
+    QStringList columns{QStringLiteral("rid INTEGER")};
+    for (size_t k = 0; k < view_.order.size(); ++k) {
+        const QString collation = source_.collations.value(view_.order[k].column);
+        columns << QStringLiteral("k%1").arg(k)
+                + (collation.isEmpty() ? QString() : QLatin1String(" COLLATE ") + QuoteIdentifier(collation));
+    }
+    return QLatin1String("CREATE TEMP TABLE ") + name + QLatin1Char('(') + columns.join(QLatin1String(", "))
+        + QLatin1String(");");
+}
+
+QString OrderedRows::keysOrder(const QString& prefix) const
+{
+    QStringList terms;
+    for (size_t k = 0; k < view_.order.size(); ++k)
+        terms << prefix + QStringLiteral("k%1").arg(k)
+                + (view_.order[k].descending ? QLatin1String(" DESC") : QLatin1String(" ASC"));
+    terms << prefix + QLatin1String("rid")
+            + (!view_.order.empty() && view_.order.back().descending ? QLatin1String(" DESC") : QLatin1String(" ASC"));
+    return QLatin1String(" ORDER BY ") + terms.join(QLatin1String(", "));
+}
+
+QString OrderedRows::keysOf() const
+{
+    QString keys = source_.alias;
+    for (const SortKey& key : view_.order)
+        keys += QLatin1String(", ") + source_.columns.value(key.column);
+    return keys;
+}
+
 void OrderedRows::startBuild(bool keptAreAll)
 {
     ready_ = false;
@@ -142,32 +211,36 @@ void OrderedRows::startBuild(bool keptAreAll)
     if (!kept.empty())
         fill += (where.isEmpty() ? QLatin1String(" WHERE ") : QLatin1String(" AND ")) + source_.alias
             + QLatin1String(" NOT IN (SELECT rid FROM ") + kList + QLatin1Char(')');
-    // A filter alone on a rowid table is listed in the table's order, a piece
-    // of the table at a time: each piece is a short read, so another program's
-    // write never waits long for this one.
-    const bool inPieces = view_.order.empty() && source_.identity == Identity::Rowid;
-    // Each piece: head, the comparison with the piece's first rowid, its last (where there is one), tail.
-    QString head, upTo, tail, endHead, endTail;
+    fill += QLatin1Char(' ') + order_ + QLatin1Char(';');
+    // A rowid table is read a piece at a time. In the table's own order its
+    // rowids are listed piece after piece; in another, each piece's rowids and
+    // sort keys are copied beside the list, and sorted there once all are in,
+    // by the columns' own collations: the sort holds no lock on the file.
+    const bool inPieces = source_.identity == Identity::Rowid;
+    const bool sorted = !view_.order.empty();
+    QString pieceHead, pieceTail, keysCreate, keysSort;
+    const QString keys = QStringLiteral("temp.vestrel_keys");
     if (inPieces) {
         const QString& alias = source_.alias;
-        head = QLatin1String("INSERT INTO ") + kList + QLatin1String("(rid) SELECT ") + alias + QLatin1String(" FROM main.")
-            + source_.table + QLatin1String(" WHERE ") + alias + QLatin1Char(' ');
-        upTo = QLatin1String(" AND ") + alias + QLatin1String(" <= ?");
-        tail = (filter_.where.isEmpty() ? QString() : QLatin1String(" AND (") + filter_.where + QLatin1Char(')'))
+        pieceHead = (sorted ? QLatin1String("INSERT INTO ") + keys + QLatin1String(" SELECT ") + keysOf()
+                            : QLatin1String("INSERT INTO ") + kList + QLatin1String("(rid) SELECT ") + alias)
+            + QLatin1String(" FROM main.") + source_.table + QLatin1String(" WHERE ");
+        pieceTail = (filter_.where.isEmpty() ? QString() : QLatin1String(" AND (") + filter_.where + QLatin1Char(')'))
             + (kept.empty() ? QString()
                             : QLatin1String(" AND ") + alias + QLatin1String(" NOT IN (SELECT rid FROM ") + kList
                                   + QLatin1Char(')'))
-            + QLatin1String(" ORDER BY ") + alias + QLatin1Char(';');
-        endHead = QLatin1String("SELECT ") + alias + QLatin1String(" FROM main.") + source_.table + QLatin1String(" WHERE ")
-            + alias + QLatin1Char(' ');
-        endTail = QLatin1String(" ? ORDER BY ") + alias + QLatin1String(" LIMIT 1 OFFSET ") + QString::number(pieceRows - 1)
-            + QLatin1Char(';');
+            + (sorted ? QString() : QLatin1String(" ORDER BY ") + alias) + QLatin1Char(';');
+        if (sorted) {
+            keysCreate = keysTable(keys);
+            keysSort = QLatin1String("INSERT INTO ") + kList + QLatin1String("(rid) SELECT rid FROM ") + keys
+                + keysOrder(QString()) + QLatin1Char(';');
+        }
     }
-    fill += QLatin1Char(' ') + order_ + QLatin1Char(';');
     const std::vector<odbc::Param> params = filter_.params;
     auto listed = std::make_shared<qint64>(0);
-    build_ = BackgroundRead::start(list_, [create, fill, params, kept, keptAreAll, listed, inPieces, head, upTo, tail,
-                                           endHead, endTail](BackgroundRead& read) {
+    build_ = BackgroundRead::start(list_, [create, fill, params, kept, keptAreAll, listed, inPieces, pieceHead,
+                                           pieceTail, keysCreate, keysSort, keys, source = source_.table,
+                                           alias = source_.alias](BackgroundRead& read) {
         odbc::Statement drop = read.statement();
         read.run(drop, QStringLiteral("DROP TABLE IF EXISTS ") + kList + QLatin1Char(';'));
         odbc::Statement table = read.statement();
@@ -185,22 +258,23 @@ void OrderedRows::startBuild(bool keptAreAll)
                              + QLatin1Char(';'), ids);
         }
         if (!keptAreAll && inPieces) {
-            QByteArray from = QByteArray::number(std::numeric_limits<qint64>::min());
-            for (bool first = true;; first = false) {
-                const QString after = first ? QStringLiteral(">=") : QStringLiteral(">");
-                odbc::Statement end = read.statement();
-                read.run(end, endHead + after + endTail, {odbc::Param::text(from)});
-                std::string last;
-                const bool more = end.fetch() && end.getData(0, last);
-                std::vector<odbc::Param> pieceParams{odbc::Param::text(from)};
-                if (more)
-                    pieceParams.push_back(odbc::Param::text(QByteArray::fromStdString(last)));
-                pieceParams.insert(pieceParams.end(), params.begin(), params.end());
+            if (!keysCreate.isEmpty()) {
+                odbc::Statement dropKeys = read.statement();
+                read.run(dropKeys, QLatin1String("DROP TABLE IF EXISTS ") + keys + QLatin1Char(';'));
                 odbc::Statement st = read.statement();
-                read.run(st, head + after + QLatin1String(" ?") + (more ? upTo : QString()) + tail, pieceParams);
-                if (!more)
-                    break;
-                from = QByteArray::fromStdString(last);
+                read.run(st, keysCreate);
+            }
+            InPieces(read, source, alias, pieceRows, [&](const QString& range, std::vector<odbc::Param> bounds) {
+                bounds.insert(bounds.end(), params.begin(), params.end());
+                odbc::Statement st = read.statement();
+                read.run(st, pieceHead + range + pieceTail, bounds);
+                return true;
+            });
+            if (!keysSort.isEmpty()) {
+                odbc::Statement sort = read.statement();
+                read.run(sort, keysSort);
+                odbc::Statement dropKeys = read.statement();
+                read.run(dropKeys, QLatin1String("DROP TABLE ") + keys + QLatin1Char(';'));
             }
         } else if (!keptAreAll) {
             odbc::Statement st = read.statement();
@@ -226,10 +300,61 @@ void OrderedRows::startFirstRows()
     auto rows = std::make_shared<Page>();
     rows->rows = RowStore(columns_);
     firstRows_ = rows;
-    first_ = BackgroundRead::start(openReader_(), [sql, params = filter_.params, rows, byRowid](BackgroundRead& read) {
-        odbc::Statement st = read.statement();
-        read.run(st, sql, params);
-        FetchRows(st, rows->rows, byRowid ? &rows->rowids : nullptr);
+    if (!byRowid || indexed_) {
+        first_ = BackgroundRead::start(openReader_(), [sql, params = filter_.params, rows, byRowid](BackgroundRead& read) {
+            odbc::Statement st = read.statement();
+            read.run(st, sql, params);
+            FetchRows(st, rows->rows, byRowid ? &rows->rowids : nullptr);
+            rows->gone.assign(size_t(rows->rows.rows()), 0);
+        });
+        return;
+    }
+    // Otherwise they are found a piece of the table at a time. In the table's
+    // order, piece after piece until there are enough; in another, the first
+    // rows of each piece (rowid and keys) are kept aside, and the first of
+    // those are the first rows.
+    const QString& alias = source_.alias;
+    const QString filter = filter_.where.isEmpty() ? QString() : QLatin1String(" AND (") + filter_.where + QLatin1Char(')');
+    const QString limit = QLatin1String(" LIMIT ") + QString::number(firstLimit());
+    const bool sorted = !view_.order.empty();
+    const QString top = QStringLiteral("temp.vestrel_first");
+    QString pieceHead, pieceTail, create, result;
+    if (sorted) {
+        create = keysTable(top);
+        pieceHead = QLatin1String("INSERT INTO ") + top + QLatin1String(" SELECT ") + keysOf() + QLatin1String(" FROM main.")
+            + source_.table + QLatin1String(" WHERE ");
+        pieceTail = filter + QLatin1Char(' ') + order_ + limit + QLatin1Char(';');
+        result = QLatin1String("SELECT t.") + alias + QLatin1String(", t.* FROM ") + top + QLatin1String(" AS f JOIN main.")
+            + source_.table + QLatin1String(" AS t ON t.") + alias + QLatin1String(" = f.rid") + keysOrder(QStringLiteral("f."))
+            + limit + QLatin1Char(';');
+    } else {
+        pieceHead = QLatin1String("SELECT ") + alias + QLatin1String(", * FROM main.") + source_.table + QLatin1String(" WHERE ");
+        pieceTail = filter + QLatin1String(" ORDER BY ") + alias + QLatin1String(" LIMIT ");
+    }
+    const qsizetype wanted = firstLimit();
+    first_ = BackgroundRead::start(openReader_(), [=, params = filter_.params, table = source_.table](BackgroundRead& read) {
+        if (sorted) {
+            odbc::Statement drop = read.statement();
+            read.run(drop, QLatin1String("DROP TABLE IF EXISTS ") + top + QLatin1Char(';'));
+            odbc::Statement st = read.statement();
+            read.run(st, create);
+        }
+        InPieces(read, table, alias, pieceRows, [&](const QString& range, std::vector<odbc::Param> bounds) {
+            bounds.insert(bounds.end(), params.begin(), params.end());
+            odbc::Statement st = read.statement();
+            read.run(st, pieceHead + range + pieceTail
+                             + (sorted ? QString() : QString::number(wanted - rows->rows.rows()) + QLatin1Char(';')),
+                     bounds);
+            if (sorted)
+                return true;
+            FetchRows(st, rows->rows, &rows->rowids);
+            return rows->rows.rows() < wanted;
+        });
+        if (sorted) {
+            odbc::Statement st = read.statement();
+            read.run(st, result);
+            FetchRows(st, rows->rows, &rows->rowids);
+        }
         rows->gone.assign(size_t(rows->rows.rows()), 0);
     });
 }

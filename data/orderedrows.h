@@ -33,6 +33,7 @@ public:
         QString alias;        // Rowid: how the rowid is named
         QStringList columns;  // quoted, in the grid's order
         std::vector<int> keyColumns; // Key: the key's columns
+        QStringList collations; // by column, as declared ("" when none)
     };
 
     // knownRows: the table's row count where it is known (-1: not); an order
@@ -45,7 +46,8 @@ public:
     OrderedRows& operator=(const OrderedRows&) = delete;
 
     const RowView& view() const { return view_; }
-    // How many rows of the table a filter alone reads at once (returns the value it replaces).
+    // How many rows of a rowid table one read takes at most while the order is
+    // built (returns the value it replaces).
     static qsizetype setPieceRows(qsizetype rows) { return std::exchange(pieceRows, rows); }
     // Whether the whole order is listed.
     bool ready() const { return ready_; }
@@ -103,6 +105,12 @@ private:
     QString identityColumns() const;  // the list's columns besides pos
     QString identityOf(const QString& table) const; // the same values, of the table
     QString pageQuery() const;
+    // A rowid table's rowids and sort keys, copied aside to be sorted: the
+    // table, with each key column's collation, and their order.
+    QString keysTable(const QString& name) const;
+    QString keysOrder(const QString& prefix) const;
+    QString keysOf() const; // the rowid and the sort keys, of the table
+
     qint64 positionOf(qsizetype row) const; // the list's pos of a row
     qsizetype rowOf(qint64 position) const;
     Page& page(qsizetype index) const;
@@ -114,7 +122,7 @@ private:
     std::vector<odbc::Param> identityParams(const StoredRow& cells, std::optional<qint64> rowid) const;
     odbc::Statement listStatement() const;
 
-    static inline qsizetype pieceRows = 1000000;
+    static inline qsizetype pieceRows = 250000;
     OpenReader openReader_;
     Source source_;
     RowView view_;
@@ -138,6 +146,7 @@ private:
     // An index serves the order: the first rows come from it at once, and the
     // list is built after them rather than beside them.
     bool buildAfterFirst_ = false;
+    bool indexed_ = false;      // an index serves the order
     bool readsByIndex_ = false; // (see the constructor)
     qsizetype count_ = 0;
     qint64 listed_ = 0;                     // the list's highest pos

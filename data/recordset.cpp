@@ -271,6 +271,7 @@ void RecordSet::setView(const RowView& view)
     OrderedRows::Source source;
     source.table = QuoteIdentifier(shape_.name);
     source.columns = quotedColumns();
+    source.collations = shape_.collations;
     if (shape_.key == RowKey::RowId) {
         source.identity = OrderedRows::Identity::Rowid;
         source.alias = shape_.rowidAlias;

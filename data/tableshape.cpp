@@ -1,5 +1,6 @@
 #include "tableshape.h"
 
+#include "columncollations.h"
 #include "connection.h"
 #include "error.h"
 #include "odbc.h"
@@ -37,16 +38,18 @@ int TableShape::columnIndex(const QString& column) const
 TableShape DescribeTable(const Connection& connection, const QString& table)
 {
     TableShape shape;
-    std::string kind, name;
+    std::string kind, name, sql;
     {
         odbc::Statement st = connection.statement();
-        st.execute(QStringLiteral("SELECT type, name FROM sqlite_master WHERE name = ? COLLATE NOCASE "
+        st.execute(QStringLiteral("SELECT type, name, sql FROM sqlite_master WHERE name = ? COLLATE NOCASE "
                                   "AND type IN ('table', 'view');"),
                    {odbc::Param::text(table.toUtf8())});
         if (!st.fetch())
             return shape;
         st.getData(0, kind);
         st.getData(1, name);
+        if (!st.getData(2, sql))
+            sql.clear();
     }
     shape.name = text(name);
     shape.isView = kind == "view";
@@ -68,6 +71,8 @@ TableShape DescribeTable(const Connection& connection, const QString& table)
         }
     }
 
+    shape.collations = shape.isView ? QStringList(shape.columns.size(), QString())
+                                    : ColumnCollations(text(sql), shape.columns);
     if (shape.isView) {
         // A view can be written only through its INSTEAD OF triggers.
         odbc::Statement st = connection.statement();

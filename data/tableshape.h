@@ -22,6 +22,7 @@ struct TableShape {
     bool isView = false;
     QStringList columns;       // in table order
     QStringList declaredTypes; // by column, as declared ("" when none)
+    QStringList collations;    // by column, as declared ("" when none; views: all "")
     RowKey key = RowKey::ReadOnly;
     QString rowidAlias;        // rowid, _rowid_ or oid: the first not taken by a column
     int rowidColumn = -1;      // the column that is the rowid (INTEGER PRIMARY KEY), or -1
