@@ -118,6 +118,25 @@ qint64 Connection::queryNumber(const QString& sql, const std::vector<odbc::Param
 void Connection::inTransaction(const std::function<void()>& work)
 {
     requireOpen();
+    if (transactionDepth_ > 0) {
+        const auto run = [this](const char* sql) {
+            odbc::Statement st = statement();
+            st.execute(QLatin1String(sql));
+        };
+        run("SAVEPOINT vestrel_step;");
+        ++transactionDepth_;
+        try {
+            work();
+        } catch (...) {
+            --transactionDepth_;
+            run("ROLLBACK TO vestrel_step;");
+            run("RELEASE vestrel_step;");
+            throw;
+        }
+        --transactionDepth_;
+        run("RELEASE vestrel_step;");
+        return;
+    }
     BackgroundRead::interruptAll(); // (as for Execute)
     SQLHDBC dbc = handles_->dbc.get();
     odbc::check(SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT,
@@ -126,14 +145,17 @@ void Connection::inTransaction(const std::function<void()>& work)
     auto autocommitOn = [dbc] {
         SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
     };
+    transactionDepth_ = 1;
     try {
         work();
         odbc::check(SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_COMMIT), SQL_HANDLE_DBC, dbc, "SQLEndTran");
     } catch (...) {
+        transactionDepth_ = 0;
         SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
         autocommitOn();
         throw;
     }
+    transactionDepth_ = 0;
     autocommitOn();
 }
 

@@ -44,7 +44,9 @@ public:
 
     // For the recordset: statements and transactions on this connection.
     odbc::Statement statement() const;
-    // Runs work as one transaction: committed when it returns, rolled back when it throws.
+    // Runs work as one transaction: committed when it returns, rolled back when
+    // it throws. Inside another transaction, work is a savepoint of it: undone
+    // alone when it throws, the outer transaction going on.
     void inTransaction(const std::function<void()>& work);
     // The first column of the first row of a query, as a number (0 when there is none).
     qint64 queryNumber(const QString& sql, const std::vector<odbc::Param>& params = {}) const;
@@ -54,6 +56,7 @@ private:
     struct Handles; // the environment and the connection
     std::unique_ptr<Handles> handles_;
     QString connectionString_;
+    int transactionDepth_ = 0;
 };
 
 } // namespace ADODB

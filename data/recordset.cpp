@@ -589,38 +589,47 @@ template <typename Write> void RecordSet::writing(Write write)
     ordered_->resume();
 }
 
-void RecordSet::Update(qsizetype row, const RowIdentity& identity, const RowChanges& changes)
+StoredRecord RecordSet::Update(qsizetype row, const RowIdentity& identity, const RowChanges& changes)
 {
     const RowWriter& w = writer(shape_.canUpdate);
     if (changes.empty())
-        return;
+        return StoredRecord{identity.rowid, {}, identity};
+    StoredRecord record;
     writing([&] {
-        const StoredRecord record = w.update(identity, changes);
+        record = w.update(identity, changes);
         // The row may have moved meanwhile (pages read again); it is replaced only where it still stands.
         storeRecord(row, identity.rowid, record);
     });
+    return record;
 }
 
-void RecordSet::AddNew(const RowChanges& values)
+void RecordSet::storeAdded(const StoredRecord& record)
+{
+    if (ordered_) {
+        ordered_->rowAdded(record.cells, record.rowid); // (shown last until the order is built again)
+        return;
+    }
+    if (cache_) {
+        cache_->rowInserted(record.rowid);
+        return;
+    }
+    store_.appendRow(record.cells);
+    if (shape_.key == RowKey::RowId)
+        rowids_.push_back(record.rowid.value_or(0));
+}
+
+StoredRecord RecordSet::AddNew(const RowChanges& values)
 {
     const RowWriter& w = writer(shape_.canInsert);
+    StoredRecord record;
     writing([&] {
-        const StoredRecord record = w.insert(values);
-        if (ordered_) {
-            ordered_->rowAdded(record.cells, record.rowid); // (shown last until the order is built again)
-            return;
-        }
-        if (cache_) {
-            cache_->rowInserted(record.rowid);
-            return;
-        }
-        store_.appendRow(record.cells);
-        if (shape_.key == RowKey::RowId)
-            rowids_.push_back(record.rowid.value_or(0));
+        record = w.insert(values);
+        storeAdded(record);
     });
+    return record;
 }
 
-void RecordSet::Delete(std::vector<qsizetype> rows)
+std::vector<RowIdentity> RecordSet::Delete(std::vector<qsizetype> rows)
 {
     const RowWriter& w = writer(shape_.canDelete);
     std::sort(rows.begin(), rows.end(), std::greater<>());
@@ -647,6 +656,78 @@ void RecordSet::Delete(std::vector<qsizetype> rows)
                 rowids_.erase(rowids_.begin() + row);
         }
     });
+    return identities;
+}
+
+BlockOutcome RecordSet::writeBlock(const std::vector<BlockRow>& rows, const std::function<bool(size_t done)>& keepGoing)
+{
+    bool updates = false, inserts = false;
+    for (const BlockRow& row : rows)
+        (row.row < 0 ? inserts : updates) = true;
+    const RowWriter& w = writer(true);
+    if ((updates && !shape_.canUpdate) || (inserts && !shape_.canInsert))
+        throw AppError(readOnlyReason());
+    BlockOutcome outcome;
+    std::vector<std::pair<size_t, StoredRecord>> stored; // taken into the rows shown once committed
+    writing([&] {
+        connection_->inTransaction([&] {
+            for (size_t i = 0; i < rows.size(); ++i) {
+                const BlockRow& row = rows[i];
+                try {
+                    if (row.row >= 0 && !row.identity)
+                        throw AppError(row.why);
+                    if (row.row >= 0 && row.changes.empty())
+                        continue;
+                    StoredRecord record = row.row >= 0 ? w.update(*row.identity, row.changes) : w.insert(row.changes);
+                    outcome.written.push_back(
+                        RowImage{row.row >= 0 ? row.identity : std::nullopt, record.identity});
+                    stored.emplace_back(i, std::move(record));
+                } catch (const AppError& error) {
+                    outcome.refused.emplace_back(i, error.description());
+                }
+                if (keepGoing && !keepGoing(i + 1))
+                    throw AppError(QStringLiteral("The paste was cancelled: nothing was written."));
+            }
+        });
+    });
+    for (const auto& [i, record] : stored) {
+        if (rows[i].row >= 0)
+            storeRecord(rows[i].row, rows[i].identity->rowid, record);
+        else
+            storeAdded(record);
+    }
+    return outcome;
+}
+
+void RecordSet::applyImages(const std::vector<RowImage>& rows, bool undo, const std::function<bool(size_t done)>& keepGoing)
+{
+    const RowWriter& w = writer(true);
+    std::vector<StoredRecord> added;
+    writing([&] {
+        connection_->inTransaction([&] {
+            for (size_t i = 0; i < rows.size(); ++i) {
+                const std::optional<RowIdentity>& now = undo ? rows[i].after : rows[i].before;
+                const std::optional<RowIdentity>& then = undo ? rows[i].before : rows[i].after;
+                if (now && then)
+                    w.restore(*now, *then);
+                else if (now)
+                    w.remove({*now});
+                else if (then)
+                    added.push_back(w.reinsert(*then));
+                if (keepGoing && !keepGoing(i + 1))
+                    throw AppError(QStringLiteral("Cancelled: nothing was written."));
+            }
+        });
+    });
+    // What is shown is read again: rows whole at once; pages and orders follow
+    // the file as they do any write (the rows put back are shown last in an order).
+    if (!paged_) {
+        readWhole();
+        return;
+    }
+    if (ordered_)
+        for (const StoredRecord& record : added)
+            ordered_->rowAdded(record.cells, record.rowid);
 }
 
 void RecordSet::reload(qsizetype row)

@@ -19,6 +19,26 @@ class OrderedRows;
 
 namespace ADODB {
 
+// One row of a block of writes (a paste, a Replace All): a row of the table
+// with the identity it was shown with when the block began, or a new row.
+struct BlockRow {
+    qsizetype row = -1;                  // -1: a new row
+    std::optional<RowIdentity> identity; // an existing row: who it was (unset: `why` says why it is not known)
+    QString why;
+    RowChanges changes;
+};
+
+// A row before and after a write, for taking the write back: no `before` for
+// a row added, no `after` for a row deleted.
+struct RowImage {
+    std::optional<RowIdentity> before, after;
+};
+
+struct BlockOutcome {
+    std::vector<RowImage> written;
+    std::vector<std::pair<size_t, QString>> refused; // the block's row and the database's reason
+};
+
 class RecordSet {
 public:
     RecordSet();
@@ -114,9 +134,21 @@ public:
     // nothing is written and an AppError says why. After a write the row is
     // read back, so the rows hold what the database stored.
     StoredRecord identify(qsizetype row);
-    void Update(qsizetype row, const RowIdentity& identity, const RowChanges& changes);
-    void AddNew(const RowChanges& values);
-    void Delete(std::vector<qsizetype> rows);
+    StoredRecord Update(qsizetype row, const RowIdentity& identity, const RowChanges& changes);
+    StoredRecord AddNew(const RowChanges& values);
+    // Returns who the rows deleted were.
+    std::vector<RowIdentity> Delete(std::vector<qsizetype> rows);
+    // Writes a block of rows as one transaction, each row a savepoint of its
+    // own: a row refused (by the database, or because it no longer holds what
+    // it held when the block began) is undone alone and listed, the others
+    // are committed together. keepGoing is asked after each row; when it says
+    // stop, nothing is written and AppError is thrown.
+    BlockOutcome writeBlock(const std::vector<BlockRow>& rows, const std::function<bool(size_t done)>& keepGoing);
+    // Puts rows back as they were before a step of writes (`undo`), or as
+    // they were after it: one transaction, all or nothing. A row that another
+    // program changed or deleted since (or whose rowid it took) is refused,
+    // and nothing is written. The rows shown are read again.
+    void applyImages(const std::vector<RowImage>& rows, bool undo, const std::function<bool(size_t done)>& keepGoing);
     // Shows the row as the table holds it now (after a refused write was undone).
     void reload(qsizetype row);
 
@@ -137,6 +169,7 @@ private:
     const RowStore& storeFor(qsizetype row, qsizetype* index) const;
     std::optional<qint64> rowidAt(qsizetype row) const;
     void storeRecord(qsizetype row, std::optional<qint64> oldRowid, const StoredRecord& record);
+    void storeAdded(const StoredRecord& record); // a row we added, shown
     // The row writer, where rows may be changed so; before a write, readers on
     // other connections are waited for.
     const RowWriter& writer(bool allowed, bool writing = true) const;

@@ -146,3 +146,41 @@ FilterSql FindCondition(const QStringList& columns, const FindText& find, QStrin
     sql.where = any.join(QLatin1String(" OR "));
     return sql;
 }
+
+namespace {
+bool sameText(QStringView a, QStringView b, bool matchCase)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        QChar x = a[i], y = b[i];
+        if (!matchCase && x.unicode() < 128 && y.unicode() < 128) {
+            x = x.toLower();
+            y = y.toLower();
+        }
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+QString ReplacedText(const QString& cell, const FindText& find, const QString& with)
+{
+    if (find.text.isEmpty())
+        return cell;
+    if (find.wholeCell)
+        return sameText(cell, find.text, find.matchCase) ? with : cell;
+    QString result;
+    qsizetype i = 0;
+    const qsizetype n = find.text.size();
+    while (i < cell.size()) {
+        if (i + n <= cell.size() && sameText(QStringView(cell).mid(i, n), find.text, find.matchCase)) {
+            result += with;
+            i += n;
+        } else {
+            result += cell[i++];
+        }
+    }
+    return result;
+}

@@ -33,3 +33,9 @@ struct FoundRow {
     QString cells;
     bool holds(int column) const { return column >= 0 && column < cells.size() && cells[column] == QLatin1Char('1'); }
 };
+
+
+// The cell's text with the text Find looks for replaced: the whole cell
+// where Whole cell is set, else every occurrence; letters compared as Find
+// compares them (without Match case, ASCII letters in either case).
+QString ReplacedText(const QString& cell, const FindText& find, const QString& with);

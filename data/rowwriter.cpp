@@ -78,6 +78,28 @@ QString originalMatch(const QString& column, const OriginalValue& value, std::ve
     return {};
 }
 
+// One original value as an expression that stores it exactly: storage class and value.
+QString exactValue(const OriginalValue& value, std::vector<odbc::Param>& params)
+{
+    switch (value.type) {
+    case StorageClass::Null:
+        return QStringLiteral("NULL");
+    case StorageClass::Integer:
+        params.push_back(odbc::Param::text(value.bytes));
+        return QStringLiteral("CAST(? AS INTEGER)");
+    case StorageClass::Real:
+        params.push_back(odbc::Param::text(value.bytes));
+        return QStringLiteral("CAST(? AS REAL)");
+    case StorageClass::Text:
+        params.push_back(odbc::Param::bytes(value.bytes));
+        return QStringLiteral("CAST(? AS TEXT)");
+    case StorageClass::Blob:
+        params.push_back(odbc::Param::bytes(value.bytes));
+        return QStringLiteral("?");
+    }
+    return {};
+}
+
 std::vector<odbc::Param> joined(std::vector<odbc::Param> first, const std::vector<odbc::Param>& second)
 {
     first.insert(first.end(), second.begin(), second.end());
@@ -310,6 +332,64 @@ StoredRecord RowWriter::insert(const RowChanges& values) const
         result.cells.resize(size_t(shape_.columns.size()));
         for (const auto& [column, value] : values)
             result.cells[size_t(column)] = {value, false};
+    });
+    return result;
+}
+
+void RowWriter::restore(const RowIdentity& now, const RowIdentity& then) const
+{
+    QStringList sets;
+    std::vector<odbc::Param> params;
+    if (shape_.key == RowKey::RowId && now.rowid && then.rowid && *now.rowid != *then.rowid && shape_.rowidColumn < 0) {
+        sets << shape_.rowidAlias + QLatin1String(" = ?");
+        params.push_back(odbc::Param::text(QByteArray::number(*then.rowid)));
+    }
+    for (int c = 0; c < int(then.values.size()) && c < int(now.values.size()); ++c)
+        if (!(now.values[size_t(c)] == then.values[size_t(c)]))
+            sets << quoted(c) + QLatin1String(" = ") + exactValue(then.values[size_t(c)], params);
+    if (sets.isEmpty())
+        return;
+    std::vector<odbc::Param> whereParams;
+    const QString where = condition(now, whereParams);
+    connection_->inTransaction([&] {
+        requireOneRow(QLatin1String("UPDATE OR ABORT ") + QuoteIdentifier(shape_.name) + QLatin1String(" SET ")
+                          + sets.join(QLatin1String(", ")) + QLatin1String(" WHERE ") + where + QLatin1Char(';'),
+                      where, whereParams, joined(params, whereParams));
+    });
+}
+
+StoredRecord RowWriter::reinsert(const RowIdentity& row) const
+{
+    QStringList names, values;
+    std::vector<odbc::Param> params;
+    if (shape_.key == RowKey::RowId && row.rowid && shape_.rowidColumn < 0) {
+        names << shape_.rowidAlias;
+        values << QStringLiteral("?");
+        params.push_back(odbc::Param::text(QByteArray::number(*row.rowid)));
+    }
+    for (int c = 0; c < int(row.values.size()); ++c) {
+        names << quoted(c);
+        values << exactValue(row.values[size_t(c)], params);
+    }
+    StoredRecord result;
+    connection_->inTransaction([&] {
+        odbc::Statement st = connection_->statement();
+        try {
+            st.execute(QLatin1String("INSERT OR ABORT INTO ") + QuoteIdentifier(shape_.name) + QLatin1String(" (")
+                           + names.join(QLatin1String(", ")) + QLatin1String(") VALUES (")
+                           + values.join(QLatin1String(", ")) + QLatin1String(");"),
+                       params);
+        } catch (const AppError& error) {
+            throw AppError(QStringLiteral("The row was not put back: %1").arg(error.description()));
+        }
+        if (!shape_.isView && st.rowCount() != 1)
+            throw AppError(kIgnored);
+        std::vector<odbc::Param> whereParams;
+        std::vector<StoredRecord> found = read(condition(row, whereParams), whereParams, 1);
+        if (!found.empty())
+            result = std::move(found[0]);
+        else
+            result.identity = row;
     });
     return result;
 }

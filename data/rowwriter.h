@@ -51,6 +51,11 @@ public:
     StoredRecord update(const RowIdentity& identity, const RowChanges& changes) const;
     StoredRecord insert(const RowChanges& values) const;
     void remove(const std::vector<RowIdentity>& rows) const;
+    // Taking a write back: the row that is `now` is made `then` again, every
+    // value with its storage class; a row deleted is put back as it was (with
+    // its rowid, refused where that is taken).
+    void restore(const RowIdentity& now, const RowIdentity& then) const;
+    StoredRecord reinsert(const RowIdentity& row) const;
     // The row of that rowid as the table holds it now.
     std::optional<StoredRecord> find(qint64 rowid) const;
 

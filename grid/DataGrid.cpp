@@ -246,6 +246,10 @@ void DataGrid::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
+    if (state() != QAbstractItemView::EditingState && blockKey(event)) {
+        event->accept();
+        return;
+    }
     if (event->key() == Qt::Key_F && event->modifiers() == Qt::ControlModifier) {
         showFind();
         event->accept();

@@ -104,6 +104,23 @@ public:
     // in the order shown; many rows show progress and can be cancelled.
     // False where nothing was copied (nothing selected, or cancelled).
     bool copySelection(bool withNames);
+    // Working in blocks (DataGridBlock.cpp). Ctrl+V: tab-separated text (as
+    // spreadsheets write it) written from the current cell to the right and
+    // down, or one value into every selected cell; rows past the end are
+    // added after one question. One transaction with a savepoint per row:
+    // rows refused are listed in one message, the rest are written. False
+    // where nothing was written.
+    bool paste();
+    bool pasteText(const QString& text);
+    // Ctrl+Z / Ctrl+Y: the last step of writes taken back, or made again; a
+    // row another program changed since refuses the whole step (told here).
+    bool undo();
+    bool redo();
+    // Replace All (the Find window): every cell holding the text, in the
+    // order shown, as one block; returns the rows written.
+    int replaceAll(const FindText& text, const QString& with);
+    // Replace: the current cell, where it holds the text; then the next one is found.
+    FindOutcome replaceCurrent(const FindText& text, const QString& with);
     // Ctrl+F: the Find window; F3 and Shift+F3 search again.
     void showFind();
     FilterLine* filterLine() const { return filterLine_; }
@@ -167,6 +184,10 @@ private:
     // (at that column); false when the new-row line holds nothing typed.
     bool commitNewRow(int column);
     void showRefused(const QString& message);
+    bool takeBack(bool again);
+    // The keys of block work and selection: Ctrl+V, Ctrl+Z, Ctrl+Y, Ctrl+Shift+Z,
+    // Shift+Space (whole rows), Ctrl+Space (whole columns). True where handled.
+    bool blockKey(QKeyEvent* event);
     void showRowRefused(const QString& message); // a pending row's write, refused
 
     RecordSetModel* model_;

@@ -294,6 +294,15 @@ void DataGrid::contextMenuEvent(QContextMenuEvent* event)
     menu.addAction(QStringLiteral("Copy"), QKeySequence(QStringLiteral("Ctrl+C")), this, [this] { copySelection(false); });
     menu.addAction(QStringLiteral("Copy with Column Names"), QKeySequence(QStringLiteral("Ctrl+Shift+C")), this,
                    [this] { copySelection(true); });
+    QAction* paste = menu.addAction(QStringLiteral("Paste"), QKeySequence(QStringLiteral("Ctrl+V")), this, [this] { this->paste(); });
+    const auto recordset = model_->recordSet();
+    paste->setEnabled(recordset && (recordset->canUpdate() || recordset->canInsert())
+                      && !QGuiApplication::clipboard()->text().isEmpty());
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("Undo"), QKeySequence(QStringLiteral("Ctrl+Z")), this, [this] { undo(); })
+        ->setEnabled(model_->history().canUndo() || model_->hasPendingRow());
+    menu.addAction(QStringLiteral("Redo"), QKeySequence(QStringLiteral("Ctrl+Y")), this, [this] { redo(); })
+        ->setEnabled(model_->history().canRedo());
     menu.exec(event->globalPos());
 }
 

@@ -166,6 +166,7 @@ void RecordSetModel::setRecordSet(std::shared_ptr<ADODB::RecordSet> recordset)
     base_ = 0;
     rows_ = recordset_ ? rowsFrom(0) : 0;
     clearPending();
+    history_.clear();
     endResetModel();
     if (recordset_ && !recordset_->countKnown())
         countTimer_->start();
@@ -439,7 +440,8 @@ void RecordSetModel::commitPending()
         changes[column] = recordset_->typedValue(column, text);
     }
     if (record >= records_) {
-        recordset_->AddNew(changes); // throws when refused; the row stays pending
+        const ADODB::StoredRecord added = recordset_->AddNew(changes); // throws when refused; the row stays pending
+        history_.push({ADODB::RowImage{std::nullopt, added.identity}});
         clearPending();
         takeCount(recordset_->recordCount());
         // Where rows are read in pages, the new row takes its place in the table's order.
@@ -450,7 +452,9 @@ void RecordSetModel::commitPending()
     }
     if (!identity_)
         throw AppError(identityError_);
-    recordset_->Update(record, *identity_, changes); // throws when refused; the row stays pending
+    const ADODB::StoredRecord written = recordset_->Update(record, *identity_, changes); // throws when refused; the row stays pending
+    if (!changes.empty())
+        history_.push({ADODB::RowImage{*identity_, written.identity}});
     clearPending();
     refreshRecord(record);
     if (recordset_->generation() != generation_ && onFileChanged)
@@ -528,9 +532,20 @@ void RecordSetModel::revertPending()
     refreshRecord(record);
 }
 
+void RecordSetModel::rowsWritten()
+{
+    takeCount(recordset_->recordCount());
+    refreshAll();
+    if (recordset_->generation() != generation_ && onFileChanged)
+        onFileChanged();
+}
+
 void RecordSetModel::deleteRecords(const std::vector<qsizetype>& records)
 {
-    recordset_->Delete(records);
+    std::vector<ADODB::RowImage> deleted;
+    for (ADODB::RowIdentity& identity : recordset_->Delete(records))
+        deleted.push_back(ADODB::RowImage{std::move(identity), std::nullopt});
+    history_.push(std::move(deleted));
     std::vector<qsizetype> sorted = records;
     std::sort(sorted.begin(), sorted.end(), std::greater<>());
     sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());

@@ -8,6 +8,7 @@
 // which a table of a hundred million rows must not cost. Everything below that
 // names a record takes a record index, not a row of the model.
 #include "data/adodb.h"
+#include "data/edithistory.h"
 
 #include <QAbstractTableModel>
 #include <QTimer>
@@ -87,6 +88,12 @@ public:
     void revertPending();
     // Deletes records in one transaction; throws AppError when refused.
     void deleteRecords(const std::vector<qsizetype>& records);
+    // The writes of this table that can be taken back (each commit, delete,
+    // paste and Replace All is a step); cleared when another table is shown.
+    EditHistory& history() { return history_; }
+    // Rows were written beside the pending row (a paste, an undo): the count
+    // and the rows shown are taken again.
+    void rowsWritten();
     // A page that cannot be read is shown as not read (kNotRead, in grey) and
     // told of once, through onUnreadable with the database's reason; it is read
     // again when the user comes back to it (readAgain: the grid scrolled).
@@ -134,4 +141,5 @@ private:
     mutable std::vector<qsizetype> unread_;
     mutable qsizetype lastUnread_ = -1;
     QTimer* countTimer_;
+    EditHistory history_;
 };

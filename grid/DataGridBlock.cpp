@@ -1,0 +1,383 @@
+// Working in blocks: paste, Replace All, and taking writes back (undo, redo).
+// Every row is written through the one row writer with the identity it was
+// shown with when the step began, a block as one transaction with a
+// savepoint per row.
+#include "DataGrid.h"
+
+#include "CopyText.h"
+#include "RecordSetModel.h"
+#include "common/Main.h"
+#include "common/progress.h"
+#include "data/error.h"
+#include "data/rowview.h"
+#include "platform/messagebox.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <map>
+#include <set>
+
+namespace {
+constexpr size_t kListed = 10; // refused rows named in the message; the rest are counted
+
+// The row writer's reason, without the way back from a typed edit (a block has none: it is undone whole).
+QString reasonOf(QString reason)
+{
+    reason.remove(QStringLiteral(" Press Esc to undo your change."));
+    return reason;
+}
+
+QString refusals(const QString& head, const std::vector<std::pair<QString, QString>>& rows)
+{
+    QString text = head;
+    for (size_t i = 0; i < rows.size() && i < kListed; ++i)
+        text += QLatin1Char('\n') + (rows[i].first.isEmpty() ? QStringLiteral("(empty)") : rows[i].first)
+            + QLatin1String(": ") + reasonOf(rows[i].second);
+    if (rows.size() > kListed)
+        text += QStringLiteral("\nand %1 more.").arg(rows.size() - kListed);
+    return text;
+}
+
+QString rowsWord(size_t n) { return n == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(n); }
+} // namespace
+
+bool DataGrid::paste()
+{
+    return pasteText(QGuiApplication::clipboard()->text());
+}
+
+bool DataGrid::pasteText(const QString& text)
+{
+    const std::shared_ptr<ADODB::RecordSet> rs = model_->recordSet();
+    if (!rs)
+        return false;
+    std::vector<QStringList> block = ParseTsv(text);
+    if (block.empty())
+        return false;
+    commitOpenEditor();
+    if (!commitPendingRow())
+        return false;
+    // Rows are written where the count puts them (as for a delete).
+    followFile(true);
+    if (!learnCount())
+        return false;
+    const qsizetype records = model_->records();
+    const int columns = model_->columnCount();
+
+    // What goes where: record -> column -> text.
+    std::map<qsizetype, std::map<int, QString>> cells;
+    qsizetype newRows = 0;
+    std::vector<RecordRange> ranges = selectionRanges();
+    ranges.insert(ranges.end(), heldSelection_.begin(), heldSelection_.end());
+    qsizetype selected = 0;
+    for (const RecordRange& range : ranges)
+        selected += (range.bottom - range.top + 1) * (range.right - range.left + 1);
+    if (block.size() == 1 && block[0].size() == 1 && selected > 1) {
+        // One value, several cells selected: it fills every one of them.
+        for (const RecordRange& range : ranges)
+            for (qsizetype r = range.top; r <= std::min(range.bottom, records - 1); ++r)
+                for (int c = range.left; c <= range.right; ++c)
+                    cells[r][c] = block[0][0];
+    } else {
+        const qsizetype top = currentRecord();
+        const int left = currentIndex().isValid() ? currentIndex().column() : 0;
+        if (top < 0)
+            return false;
+        int width = 0;
+        for (const QStringList& row : block)
+            width = std::max(width, int(row.size()));
+        const int fits = std::min(width, columns - left);
+        const qsizetype existing = std::max<qsizetype>(0, std::min<qsizetype>(qsizetype(block.size()), records - top));
+        qsizetype rest = qsizetype(block.size()) - existing;
+        if (rest > 0) {
+            QString question = rest == 1 ? QStringLiteral("Add 1 new row for the rest?")
+                                         : QStringLiteral("Add %1 new rows for the rest?").arg(rest);
+            if (fits < width)
+                question += QStringLiteral("\n\nThe last %1 of the pasted columns lie past the table's last column "
+                                           "and are left out.")
+                                .arg(width - fits);
+            if (MsgBox(question, vbYesNo | vbQuestion, Main::ApplicationTitle()) != vbYes)
+                rest = 0;
+        }
+        for (qsizetype r = 0; r < existing + rest; ++r)
+            for (int c = 0; c < fits; ++c)
+                if (c < block[size_t(r)].size())
+                    cells[top + r][left + c] = block[size_t(r)][c];
+        newRows = rest;
+    }
+    if (cells.empty())
+        return false;
+    if ((cells.begin()->first < records && !rs->canUpdate()) || (newRows > 0 && !rs->canInsert())) {
+        showRefused(rs->readOnlyReason());
+        return false;
+    }
+
+    LongWork progress(window(), QStringLiteral("Pasting\u2026"), true);
+    const qsizetype total = qsizetype(cells.size());
+    std::vector<ADODB::BlockRow> rows;
+    std::vector<QString> labels; // each row's first column, as shown
+    rows.reserve(cells.size());
+    try {
+        // Who each row is, taken from what is shown before anything is written.
+        for (const auto& [record, values] : cells) {
+            if (rows.size() % 500 == 0) {
+                progress(qsizetype(rows.size()), total * 2);
+                if (!progress.keepGoing())
+                    return false;
+            }
+            ADODB::BlockRow row;
+            if (record < records) {
+                row.row = record;
+                labels.push_back(model_->displayText(record, 0));
+                try {
+                    row.identity = rs->identify(record).identity;
+                } catch (const AppError& error) {
+                    row.why = error.description();
+                }
+                for (const auto& [column, value] : values)
+                    if (value != rs->text(record, column))
+                        row.changes[column] = rs->typedValue(column, value);
+            } else {
+                // A new row: an empty field is left to the column's default, as on the new-row line.
+                const auto first = values.find(0);
+                labels.push_back(first != values.end() ? first->second : QString());
+                for (const auto& [column, value] : values)
+                    if (!value.isEmpty())
+                        row.changes[column] = rs->typedValue(column, value);
+            }
+            rows.push_back(std::move(row));
+        }
+        const ADODB::BlockOutcome outcome = rs->writeBlock(rows, [&](size_t done) {
+            if (done % 500)
+                return true;
+            progress(qsizetype(rows.size() + done), total * 2);
+            return progress.keepGoing();
+        });
+        model_->history().push(outcome.written);
+        model_->rowsWritten();
+        // The block pasted is the selection.
+        const auto& [first, firstValues] = *cells.begin();
+        const auto& [last, lastValues] = *cells.rbegin();
+        setCurrentRecord(first, firstValues.begin()->first);
+        const int top = model_->rowOf(first), bottom = model_->rowOf(last);
+        if (top >= 0 && bottom >= 0)
+            selectionModel()->select(QItemSelection(model_->index(top, firstValues.begin()->first),
+                                                    model_->index(bottom, lastValues.rbegin()->first)),
+                                     QItemSelectionModel::ClearAndSelect);
+        if (!outcome.refused.empty()) {
+            std::vector<std::pair<QString, QString>> refused;
+            for (const auto& [i, why] : outcome.refused)
+                refused.emplace_back(labels[i], why);
+            showRefused(refusals(QStringLiteral("%1 of %2 were not pasted:")
+                                     .arg(rowsWord(outcome.refused.size()))
+                                     .arg(rows.size()),
+                                 refused));
+        }
+        return !outcome.written.empty();
+    } catch (...) {
+        showRefused(DescribeException(std::current_exception()));
+        model_->rowsWritten();
+        return false;
+    }
+}
+
+bool DataGrid::undo() { return takeBack(false); }
+bool DataGrid::redo() { return takeBack(true); }
+
+bool DataGrid::takeBack(bool again)
+{
+    const std::shared_ptr<ADODB::RecordSet> rs = model_->recordSet();
+    EditHistory& history = model_->history();
+    if (!rs)
+        return false;
+    // A row still pending is written first, as when leaving it.
+    commitOpenEditor();
+    if (!commitPendingRow())
+        return false;
+    if (again ? !history.canRedo() : !history.canUndo())
+        return false;
+    const EditStep& step = again ? history.toRedo() : history.toUndo();
+    LongWork progress(window(), again ? QStringLiteral("Redoing\u2026") : QStringLiteral("Undoing\u2026"), true);
+    try {
+        rs->applyImages(step.rows, !again, [&](size_t done) {
+            if (done % 500)
+                return true;
+            progress(qsizetype(done), qsizetype(step.rows.size()));
+            return progress.keepGoing();
+        });
+    } catch (...) {
+        // Nothing was written: the history stays as it was.
+        showRefused((again ? QStringLiteral("The change was not made again: ")
+                           : QStringLiteral("The change was not undone: "))
+                    + reasonOf(DescribeException(std::current_exception())));
+        model_->rowsWritten();
+        return false;
+    }
+    if (again)
+        history.redone();
+    else
+        history.undone();
+    model_->rowsWritten();
+    followFile();
+    return true;
+}
+
+int DataGrid::replaceAll(const FindText& text, const QString& with)
+{
+    const std::shared_ptr<ADODB::RecordSet> rs = model_->recordSet();
+    if (!rs || text.text.isEmpty())
+        return 0;
+    commitOpenEditor();
+    if (!commitPendingRow())
+        return 0;
+    if (!rs->canUpdate()) {
+        showRefused(rs->readOnlyReason());
+        return 0;
+    }
+    followFile(true);
+    if (!learnCount())
+        return 0;
+    const qsizetype records = model_->records();
+    LongWork progress(window(), QStringLiteral("Replacing\u2026"), true);
+    std::vector<ADODB::BlockRow> rows;
+    std::vector<QString> labels;
+    try {
+        // Every row holding the text, found by the database in the order shown.
+        for (qsizetype from = 0; from < records;) {
+            const std::optional<FoundRow> found = rs->find(from, true, text, [&] { return progress.keepGoing(); });
+            if (!progress.keepGoing())
+                return 0;
+            if (!found || found->row < from)
+                break;
+            progress(found->row, records);
+            ADODB::BlockRow row;
+            row.row = found->row;
+            labels.push_back(model_->displayText(found->row, 0));
+            try {
+                row.identity = rs->identify(found->row).identity;
+            } catch (const AppError& error) {
+                row.why = error.description();
+            }
+            for (int c = 0; c < model_->columnCount(); ++c) {
+                if (!found->holds(c) || rs->isBlob(found->row, c))
+                    continue;
+                const QString now = rs->text(found->row, c);
+                const QString next = ReplacedText(now, text, with);
+                if (next != now)
+                    row.changes[c] = rs->typedValue(c, next);
+            }
+            if (!row.changes.empty() || !row.identity)
+                rows.push_back(std::move(row));
+            else
+                labels.pop_back();
+            from = found->row + 1;
+        }
+        if (rows.empty()) {
+            MsgBox(QStringLiteral("Not found."), vbInformation | vbOKOnly, Main::ApplicationTitle());
+            return 0;
+        }
+        const ADODB::BlockOutcome outcome = rs->writeBlock(rows, [&](size_t done) {
+            if (done % 500)
+                return true;
+            progress(qsizetype(done), qsizetype(rows.size()));
+            return progress.keepGoing();
+        });
+        model_->history().push(outcome.written);
+        model_->rowsWritten();
+        const QString head = QStringLiteral("Replaced in %1.").arg(rowsWord(outcome.written.size()));
+        if (outcome.refused.empty()) {
+            MsgBox(head, vbInformation | vbOKOnly, Main::ApplicationTitle());
+        } else {
+            std::vector<std::pair<QString, QString>> refused;
+            for (const auto& [i, why] : outcome.refused)
+                refused.emplace_back(labels[i], why);
+            showRefused(refusals(head + QStringLiteral(" %1 not written:").arg(rowsWord(outcome.refused.size())),
+                                 refused));
+        }
+        return int(outcome.written.size());
+    } catch (...) {
+        showRefused(DescribeException(std::current_exception()));
+        model_->rowsWritten();
+        return 0;
+    }
+}
+
+DataGrid::FindOutcome DataGrid::replaceCurrent(const FindText& text, const QString& with)
+{
+    const std::shared_ptr<ADODB::RecordSet> rs = model_->recordSet();
+    if (!rs || text.text.isEmpty())
+        return FindOutcome::Stopped;
+    commitOpenEditor();
+    if (!commitPendingRow())
+        return FindOutcome::Stopped;
+    const qsizetype record = currentRecord();
+    const int column = currentIndex().isValid() ? currentIndex().column() : -1;
+    if (record >= 0 && record < model_->records() && column >= 0) {
+        try {
+            if (!rs->isBlob(record, column)) {
+                const QString now = rs->text(record, column);
+                const QString next = ReplacedText(now, text, with);
+                if (next != now) {
+                    if (!rs->canUpdate()) {
+                        showRefused(rs->readOnlyReason());
+                        return FindOutcome::Stopped;
+                    }
+                    ADODB::BlockRow row;
+                    row.row = record;
+                    row.identity = rs->identify(record).identity;
+                    row.changes[column] = rs->typedValue(column, next);
+                    const ADODB::BlockOutcome outcome = rs->writeBlock({row}, {});
+                    model_->history().push(outcome.written);
+                    model_->rowsWritten();
+                    if (!outcome.refused.empty()) {
+                        showRefused(reasonOf(outcome.refused.front().second));
+                        return FindOutcome::Stopped;
+                    }
+                }
+            }
+        } catch (...) {
+            showRefused(reasonOf(DescribeException(std::current_exception())));
+            return FindOutcome::Stopped;
+        }
+    }
+    return find(text, true);
+}
+
+bool DataGrid::blockKey(QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    const int key = event->key();
+    if (key == Qt::Key_V && mods == Qt::ControlModifier) {
+        paste();
+        return true;
+    }
+    if (key == Qt::Key_Z && mods == Qt::ControlModifier) {
+        undo();
+        return true;
+    }
+    if ((key == Qt::Key_Y && mods == Qt::ControlModifier)
+        || (key == Qt::Key_Z && mods == (Qt::ControlModifier | Qt::ShiftModifier))) {
+        redo();
+        return true;
+    }
+    if (key == Qt::Key_Space && (mods == Qt::ShiftModifier || mods == Qt::ControlModifier) && currentIndex().isValid()) {
+        // The rows (or columns) that the selection and the current cell touch, whole.
+        int first = mods == Qt::ShiftModifier ? currentIndex().row() : currentIndex().column();
+        int last = first;
+        for (const QItemSelectionRange& range : selectionModel()->selection()) {
+            first = std::min(first, mods == Qt::ShiftModifier ? range.top() : range.left());
+            last = std::max(last, mods == Qt::ShiftModifier ? range.bottom() : range.right());
+        }
+        const QModelIndex current = currentIndex();
+        const QItemSelection whole = mods == Qt::ShiftModifier
+            ? QItemSelection(model_->index(first, 0), model_->index(last, model_->columnCount() - 1))
+            : QItemSelection(model_->index(0, first), model_->index(model_->rowCount() - 1, last));
+        selectionModel()->select(whole, QItemSelectionModel::ClearAndSelect
+                                            | (mods == Qt::ShiftModifier ? QItemSelectionModel::Rows
+                                                                         : QItemSelectionModel::Columns));
+        selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+        return true;
+    }
+    return false;
+}
