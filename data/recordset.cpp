@@ -659,6 +659,16 @@ std::vector<RowIdentity> RecordSet::Delete(std::vector<qsizetype> rows)
     return identities;
 }
 
+namespace {
+std::function<void()>& blockObserver()
+{
+    static std::function<void()> observer;
+    return observer;
+}
+} // namespace
+
+void setBlockObserver(std::function<void()> observer) { blockObserver() = std::move(observer); }
+
 BlockOutcome RecordSet::writeBlock(const std::vector<BlockRow>& rows, const std::function<bool(size_t done)>& keepGoing)
 {
     bool updates = false, inserts = false;
@@ -669,6 +679,8 @@ BlockOutcome RecordSet::writeBlock(const std::vector<BlockRow>& rows, const std:
         throw AppError(readOnlyReason());
     BlockOutcome outcome;
     std::vector<std::pair<size_t, StoredRecord>> stored; // taken into the rows shown once committed
+    if (blockObserver())
+        blockObserver()();
     writing([&] {
         connection_->inTransaction([&] {
             for (size_t i = 0; i < rows.size(); ++i) {
@@ -703,31 +715,41 @@ void RecordSet::applyImages(const std::vector<RowImage>& rows, bool undo, const 
 {
     const RowWriter& w = writer(true);
     std::vector<StoredRecord> added;
+    std::vector<qint64> removed;
     writing([&] {
         connection_->inTransaction([&] {
             for (size_t i = 0; i < rows.size(); ++i) {
                 const std::optional<RowIdentity>& now = undo ? rows[i].after : rows[i].before;
                 const std::optional<RowIdentity>& then = undo ? rows[i].before : rows[i].after;
-                if (now && then)
+                if (now && then) {
                     w.restore(*now, *then);
-                else if (now)
+                } else if (now) {
                     w.remove({*now});
-                else if (then)
+                    removed.push_back(now->rowid.value_or(std::numeric_limits<qint64>::min()));
+                } else if (then) {
                     added.push_back(w.reinsert(*then));
+                }
                 if (keepGoing && !keepGoing(i + 1))
                     throw AppError(QStringLiteral("Cancelled: nothing was written."));
             }
         });
     });
-    // What is shown is read again: rows whole at once; pages and orders follow
-    // the file as they do any write (the rows put back are shown last in an order).
+    // What is shown is read again: rows read whole at once; pages from where
+    // they are shown (a new reading: the grid finds its rows again by who
+    // they are); an order's rows keep their places, the rows put back shown last.
     if (!paged_) {
         readWhole();
-        return;
-    }
-    if (ordered_)
+    } else if (cache_) {
+        if (!removed.empty())
+            cache_->rowsDeleted(removed);
+        for (const StoredRecord& record : added)
+            cache_->rowInserted(record.rowid);
+        cache_->rowsMoved();
+    } else if (ordered_) {
         for (const StoredRecord& record : added)
             ordered_->rowAdded(record.cells, record.rowid);
+        ordered_->followFile();
+    }
 }
 
 void RecordSet::reload(qsizetype row)

@@ -39,6 +39,10 @@ struct BlockOutcome {
     std::vector<std::pair<size_t, QString>> refused; // the block's row and the database's reason
 };
 
+// Runs as a block's transaction is about to begin, every identity taken
+// (tests change the file there, between our read and our write).
+void setBlockObserver(std::function<void()> observer);
+
 class RecordSet {
 public:
     RecordSet();
