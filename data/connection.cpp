@@ -57,6 +57,7 @@ void Connection::Close()
 {
     if (!handles_)
         return;
+    prepared_.clear(); // the statements' handles before the connection's
     SQLDisconnect(handles_->dbc.get());
     handles_.reset(); // the connection's handle before the environment's
 }
@@ -105,6 +106,30 @@ std::shared_ptr<RecordSet> Connection::OpenSchema(int schema)
     return rs;
 }
 
+void Connection::runPrepared(const QString& sql, const std::vector<odbc::Param>& params,
+                             const std::function<void(odbc::Statement&)>& use)
+{
+    requireOpen();
+    auto found = prepared_.find(sql);
+    if (found == prepared_.end()) {
+        if (prepared_.size() >= 64)
+            prepared_.clear();
+        auto st = std::make_unique<odbc::Statement>(handles_->dbc.get());
+        st->prepare(sql);
+        found = prepared_.emplace(sql, std::move(st)).first;
+    }
+    odbc::Statement& st = *found->second;
+    try {
+        st.run(params);
+        if (use)
+            use(st);
+    } catch (...) {
+        st.close();
+        throw;
+    }
+    st.close();
+}
+
 qint64 Connection::queryNumber(const QString& sql, const std::vector<odbc::Param>& params) const
 {
     odbc::Statement st = statement();
@@ -119,10 +144,7 @@ void Connection::inTransaction(const std::function<void()>& work)
 {
     requireOpen();
     if (transactionDepth_ > 0) {
-        const auto run = [this](const char* sql) {
-            odbc::Statement st = statement();
-            st.execute(QLatin1String(sql));
-        };
+        const auto run = [this](const char* sql) { runPrepared(QLatin1String(sql), {}); };
         run("SAVEPOINT vestrel_step;");
         ++transactionDepth_;
         try {

@@ -3,6 +3,7 @@
 // ODBC's own headers stay inside data/: this one names its types only.
 #include <QString>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -48,6 +49,11 @@ public:
     // it throws. Inside another transaction, work is a savepoint of it: undone
     // alone when it throws, the outer transaction going on.
     void inTransaction(const std::function<void()>& work);
+    // Runs a statement prepared once on this connection and kept (the write
+    // path runs the same few statements for every row of a block); `use`
+    // reads its rows, then its cursor is closed.
+    void runPrepared(const QString& sql, const std::vector<odbc::Param>& params,
+                     const std::function<void(odbc::Statement&)>& use = {});
     // The first column of the first row of a query, as a number (0 when there is none).
     qint64 queryNumber(const QString& sql, const std::vector<odbc::Param>& params = {}) const;
 
@@ -57,6 +63,7 @@ private:
     std::unique_ptr<Handles> handles_;
     QString connectionString_;
     int transactionDepth_ = 0;
+    std::map<QString, std::unique_ptr<odbc::Statement>> prepared_;
 };
 
 } // namespace ADODB

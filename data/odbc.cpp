@@ -104,6 +104,21 @@ void Statement::execute(const QString& sql, const std::vector<Param>& params)
     SQLFreeStmt(handle_.get(), SQL_RESET_PARAMS);
 }
 
+void Statement::prepare(const QString& sql)
+{
+    check(text::prepare(handle_.get(), sql), SQL_HANDLE_STMT, handle_.get(), "SQLPrepare");
+}
+
+void Statement::run(const std::vector<Param>& params)
+{
+    close();
+    bind(params);
+    check(SQLExecute(handle_.get()), SQL_HANDLE_STMT, handle_.get(), "SQLExecute");
+    SQLFreeStmt(handle_.get(), SQL_RESET_PARAMS);
+}
+
+void Statement::close() { SQLFreeStmt(handle_.get(), SQL_CLOSE); }
+
 void Statement::tables()
 {
     check(text::tables(handle_.get()), SQL_HANDLE_STMT, handle_.get(), "SQLTables");

@@ -60,6 +60,12 @@ class Statement {
 public:
     explicit Statement(SQLHDBC dbc);
     void execute(const QString& sql, const std::vector<Param>& params = {});
+    // Prepared once, then run again and again with new parameters (each run
+    // closes what the last one left open).
+    void prepare(const QString& sql);
+    void run(const std::vector<Param>& params);
+    // Closes the cursor (a read left open keeps the file's read lock).
+    void close();
     void tables(); // the catalogue's tables rowset
     SQLSMALLINT columnCount();
     QString columnName(int column);   // 0-based

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include <algorithm>
+#include <map>
 #include <limits>
 
 namespace ADODB {
@@ -572,6 +573,27 @@ StoredRecord RecordSet::identify(qsizetype row)
     return record;
 }
 
+std::vector<std::optional<RowIdentity>> RecordSet::identifyRows(const std::vector<qsizetype>& rows)
+{
+    const RowWriter& w = writer(true, false);
+    std::vector<std::pair<StoredRow, std::optional<qint64>>> shown;
+    shown.reserve(rows.size());
+    for (qsizetype row : rows) {
+        qsizetype index = 0;
+        shown.emplace_back(storeFor(row, &index).row(index), rowidAt(row));
+    }
+    std::vector<std::optional<StoredRecord>> found = w.identifyMany(shown);
+    std::vector<std::optional<RowIdentity>> identities(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (!found[i])
+            continue;
+        if (found[i]->cells != shown[i].first)
+            storeRecord(rows[i], shown[i].second, *found[i]); // the text whole, each cell by its own storage class
+        identities[i] = std::move(found[i]->identity);
+    }
+    return identities;
+}
+
 template <typename Write> void RecordSet::writing(Write write)
 {
     if (!ordered_) {
@@ -683,6 +705,8 @@ BlockOutcome RecordSet::writeBlock(const std::vector<BlockRow>& rows, const std:
         blockObserver()();
     writing([&] {
         connection_->inTransaction([&] {
+            // A rowid table's rows are read back after the block, many at once.
+            std::vector<std::pair<size_t, qint64>> unread;
             for (size_t i = 0; i < rows.size(); ++i) {
                 const BlockRow& row = rows[i];
                 try {
@@ -690,23 +714,44 @@ BlockOutcome RecordSet::writeBlock(const std::vector<BlockRow>& rows, const std:
                         throw AppError(row.why);
                     if (row.row >= 0 && row.changes.empty())
                         continue;
-                    StoredRecord record = row.row >= 0 ? w.update(*row.identity, row.changes) : w.insert(row.changes);
-                    outcome.written.push_back(
-                        RowImage{row.row >= 0 ? row.identity : std::nullopt, record.identity});
-                    stored.emplace_back(i, std::move(record));
+                    const RowIdentity* identity = row.row >= 0 ? &*row.identity : nullptr;
+                    if (const std::optional<qint64> rowid = w.writeUnread(identity, row.changes)) {
+                        unread.emplace_back(i, *rowid);
+                    } else {
+                        stored.emplace_back(i, identity ? w.update(*identity, row.changes) : w.insert(row.changes));
+                    }
                 } catch (const AppError& error) {
                     outcome.refused.emplace_back(i, error.description());
                 }
                 if (keepGoing && !keepGoing(i + 1))
                     throw AppError(QStringLiteral("The paste was cancelled: nothing was written."));
             }
+            std::vector<qint64> rowids;
+            for (const auto& entry : unread)
+                rowids.push_back(entry.second);
+            std::map<qint64, StoredRecord> back;
+            for (StoredRecord& record : w.readRowids(rowids))
+                back.emplace(record.rowid.value_or(0), std::move(record));
+            for (const auto& [i, rowid] : unread) {
+                auto found = back.find(rowid);
+                if (found == back.end())
+                    throw AppError(QStringLiteral("A row written could not be read back (a trigger of the table "
+                                                  "moved or deleted it): nothing was written."));
+                stored.emplace_back(i, std::move(found->second));
+                back.erase(found);
+            }
         });
     });
-    for (const auto& [i, record] : stored) {
+    // Taken into the rows shown; the identities written are kept for taking the block back.
+    std::sort(stored.begin(), stored.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    outcome.written.reserve(stored.size());
+    for (auto& [i, record] : stored) {
         if (rows[i].row >= 0)
             storeRecord(rows[i].row, rows[i].identity->rowid, record);
         else
             storeAdded(record);
+        outcome.written.push_back(RowImage{rows[i].row >= 0 ? rows[i].identity : std::nullopt, std::move(record.identity)});
+        record = StoredRecord();
     }
     return outcome;
 }

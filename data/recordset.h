@@ -138,6 +138,9 @@ public:
     // nothing is written and an AppError says why. After a write the row is
     // read back, so the rows hold what the database stored.
     StoredRecord identify(qsizetype row);
+    // Who each of the rows is (for a block), many read at once; unset where a
+    // row no longer holds what is shown. Throws where a row cannot be read.
+    std::vector<std::optional<RowIdentity>> identifyRows(const std::vector<qsizetype>& rows);
     StoredRecord Update(qsizetype row, const RowIdentity& identity, const RowChanges& changes);
     StoredRecord AddNew(const RowChanges& values);
     // Returns who the rows deleted were.

@@ -140,9 +140,8 @@ std::vector<StoredRecord> RowWriter::read(const QString& condition, const std::v
     }
     sql += QLatin1String(" FROM ") + QuoteIdentifier(shape_.name) + QLatin1String(" WHERE ") + condition
         + QLatin1String(" LIMIT ") + QString::number(limit) + QLatin1Char(';');
-    odbc::Statement st = connection_->statement();
-    st.execute(sql, params);
     std::vector<StoredRecord> records;
+    connection_->runPrepared(sql, params, [&](odbc::Statement& st) {
     std::string buffer, type;
     const int lead = withRowid ? 1 : 0;
     while (st.fetch()) {
@@ -180,6 +179,7 @@ std::vector<StoredRecord> RowWriter::read(const QString& condition, const std::v
         if (delivered)
             delivered->push_back(std::move(shown));
     }
+    });
     return records;
 }
 
@@ -216,6 +216,58 @@ StoredRecord RowWriter::identify(const StoredRow& shown, std::optional<qint64> r
     return std::move(found[0]);
 }
 
+std::vector<std::optional<StoredRecord>> RowWriter::identifyMany(
+    const std::vector<std::pair<StoredRow, std::optional<qint64>>>& rows) const
+{
+    std::vector<std::optional<StoredRecord>> records(rows.size());
+    if (shape_.key != RowKey::RowId) {
+        for (size_t i = 0; i < rows.size(); ++i) {
+            try {
+                records[i] = identify(rows[i].first, rows[i].second);
+            } catch (const AppError&) {
+            }
+        }
+        return records;
+    }
+    // By rowid, many at a time; each checked as identify checks it.
+    constexpr size_t kBatch = 250;
+    for (size_t from = 0; from < rows.size(); from += kBatch) {
+        const size_t to = std::min(rows.size(), from + kBatch);
+        QStringList marks;
+        std::vector<odbc::Param> params;
+        for (size_t i = from; i < to; ++i)
+            if (rows[i].second) {
+                marks << QStringLiteral("?");
+                params.push_back(odbc::Param::text(QByteArray::number(*rows[i].second)));
+            }
+        if (marks.isEmpty())
+            continue;
+        std::vector<StoredRow> delivered;
+        std::vector<StoredRecord> found = read(shape_.rowidAlias + QLatin1String(" IN (") + marks.join(QLatin1Char(','))
+                                                   + QLatin1Char(')'),
+                                               params, int(marks.size()), &delivered);
+        std::map<qint64, size_t> byRowid;
+        for (size_t k = 0; k < found.size(); ++k)
+            byRowid[found[k].rowid.value_or(0)] = k;
+        for (size_t i = from; i < to; ++i) {
+            if (!rows[i].second)
+                continue;
+            const auto at = byRowid.find(*rows[i].second);
+            if (at == byRowid.end())
+                continue;
+            const StoredRow& shown = rows[i].first;
+            const StoredRecord& record = found[at->second];
+            bool same = true;
+            for (size_t c = 0; c < shown.size() && same; ++c)
+                same = c < record.cells.size()
+                    && (shown[c] == delivered[at->second][c] || shown[c] == record.cells[c]);
+            if (same)
+                records[i] = record;
+        }
+    }
+    return records;
+}
+
 void RowWriter::requireOneRow(const QString& statement, const QString& where,
                               const std::vector<odbc::Param>& whereParams, const std::vector<odbc::Param>& params) const
 {
@@ -229,16 +281,84 @@ void RowWriter::requireOneRow(const QString& statement, const QString& where,
         if (n > 1)
             throw AppError(kTooMany);
     }
-    odbc::Statement st = connection_->statement();
-    st.execute(statement, params);
+    SQLLEN affected = 0;
+    connection_->runPrepared(statement, params, [&](odbc::Statement& st) { affected = st.rowCount(); });
     if (shape_.isView)
         return;
-    const SQLLEN affected = st.rowCount();
     if (affected == 1)
         return;
     if (affected > 1)
         throw AppError(kTooMany);
     throw AppError(connection_->queryNumber(count, whereParams) > 0 ? kIgnored : kNotFound);
+}
+
+const QString& RowWriter::changedMessage() { return kNotFound; }
+
+std::optional<qint64> RowWriter::writeUnread(const RowIdentity* identity, const RowChanges& changes) const
+{
+    if (shape_.key != RowKey::RowId || shape_.isView || (identity && !identity->rowid))
+        return std::nullopt;
+    std::optional<qint64> rowid = identity ? identity->rowid : std::nullopt;
+    if (identity) {
+        if (const auto key = changes.find(shape_.rowidColumn); key != changes.end()) {
+            bool number = false;
+            rowid = key->second ? key->second->toLongLong(&number) : 0;
+            if (!number)
+                return std::nullopt; // (found again as update finds it)
+        }
+    }
+    QStringList sets, names, marks;
+    std::vector<odbc::Param> params;
+    for (const auto& [column, value] : changes) {
+        sets << quoted(column) + QLatin1String(" = ?");
+        names << quoted(column);
+        marks << QStringLiteral("?");
+        params.push_back(odbc::Param::text(value));
+    }
+    connection_->inTransaction([&] {
+        if (identity) {
+            std::vector<odbc::Param> whereParams;
+            const QString where = condition(*identity, whereParams);
+            requireOneRow(QLatin1String("UPDATE OR ABORT ") + QuoteIdentifier(shape_.name) + QLatin1String(" SET ")
+                              + sets.join(QLatin1String(", ")) + QLatin1String(" WHERE ") + where + QLatin1Char(';'),
+                          where, whereParams, joined(params, whereParams));
+            return;
+        }
+        SQLLEN affected = 0;
+        connection_->runPrepared(QLatin1String("INSERT OR ABORT INTO ") + QuoteIdentifier(shape_.name)
+                                     + (names.isEmpty() ? QStringLiteral(" DEFAULT VALUES;")
+                                                        : QLatin1String(" (") + names.join(QLatin1String(", "))
+                                                  + QLatin1String(") VALUES (") + marks.join(QLatin1String(", "))
+                                                  + QLatin1String(");")),
+                                 params, [&](odbc::Statement& st) { affected = st.rowCount(); });
+        if (affected != 1)
+            throw AppError(affected == 0 ? kIgnored : kTooMany);
+        std::string last;
+        connection_->runPrepared(QStringLiteral("SELECT last_insert_rowid();"), {},
+                                 [&](odbc::Statement& st) { st.fetch() && st.getData(0, last); });
+        rowid = std::strtoll(last.c_str(), nullptr, 10);
+    });
+    return rowid;
+}
+
+std::vector<StoredRecord> RowWriter::readRowids(const std::vector<qint64>& rowids) const
+{
+    std::vector<StoredRecord> records;
+    constexpr size_t kBatch = 250;
+    for (size_t from = 0; from < rowids.size(); from += kBatch) {
+        QStringList marks;
+        std::vector<odbc::Param> params;
+        for (size_t i = from; i < std::min(rowids.size(), from + kBatch); ++i) {
+            marks << QStringLiteral("?");
+            params.push_back(odbc::Param::text(QByteArray::number(rowids[i])));
+        }
+        std::vector<StoredRecord> found = read(shape_.rowidAlias + QLatin1String(" IN (") + marks.join(QLatin1Char(','))
+                                                   + QLatin1Char(')'),
+                                               params, int(marks.size()));
+        for (StoredRecord& record : found)
+            records.push_back(std::move(record));
+    }
+    return records;
 }
 
 StoredRecord RowWriter::update(const RowIdentity& identity, const RowChanges& changes) const
@@ -311,14 +431,16 @@ StoredRecord RowWriter::insert(const RowChanges& values) const
                    + marks.join(QLatin1String(", ")) + QLatin1String(");"));
     StoredRecord result;
     connection_->inTransaction([&] {
-        odbc::Statement st = connection_->statement();
-        st.execute(sql, params);
-        if (!shape_.isView && st.rowCount() != 1)
-            throw AppError(st.rowCount() == 0 ? kIgnored : kTooMany);
+        SQLLEN affected = 0;
+        connection_->runPrepared(sql, params, [&](odbc::Statement& st) { affected = st.rowCount(); });
+        if (!shape_.isView && affected != 1)
+            throw AppError(affected == 0 ? kIgnored : kTooMany);
         if (shape_.key == RowKey::RowId) {
+            std::string rowid;
+            connection_->runPrepared(QStringLiteral("SELECT last_insert_rowid();"), {},
+                                     [&](odbc::Statement& st) { st.fetch() && st.getData(0, rowid); });
             again = QStringList{shape_.rowidAlias + QLatin1String(" = ?")};
-            againParams = {odbc::Param::text(QByteArray::number(
-                connection_->queryNumber(QStringLiteral("SELECT last_insert_rowid();"))))};
+            againParams = {odbc::Param::text(QByteArray::fromStdString(rowid))};
         }
         std::vector<StoredRecord> found;
         if (!again.isEmpty())
@@ -351,11 +473,10 @@ void RowWriter::restore(const RowIdentity& now, const RowIdentity& then) const
         return;
     std::vector<odbc::Param> whereParams;
     const QString where = condition(now, whereParams);
-    connection_->inTransaction([&] {
-        requireOneRow(QLatin1String("UPDATE OR ABORT ") + QuoteIdentifier(shape_.name) + QLatin1String(" SET ")
-                          + sets.join(QLatin1String(", ")) + QLatin1String(" WHERE ") + where + QLatin1Char(';'),
-                      where, whereParams, joined(params, whereParams));
-    });
+    // (One statement: it writes the row or nothing.)
+    requireOneRow(QLatin1String("UPDATE OR ABORT ") + QuoteIdentifier(shape_.name) + QLatin1String(" SET ")
+                      + sets.join(QLatin1String(", ")) + QLatin1String(" WHERE ") + where + QLatin1Char(';'),
+                  where, whereParams, joined(params, whereParams));
 }
 
 StoredRecord RowWriter::reinsert(const RowIdentity& row) const

@@ -46,10 +46,21 @@ public:
     // The row as it stands in the table now, found from what the grid shows
     // of it (and its rowid); throws when it no longer holds what is shown.
     StoredRecord identify(const StoredRow& shown, std::optional<qint64> rowid) const;
+    // The same for many rows at once (unset: the row no longer holds what is shown).
+    std::vector<std::optional<StoredRecord>> identifyMany(
+        const std::vector<std::pair<StoredRow, std::optional<qint64>>>& rows) const;
     // Each throws AppError and writes nothing when the row is not exactly one
     // row that still matches its identity, or when the database refuses.
     StoredRecord update(const RowIdentity& identity, const RowChanges& changes) const;
     StoredRecord insert(const RowChanges& values) const;
+    // For blocks of a rowid table: an update (identity given) or insert as
+    // above, the row not read back; returns its rowid after the write (unset:
+    // use update or insert, which find the row again themselves).
+    std::optional<qint64> writeUnread(const RowIdentity* identity, const RowChanges& changes) const;
+    // Rows read back by rowid, many at once (those still in the table).
+    std::vector<StoredRecord> readRowids(const std::vector<qint64>& rowids) const;
+    // Why a row is refused that no longer holds what it held when read.
+    static const QString& changedMessage();
     void remove(const std::vector<RowIdentity>& rows) const;
     // Taking a write back: the row that is `now` is made `then` again, every
     // value with its storage class; a row deleted is put back as it was (with

@@ -203,6 +203,14 @@ private:
     // the scroll bar can reach (near the end of the table); -1: the scroll bar's.
     qsizetype virtualTop_ = -1;
     bool walking_ = false;
+    // A block of ours is being written (its transaction open while the
+    // progress bar lets events through): the grid does not follow the file meanwhile.
+    bool writingBlock_ = false;
+    struct BlockWrite {
+        explicit BlockWrite(DataGrid* grid);
+        ~BlockWrite();
+        DataGrid* grid_;
+    };
     qsizetype walkRecord_ = -1;
     qsizetype walkWritten_ = -1; // the last record the walk made current
     // Who stood at the top and at the current cell; the selection with who

@@ -42,6 +42,21 @@ QString refusals(const QString& head, const std::vector<std::pair<QString, QStri
 QString rowsWord(size_t n) { return n == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(n); }
 } // namespace
 
+// While a block's transaction is open (the progress bar lets events through),
+// the grid neither paints rows nor follows the file: what it would read is
+// half written.
+DataGrid::BlockWrite::BlockWrite(DataGrid* grid) : grid_(grid)
+{
+    grid_->writingBlock_ = true;
+    grid_->viewport()->setUpdatesEnabled(false);
+}
+
+DataGrid::BlockWrite::~BlockWrite()
+{
+    grid_->writingBlock_ = false;
+    grid_->viewport()->setUpdatesEnabled(true);
+}
+
 bool DataGrid::paste()
 {
     return pasteText(QGuiApplication::clipboard()->text());
@@ -120,21 +135,38 @@ bool DataGrid::pasteText(const QString& text)
     rows.reserve(cells.size());
     try {
         // Who each row is, taken from what is shown before anything is written.
-        for (const auto& [record, values] : cells) {
-            if (rows.size() % 500 == 0) {
-                progress(qsizetype(rows.size()), total * 2);
-                if (!progress.keepGoing())
-                    return false;
+        std::vector<qsizetype> shown;
+        for (const auto& entry : cells)
+            if (entry.first < records)
+                shown.push_back(entry.first);
+        std::vector<std::optional<ADODB::RowIdentity>> identities;
+        identities.reserve(shown.size());
+        for (size_t from = 0; from < shown.size(); from += 500) {
+            progress(qsizetype(from), total * 2);
+            if (!progress.keepGoing())
+                return false;
+            const std::vector<qsizetype> part(shown.begin() + qsizetype(from),
+                                              shown.begin() + qsizetype(std::min(shown.size(), from + 500)));
+            for (std::optional<ADODB::RowIdentity>& identity : rs->identifyRows(part))
+                identities.push_back(std::move(identity));
+        }
+        // The block pasted becomes the selection.
+        const qsizetype firstRecord = cells.begin()->first, lastRecord = cells.rbegin()->first;
+        int leftColumn = columns, rightColumn = 0;
+        for (const auto& entry : cells)
+            if (!entry.second.empty()) {
+                leftColumn = std::min(leftColumn, entry.second.begin()->first);
+                rightColumn = std::max(rightColumn, entry.second.rbegin()->first);
             }
+        size_t next = 0;
+        for (auto& [record, values] : cells) {
             ADODB::BlockRow row;
             if (record < records) {
                 row.row = record;
                 labels.push_back(model_->displayText(record, 0));
-                try {
-                    row.identity = rs->identify(record).identity;
-                } catch (const AppError& error) {
-                    row.why = error.description();
-                }
+                row.identity = std::move(identities[next++]);
+                if (!row.identity)
+                    row.why = ADODB::RowWriter::changedMessage();
                 for (const auto& [column, value] : values)
                     if (value != rs->text(record, column))
                         row.changes[column] = rs->typedValue(column, value);
@@ -146,24 +178,29 @@ bool DataGrid::pasteText(const QString& text)
                     if (!value.isEmpty())
                         row.changes[column] = rs->typedValue(column, value);
             }
+            values.clear(); // (what is kept of the text: the changes)
             rows.push_back(std::move(row));
         }
-        const ADODB::BlockOutcome outcome = rs->writeBlock(rows, [&](size_t done) {
-            if (done % 500)
-                return true;
-            progress(qsizetype(rows.size() + done), total * 2);
-            return progress.keepGoing();
-        });
-        model_->history().push(outcome.written);
+        ADODB::BlockOutcome outcome;
+        {
+            const BlockWrite writing(this);
+            outcome = rs->writeBlock(rows, [&](size_t done) {
+                if (done % 500)
+                    return true;
+                progress(qsizetype(rows.size() + done), total * 2);
+                return progress.keepGoing();
+            });
+        }
+        const bool written = !outcome.written.empty();
+        const size_t pasted = rows.size();
+        model_->history().push(std::move(outcome.written));
+        rows.clear();
+        rows.shrink_to_fit();
         model_->rowsWritten();
-        // The block pasted is the selection.
-        const auto& [first, firstValues] = *cells.begin();
-        const auto& [last, lastValues] = *cells.rbegin();
-        setCurrentRecord(first, firstValues.begin()->first);
-        const int top = model_->rowOf(first), bottom = model_->rowOf(last);
+        setCurrentRecord(firstRecord, leftColumn);
+        const int top = model_->rowOf(firstRecord), bottom = model_->rowOf(lastRecord);
         if (top >= 0 && bottom >= 0)
-            selectionModel()->select(QItemSelection(model_->index(top, firstValues.begin()->first),
-                                                    model_->index(bottom, lastValues.rbegin()->first)),
+            selectionModel()->select(QItemSelection(model_->index(top, leftColumn), model_->index(bottom, rightColumn)),
                                      QItemSelectionModel::ClearAndSelect);
         if (!outcome.refused.empty()) {
             std::vector<std::pair<QString, QString>> refused;
@@ -171,10 +208,10 @@ bool DataGrid::pasteText(const QString& text)
                 refused.emplace_back(labels[i], why);
             showRefused(refusals(QStringLiteral("%1 of %2 were not pasted:")
                                      .arg(rowsWord(outcome.refused.size()))
-                                     .arg(rows.size()),
+                                     .arg(pasted),
                                  refused));
         }
-        return !outcome.written.empty();
+        return written;
     } catch (...) {
         showRefused(DescribeException(std::current_exception()));
         model_->rowsWritten();
@@ -200,6 +237,7 @@ bool DataGrid::takeBack(bool again)
     const EditStep& step = again ? history.toRedo() : history.toUndo();
     LongWork progress(window(), again ? QStringLiteral("Redoing\u2026") : QStringLiteral("Undoing\u2026"), true);
     try {
+        const BlockWrite writing(this);
         rs->applyImages(step.rows, !again, [&](size_t done) {
             if (done % 500)
                 return true;
@@ -277,12 +315,14 @@ int DataGrid::replaceAll(const FindText& text, const QString& with)
             MsgBox(QStringLiteral("Not found."), vbInformation | vbOKOnly, Main::ApplicationTitle());
             return 0;
         }
+        std::optional<BlockWrite> writing(std::in_place, this);
         const ADODB::BlockOutcome outcome = rs->writeBlock(rows, [&](size_t done) {
             if (done % 500)
                 return true;
             progress(qsizetype(done), qsizetype(rows.size()));
             return progress.keepGoing();
         });
+        writing.reset();
         model_->history().push(outcome.written);
         model_->rowsWritten();
         const QString head = QStringLiteral("Replaced in %1.").arg(rowsWord(outcome.written.size()));

@@ -123,7 +123,7 @@ void DataGrid::wheelEvent(QWheelEvent* event)
 void DataGrid::followFile(bool settle)
 {
     // (Not while a cell is being typed into: once it is left.)
-    if (walking_ || moving_ || restoring_ || state() == QAbstractItemView::EditingState || !model_->fileChanged(settle))
+    if (walking_ || moving_ || restoring_ || writingBlock_ || state() == QAbstractItemView::EditingState || !model_->fileChanged(settle))
         return;
     placeByIdentity();
 }

@@ -1,0 +1,97 @@
+// Pasting 100,000 rows of five columns into the table window's grid as the
+// user does (over existing rows, then as new rows), undoing each, a paste
+// with one row refused in its middle, and copying a million rows; each timed
+// on the offscreen platform.
+//   bench_paste DATABASE TABLE
+// Prints one line of "name seconds" pairs, then the peak resident MB.
+#include "data/adodb.h"
+#include "grid/RecordSetModel.h"
+#include "harness.h"
+#include "peak.h"
+#include "shell/Application.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+
+namespace {
+double seconds(const QElapsedTimer& t) { return t.nsecsElapsed() / 1e9; }
+
+// rows x (id, name, qty, price, note) as a spreadsheet writes them; no id for new rows.
+QString block(int rows, bool withIds)
+{
+    QString text;
+    text.reserve(rows * 64);
+    for (int r = 0; r < rows; ++r)
+        text += (withIds ? QString::number(r + 1) : QString()) + QStringLiteral("\tpasted %1\t%2\t%3\tpasted note %1\n")
+                                                                      .arg(r)
+                                                                      .arg(r % 7)
+                                                                      .arg(r * 0.5);
+    return text;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    Application app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s DATABASE TABLE\n", argv[0]);
+        return 2;
+    }
+    QTemporaryDir settings;
+    QuietProgram(settings);
+    int refusedBoxes = 0;
+    SetMessageBoxHandler([&](const MessageBoxRequest& r) {
+        if (r.text.contains(QLatin1String("not pasted")))
+            ++refusedBoxes;
+        else
+            std::fprintf(stderr, "message: %s\n", qPrintable(r.text));
+        return int(vbYes); // "Add N new rows for the rest?"
+    });
+    PaintWatch watch;
+    double open = 0;
+    DataGrid* grid = OpenUntilPainted(argv[1], argv[2], watch, &open);
+    if (!grid)
+        return 1;
+    const qsizetype records = grid->RowCount();
+    constexpr int rows = 100000;
+    const QString over = block(rows, true), added = block(rows, false);
+    QElapsedTimer t;
+    std::printf("text_mb %.1f", over.toUtf8().size() / 1e6);
+
+    grid->setCurrentRecord(0, 0);
+    t.start();
+    const bool pasted = grid->pasteText(over);
+    const double pasteOver = seconds(t);
+    std::printf(" paste_over %.3f%s", pasteOver, pasted ? "" : "(failed)");
+    t.start();
+    grid->undo();
+    std::printf(" undo_over %.3f", seconds(t));
+
+    grid->setCurrentRecord(records, 0); // the new-row line
+    t.start();
+    const bool appended = grid->pasteText(added);
+    std::printf(" paste_new %.3f%s", seconds(t), appended ? "" : "(failed)");
+    t.start();
+    grid->undo();
+    std::printf(" undo_new %.3f", seconds(t));
+
+    // One row changed by another program between our read and our write, in the middle.
+    ADODB::Connection other;
+    other.Open(DatabaseConnectionString(QString::fromLocal8Bit(argv[1])));
+    ADODB::setBlockObserver([&] {
+        other.Execute(QStringLiteral("UPDATE t SET note = note || ' theirs' WHERE rowid = 50000;"));
+    });
+    grid->setCurrentRecord(0, 0);
+    t.start();
+    grid->pasteText(over);
+    const double pasteRefused = seconds(t);
+    ADODB::setBlockObserver(nullptr);
+    std::printf(" paste_one_refused %.3f (%d box, x%.2f of none refused)", pasteRefused, refusedBoxes,
+                pasteRefused / pasteOver);
+    grid->undo();
+    std::printf(" peak_mb %.0f\n", PeakResidentMB());
+    Forms::UnloadAll();
+    return 0;
+}
