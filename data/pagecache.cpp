@@ -21,13 +21,22 @@ std::optional<qint64> number(odbc::Statement& st, int column)
 } // namespace
 
 PageCache::PageCache(MakeStatement statement, QString source, QString alias, int columns, qsizetype pageRows,
-                     size_t maxPages, qsizetype minimumRows, OpenReader openReader, QStringList keyOrder)
+                     size_t maxPages, qsizetype minimumRows, OpenReader openReader, QStringList keyOrder,
+                     std::vector<bool> keyDescending)
     : statement_(std::move(statement)), source_(std::move(source)), alias_(std::move(alias)),
-      keyOrder_(std::move(keyOrder)), columns_(columns),
+      keyOrder_(std::move(keyOrder)), keyDescending_(std::move(keyDescending)), columns_(columns),
       pageRows_(std::max<qsizetype>(1, pageRows)), maxPages_(std::max<size_t>(2, maxPages)),
       openReader_(std::move(openReader))
 {
-    layout_ = std::make_shared<const Layout>(Layout{source_, alias_, keyOrder_, columns_, pageRows_});
+    keyDescending_.resize(size_t(keyOrder_.size()), false);
+    QStringList forward, backward;
+    for (qsizetype k = 0; k < keyOrder_.size(); ++k) {
+        const bool descending = keyDescending_[size_t(k)];
+        forward << keyOrder_[k] + (descending ? QLatin1String(" DESC") : QLatin1String(" ASC"));
+        backward << keyOrder_[k] + (descending ? QLatin1String(" ASC") : QLatin1String(" DESC"));
+    }
+    layout_ = std::make_shared<const Layout>(Layout{source_, alias_, keyOrder_, forward.join(QLatin1String(", ")),
+                                                    backward.join(QLatin1String(", ")), columns_, pageRows_});
     starts_[0] = std::numeric_limits<qint64>::min();
     count_ = std::max<qsizetype>(minimumRows, 1);
     dataVersion_ = dataVersion();
@@ -297,8 +306,8 @@ PageCache::Page PageCache::readPage(const Layout& layout, const MakeStatement& s
             // Nearer the end: read backwards in key order, then turned round.
             const qint64 rows = std::min<qint64>(pageRows, fromEnd);
             RowStore backwards(layout.columns);
-            run(st, QLatin1String("SELECT * FROM ") + source + QLatin1String(" ORDER BY ")
-                    + keyOrder.join(QLatin1String(" DESC, ")) + QLatin1String(" DESC LIMIT ") + QString::number(rows)
+            run(st, QLatin1String("SELECT * FROM ") + source + QLatin1String(" ORDER BY ") + layout.backward
+                    + QLatin1String(" LIMIT ") + QString::number(rows)
                     + QLatin1String(" OFFSET ") + QString::number(fromEnd - rows) + QLatin1Char(';'),
                 {});
             FetchRows(st, backwards, nullptr);
@@ -307,7 +316,7 @@ PageCache::Page PageCache::readPage(const Layout& layout, const MakeStatement& s
             return fresh;
         }
         run(st, QLatin1String("SELECT * FROM ") + source
-                + (keyOrder.isEmpty() ? QString() : QLatin1String(" ORDER BY ") + keyOrder.join(QLatin1String(", ")))
+                + (keyOrder.isEmpty() ? QString() : QLatin1String(" ORDER BY ") + layout.forward)
                 + QLatin1String(" LIMIT ") + QString::number(pageRows) + QLatin1String(" OFFSET ")
                 + QString::number(position) + QLatin1Char(';'),
             {});
@@ -676,16 +685,40 @@ QString PageCache::keyCondition(const char* comparison, const RowAnchor& anchor,
         params.push_back(odbc::Param::text(QByteArray::number(*anchor.rowid)));
         return alias_ + QLatin1Char(' ') + QLatin1String(comparison) + QLatin1String(" ?");
     }
-    // The key as a row value, compared by the key columns' own collations.
-    QStringList names, marks;
-    for (size_t k = 0; k < keyColumns_.size(); ++k) {
+    const auto param = [&](size_t k) {
         const StoredCell& cell = anchor.cells[size_t(keyColumns_[k])];
-        names << keyOrder_[qsizetype(k)];
-        marks << QStringLiteral("?");
         params.push_back(cell.blob ? odbc::Param::bytes(cell.value) : odbc::Param::text(cell.value));
+    };
+    const QString how = QLatin1String(comparison);
+    if (how == QLatin1String("=") || std::find(keyDescending_.begin(), keyDescending_.end(), true) == keyDescending_.end()) {
+        // The key as a row value, compared by the key columns' own collations.
+        QStringList names, marks;
+        for (size_t k = 0; k < keyColumns_.size(); ++k) {
+            names << keyOrder_[qsizetype(k)];
+            marks << QStringLiteral("?");
+            param(k);
+        }
+        return QLatin1Char('(') + names.join(QLatin1Char(',')) + QLatin1String(") ") + how + QLatin1String(" (")
+            + marks.join(QLatin1Char(',')) + QLatin1Char(')');
     }
-    return QLatin1Char('(') + names.join(QLatin1Char(',')) + QLatin1String(") ") + QLatin1String(comparison)
-        + QLatin1String(" (") + marks.join(QLatin1Char(',')) + QLatin1Char(')');
+    // A key ordered descending in part: "before in the key's order", column by column.
+    QStringList any;
+    for (size_t k = 0; k < keyColumns_.size(); ++k) {
+        QStringList all;
+        for (size_t e = 0; e < k; ++e) {
+            all << keyOrder_[qsizetype(e)] + QLatin1String(" = ?");
+            param(e);
+        }
+        all << keyOrder_[qsizetype(k)] + (keyDescending_[k] ? QLatin1String(" > ?") : QLatin1String(" < ?"));
+        param(k);
+        any << QLatin1Char('(') + all.join(QLatin1String(" AND ")) + QLatin1Char(')');
+    }
+    const QString before = QLatin1Char('(') + any.join(QLatin1String(" OR ")) + QLatin1Char(')');
+    if (how == QLatin1String("<"))
+        return before;
+    if (how == QLatin1String(">="))
+        return QLatin1String("NOT ") + before;
+    throw AppError(QStringLiteral("Unsupported key comparison %1.").arg(how));
 }
 
 bool PageCache::holdsKey(const RowAnchor& anchor) const

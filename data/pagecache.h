@@ -48,8 +48,11 @@ public:
     // in order (as an export does) has its next pages read meanwhile.
     // keyOrder: by position, the key columns ("a", "b") whose order the rows
     // are read in; pages near the end are then read from the end backwards.
+    // keyDescending: by key column, those the key orders descending (the
+    // database's own order follows them).
     PageCache(MakeStatement statement, QString source, QString alias, int columns, qsizetype pageRows,
-              size_t maxPages, qsizetype minimumRows, OpenReader openReader = nullptr, QStringList keyOrder = {});
+              size_t maxPages, qsizetype minimumRows, OpenReader openReader = nullptr, QStringList keyOrder = {},
+              std::vector<bool> keyDescending = {});
     ~PageCache();
     PageCache(const PageCache&) = delete;
     PageCache& operator=(const PageCache&) = delete;
@@ -136,6 +139,7 @@ private:
         QString source;
         QString alias;
         QStringList keyOrder;
+        QString forward, backward; // the key's ORDER BY terms, and the same turned round
         int columns;
         qsizetype pageRows;
     };
@@ -183,6 +187,7 @@ private:
     QString source_;
     QString alias_;
     QStringList keyOrder_;
+    std::vector<bool> keyDescending_;
     int columns_;
     std::vector<int> keyColumns_;
     bool rowidsRenumbered_ = false;

@@ -152,7 +152,8 @@ void RecordSet::openPaged(const QString& alias)
             keyOrder << QuoteIdentifier(shape_.columns[c]);
     cache_ = std::make_unique<PageCache>([c = connection_] { return c->statement(); }, source, alias,
                                           int(columns_.size()), pageRowsFor(int(columns_.size())), cachedPages,
-                                          pagingThreshold + 1, readersBeside(*connection_), keyOrder);
+                                          pagingThreshold + 1, readersBeside(*connection_), keyOrder,
+                                          shape_.keyDescending);
     cache_->setIdentity(keyOrder.isEmpty() ? std::vector<int>() : shape_.keyColumns,
                          !alias.isEmpty() && shape_.rowidColumn < 0);
     if (Progress)

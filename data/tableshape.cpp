@@ -120,6 +120,20 @@ TableShape DescribeTable(const Connection& connection, const QString& table)
         shape.key = RowKey::PrimaryKey;
         for (const auto& entry : primaryKey)
             shape.keyColumns.push_back(entry.second);
+        shape.keyDescending.assign(shape.keyColumns.size(), false);
+        // The key's index tells which of its columns it orders descending.
+        odbc::Statement list = connection.statement();
+        list.execute(QLatin1String("SELECT name FROM pragma_index_list(?) WHERE origin = 'pk';"),
+                     {odbc::Param::text(shape.name.toUtf8())});
+        std::string index;
+        if (list.fetch() && list.getData(0, index)) {
+            odbc::Statement info = connection.statement();
+            info.execute(QLatin1String("SELECT desc FROM pragma_index_xinfo(?) WHERE key = 1 ORDER BY seqno;"),
+                         {odbc::Param::text(QByteArray::fromStdString(index))});
+            std::string desc;
+            for (size_t k = 0; k < shape.keyDescending.size() && info.fetch(); ++k)
+                shape.keyDescending[k] = info.getData(0, desc) && desc == "1";
+        }
         return shape;
     }
     shape.key = RowKey::AllValues;

@@ -27,6 +27,7 @@ struct TableShape {
     QString rowidAlias;        // rowid, _rowid_ or oid: the first not taken by a column
     int rowidColumn = -1;      // the column that is the rowid (INTEGER PRIMARY KEY), or -1
     std::vector<int> keyColumns; // PrimaryKey: the key's columns in key order
+    std::vector<bool> keyDescending; // PrimaryKey: by key column, declared DESC (the table's own order)
     bool canUpdate = false;
     bool canInsert = false;
     bool canDelete = false;

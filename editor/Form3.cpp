@@ -55,6 +55,7 @@ Form3::Form3()
 {
     setObjectName(QStringLiteral("Form3"));
     Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setTextFormat(Qt::PlainText); // a table's name is shown as it is spelt, never as markup
     DataGrid1->setObjectName(QStringLiteral("DataGrid1"));
     PushButton1->setObjectName(QStringLiteral("PushButton1"));
     PushButton4->setObjectName(QStringLiteral("PushButton4"));

@@ -51,6 +51,7 @@ void DataGrid::setupView()
     auto* layout = new QHBoxLayout(buildingNote_);
     layout->setContentsMargins(6, 2, 6, 2);
     buildingText_ = new QLabel(buildingNote_);
+    buildingText_->setTextFormat(Qt::PlainText);
     buildingText_->setForegroundRole(QPalette::ToolTipText);
     auto* bar = new QProgressBar(buildingNote_);
     bar->setRange(0, 0);

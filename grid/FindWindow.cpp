@@ -26,6 +26,7 @@ FindWindow::FindWindow(QWidget* window, DataGrid* grid)
     label->setBuddy(Text1);
     Text1->setAccessibleName(QStringLiteral("Find what"));
     Status->setAccessibleName(QStringLiteral("Search status"));
+    Status->setTextFormat(Qt::PlainText);
     auto* replaceLabel = new QLabel(QStringLiteral("Replace with:"), this);
     replaceLabel->setBuddy(Text2);
     Text2->setAccessibleName(QStringLiteral("Replace with"));

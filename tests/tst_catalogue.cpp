@@ -124,6 +124,7 @@ private slots:
         QVERIFY(!chooser.isVisible());
         QCOMPARE(CurrentTableName, QStringLiteral("say \"hi\""));
         QCOMPARE(editor.Label2->text(), QStringLiteral(" Now Editing: say \"hi\""));
+        QCOMPARE(editor.Label2->textFormat(), Qt::PlainText); // a name such as a<b>bold</b> is not markup
         QCOMPARE(editor.DataGrid1->RowCount(), 1);
         QCOMPARE(editor.DataGrid1->recordModel()->displayText(0, 0), QStringLiteral("quoted"));
         QCOMPARE(chooser.Pointer.MousePointer(), 0);

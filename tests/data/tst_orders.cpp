@@ -197,6 +197,28 @@ private slots:
         QCOMPARE(column(rs, 1), queried(*db_, "SELECT b FROM big WHERE b LIKE '%3%' ORDER BY rowid"));
     }
 
+    // A key declared descending: read in pages (from either end), the rows
+    // come in the database's own order, as when read whole.
+    void descendingKeyInPages()
+    {
+        db_->Execute("CREATE TABLE d(a INTEGER, b TEXT, c, PRIMARY KEY(a DESC, b)) WITHOUT ROWID");
+        db_->Execute("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 60) "
+                     "INSERT INTO d SELECT x % 9, printf('b%02d', x), x FROM c");
+        const QStringList expected = queried(*db_, "SELECT c FROM d");
+        QCOMPARE(expected.first(), QStringLiteral("8")); // a = 8 first, b ascending within
+        for (bool paged : {false, true}) {
+            RecordSet::setPaging(paged ? 10 : 1000, 7, 2);
+            RecordSet rs;
+            open(rs, "d");
+            QCOMPARE(rs.isPaged(), paged);
+            rs.waitForCount();
+            // From the end first (read backwards), then from the start.
+            QCOMPARE(rs.text(59, 2), expected[59]);
+            QCOMPARE(rs.text(55, 2), expected[55]);
+            QCOMPARE(column(rs, 2), expected);
+        }
+    }
+
     // The collations declared in CREATE TABLE, past quotes, comments and the
     // COLLATE of expressions and table constraints.
     void columnCollations()
