@@ -5,6 +5,7 @@
 #include "quote.h"
 
 #include <QStringList>
+#include <cmath>
 
 namespace ADODB {
 
@@ -196,8 +197,21 @@ StoredRecord RowWriter::identify(const StoredRow& shown, std::optional<qint64> r
             // collation apply), then checked exactly.
             const StoredCell& cell = shown.at(size_t(c));
             if (cell.value) {
-                parts << quoted(c) + QLatin1String(" = ?");
-                params.push_back(cell.blob ? odbc::Param::bytes(cell.value) : odbc::Param::text(cell.value));
+                // A REAL is shown to 15 digits: its stored value lies within a hair of the text.
+                bool real = false;
+                const double value = cell.blob ? 0 : cell.value->toDouble(&real);
+                real = real && (cell.value->contains('.') || cell.value->contains('e') || cell.value->contains('E'));
+                if (real && value != 0) {
+                    const double hair = std::abs(value) * 1e-14;
+                    parts << QLatin1Char('(') + quoted(c) + QLatin1String(" = ? OR ") + quoted(c)
+                            + QLatin1String(" BETWEEN ? AND ?)");
+                    params.push_back(odbc::Param::text(*cell.value));
+                    params.push_back(odbc::Param::text(QByteArray::number(value - hair, 'g', 17)));
+                    params.push_back(odbc::Param::text(QByteArray::number(value + hair, 'g', 17)));
+                } else {
+                    parts << quoted(c) + QLatin1String(" = ?");
+                    params.push_back(cell.blob ? odbc::Param::bytes(cell.value) : odbc::Param::text(cell.value));
+                }
             }
             parts << shownMatch(quoted(c), cell, params);
         }
@@ -206,9 +220,12 @@ StoredRecord RowWriter::identify(const StoredRow& shown, std::optional<qint64> r
             parts << shownMatch(quoted(c), shown[size_t(c)], params);
     }
     std::vector<StoredRow> delivered;
-    std::vector<StoredRecord> found = read(parts.join(QLatin1String(" AND ")), params, 1, &delivered);
+    std::vector<StoredRecord> found = read(parts.join(QLatin1String(" AND ")), params, 2, &delivered);
     if (found.empty())
         throw AppError(kNotFound);
+    // Two rows that show the same (REALs equal to 15 digits) cannot be told apart: neither is written.
+    if (found.size() > 1 && shape_.key != RowKey::AllValues)
+        throw AppError(kTooMany);
     // The row must still hold what the grid shows of it.
     for (size_t c = 0; c < shown.size(); ++c)
         if (c >= found[0].cells.size() || (shown[c] != delivered[0][c] && shown[c] != found[0].cells[c]))

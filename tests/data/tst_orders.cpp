@@ -219,6 +219,28 @@ private slots:
         }
     }
 
+    // A REAL key shown to 15 digits is still found: its row is written, and
+    // two keys that show alike are both refused rather than one mistaken.
+    void realKeyShownRounded()
+    {
+        db_->Execute("CREATE TABLE r(k REAL PRIMARY KEY, v TEXT) WITHOUT ROWID");
+        db_->Execute("INSERT INTO r VALUES (0.1 + 0.2, 'sum'), (1.5, 'plain'), (-2.0000000000000004, 'neg')");
+        RecordSet rs;
+        open(rs, "r");
+        for (qsizetype row = 0; row < 3; ++row) {
+            const StoredRecord record = rs.identify(row);
+            rs.Update(row, record.identity, {{1, QByteArray("edited")}});
+        }
+        QCOMPARE(queried(*db_, "SELECT v FROM r WHERE k IN (0.1 + 0.2, 1.5, -2.0000000000000004) ORDER BY k"),
+                 QStringList({"edited", "edited", "edited"}));
+        db_->Execute("INSERT INTO r VALUES (0.3, 'twin')");
+        RecordSet again;
+        open(again, "r");
+        QCOMPARE(again.text(1, 0), again.text(2, 0)); // both shown "0.3"
+        QVERIFY_THROWS_EXCEPTION(AppError, again.identify(1));
+        QVERIFY_THROWS_EXCEPTION(AppError, again.identify(2));
+    }
+
     // The collations declared in CREATE TABLE, past quotes, comments and the
     // COLLATE of expressions and table constraints.
     void columnCollations()
