@@ -27,7 +27,7 @@ void SaveStringToFile(const QString& text, const QString& fileName)
 }
 
 bool walkGrid(DataGrid* grid, Trap& trap, const WalkSteps& steps, const std::function<void()>& beforeRow,
-              const std::function<void()>& onRow)
+              const std::function<void()>& onRow, const TextSink* text)
 {
     int page = 0;
     qsizetype rows = 0;
@@ -49,7 +49,8 @@ bool walkGrid(DataGrid* grid, Trap& trap, const WalkSteps& steps, const std::fun
         bool goesOn = false;
         if (!trap(steps.loop, [&] { goesOn = grid->walkGoesOn(page); }))
             return false;
-        if (!goesOn)
+        // A text that can no longer be written ends the walk: saving it says why.
+        if (!goesOn || (text && text->failed()))
             break;
         progress(i, std::max(rows, i + 1));
         if (beforeRow)
@@ -105,7 +106,7 @@ bool WalkFlat(DataGrid* grid, Trap& trap, TextSink& text, QChar separator, bool 
         for (int c = 0; c < n; ++c)
             trap(126, [&] { appendCell(c); });
         trap(130, [&] { text += kLineEnd; });
-    });
+    }, &text);
 }
 } // namespace
 
@@ -157,7 +158,8 @@ void SaveDataGridToXMLFile(DataGrid* grid, const QString& fileName)
                 });
             }
             trap(124, [&] { text += QLatin1String("</row>") + kLineEnd; });
-        });
+        },
+        &text);
     trap(128, [&] { text += QLatin1String("</xml>"); });
     if (walked)
         trap(130, [&] { text.save(); });

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string_view>
 
+class TextSink;
+
 class DataGrid;
 class Trap;
 
@@ -36,8 +38,9 @@ struct WalkSteps {
 // visible rows at a time, calling beforeRow ahead of the page test and onRow
 // once the record is current. Each part runs through the writer's trap.
 // False when the table could not be read (reported once): nothing is to be written.
+// With the text being written, the walk ends once it can no longer be written.
 bool walkGrid(DataGrid* grid, Trap& trap, const WalkSteps& steps, const std::function<void()>& beforeRow,
-              const std::function<void()>& onRow);
+              const std::function<void()>& onRow, const TextSink* text = nullptr);
 
 // One CSV field: quoted when it holds a comma, a double quote, CR or LF.
 QString CsvField(const QString& text);

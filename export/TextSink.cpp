@@ -24,8 +24,21 @@ TextSink::TextSink(QString destination) : destination_(std::move(destination))
 
 void TextSink::spillIfFull()
 {
-    if (pending_.size() > keepInMemory)
+    if (pending_.size() <= keepInMemory)
+        return;
+    if (failed()) {
+        pending_.clear();
+        return;
+    }
+    try {
         spill();
+    } catch (const AppError& error) {
+        // Told once, when the text is saved; nothing more is kept meanwhile.
+        failure_ = error.description();
+        pending_.clear();
+        target_.reset(); // (a save file never committed leaves nothing)
+        spilled_.reset();
+    }
 }
 
 TextSink& TextSink::operator+=(const QString& text)
@@ -99,6 +112,8 @@ void TextSink::spill()
 
 void TextSink::save()
 {
+    if (failed())
+        throw AppError(failure_);
     if (!target_) {
         auto target = std::make_unique<QSaveFile>(destination_);
         if (!target->open(QIODevice::WriteOnly))

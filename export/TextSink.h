@@ -28,6 +28,9 @@ public:
     // Puts the whole text in place under the chosen name. Throws AppError, and
     // then the name holds what it held before.
     void save();
+    // The text could not be spilled (the disk is full): what is added from
+    // then on is dropped, and save() says why, once.
+    bool failed() const { return !failure_.isEmpty(); }
 
     // How many bytes stay in memory before the text spills (tests lower it).
     static void setMemoryLimit(qsizetype bytes);
@@ -39,6 +42,7 @@ private:
     void writeOut(QFileDevice& file, const QByteArray& bytes) const;
 
     QString destination_;
+    QString failure_;
     QByteArray pending_;
     QStringEncoder encoder_{QStringConverter::System};
     bool utf8_ = false; // the locale's encoding is UTF-8: bytes go in as they are

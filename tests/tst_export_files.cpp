@@ -11,6 +11,8 @@
 #include <QProcess>
 #include <QTest>
 #include <QThread>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,6 +66,33 @@ private slots:
         QCOMPARE(child.state(), QProcess::Running);
         child.kill();
         QVERIFY(child.waitForFinished());
+        QCOMPARE(ReadBytes(target), QByteArray("the previous file"));
+    }
+
+    // The disk fills up once the text has spilled to it: one report, at the
+    // step that writes the file, and the chosen file is left as it was.
+    void aFullDiskIsToldOnce()
+    {
+        const QString path = env.makeDatabase(
+            "full.db", "CREATE TABLE f(n INTEGER, t TEXT);"
+                       "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < 5000) "
+                       "INSERT INTO f SELECT i, 'text of row ' || i FROM s;");
+        const QString target = env.path("full.txt");
+        WriteBytes(target, "the previous file");
+        DataGrid* grid = open(path, "f");
+        QCOMPARE(grid->RowCount(), 5000);
+        TextSink::setMemoryLimit(4096);
+        // Files of this process stop growing at 32 KB, as on a disk that is full.
+        rlimit before{};
+        getrlimit(RLIMIT_FSIZE, &before);
+        rlimit full = before;
+        full.rlim_cur = 32 * 1024;
+        std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &full);
+        DataGrid1::SaveDataGridToFile(grid, target);
+        setrlimit(RLIMIT_FSIZE, &before);
+        TextSink::setMemoryLimit(qsizetype(4) << 20);
+        QCOMPARE(env.boxes.size(), 1);
         QCOMPARE(ReadBytes(target), QByteArray("the previous file"));
     }
 
