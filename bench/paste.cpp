@@ -58,13 +58,13 @@ int main(int argc, char** argv)
     constexpr int rows = 100000;
     const QString over = block(rows, true), added = block(rows, false);
     QElapsedTimer t;
-    std::printf("text_mb %.1f", over.toUtf8().size() / 1e6);
+    std::printf("text_mb %.1f open_peak_mb %.0f", over.toUtf8().size() / 1e6, PeakResidentMB());
 
     grid->setCurrentRecord(0, 0);
     t.start();
     const bool pasted = grid->pasteText(over);
     const double pasteOver = seconds(t);
-    std::printf(" paste_over %.3f%s", pasteOver, pasted ? "" : "(failed)");
+    std::printf(" paste_over %.3f%s (peak_mb %.0f)", pasteOver, pasted ? "" : "(failed)", PeakResidentMB());
     t.start();
     grid->undo();
     std::printf(" undo_over %.3f", seconds(t));

@@ -692,7 +692,7 @@ std::function<void()>& blockObserver()
 
 void setBlockObserver(std::function<void()> observer) { blockObserver() = std::move(observer); }
 
-BlockOutcome RecordSet::writeBlock(const std::vector<BlockRow>& rows, const std::function<bool(size_t done)>& keepGoing)
+BlockOutcome RecordSet::writeBlock(std::vector<BlockRow> rows, const std::function<bool(size_t done)>& keepGoing)
 {
     bool updates = false, inserts = false;
     for (const BlockRow& row : rows)
@@ -751,8 +751,10 @@ BlockOutcome RecordSet::writeBlock(const std::vector<BlockRow>& rows, const std:
             storeRecord(rows[i].row, rows[i].identity->rowid, record);
         else
             storeAdded(record);
-        outcome.written.push_back(RowImage{rows[i].row >= 0 ? rows[i].identity : std::nullopt, std::move(record.identity)});
+        outcome.written.push_back(
+            RowImage{rows[i].row >= 0 ? std::move(rows[i].identity) : std::nullopt, std::move(record.identity)});
         record = StoredRecord();
+        rows[i] = BlockRow();
     }
     return outcome;
 }

@@ -150,7 +150,7 @@ public:
     // it held when the block began) is undone alone and listed, the others
     // are committed together. keepGoing is asked after each row; when it says
     // stop, nothing is written and AppError is thrown.
-    BlockOutcome writeBlock(const std::vector<BlockRow>& rows, const std::function<bool(size_t done)>& keepGoing);
+    BlockOutcome writeBlock(std::vector<BlockRow> rows, const std::function<bool(size_t done)>& keepGoing);
     // Puts rows back as they were before a step of writes (`undo`), or as
     // they were after it: one transaction, all or nothing. A row that another
     // program changed or deleted since (or whose rowid it took) is refused,

@@ -115,12 +115,15 @@ bool DataGrid::pasteText(const QString& text)
             if (MsgBox(question, vbYesNo | vbQuestion, Main::ApplicationTitle()) != vbYes)
                 rest = 0;
         }
-        for (qsizetype r = 0; r < existing + rest; ++r)
+        for (qsizetype r = 0; r < existing + rest; ++r) {
             for (int c = 0; c < fits; ++c)
                 if (c < block[size_t(r)].size())
-                    cells[top + r][left + c] = block[size_t(r)][c];
+                    cells[top + r][left + c] = std::move(block[size_t(r)][c]);
+            block[size_t(r)] = QStringList(); // (the text is held once)
+        }
         newRows = rest;
     }
+    block = {};
     if (cells.empty())
         return false;
     if ((cells.begin()->first < records && !rs->canUpdate()) || (newRows > 0 && !rs->canInsert())) {
@@ -182,20 +185,18 @@ bool DataGrid::pasteText(const QString& text)
             rows.push_back(std::move(row));
         }
         ADODB::BlockOutcome outcome;
+        const size_t pasted = rows.size();
         {
             const BlockWrite writing(this);
-            outcome = rs->writeBlock(rows, [&](size_t done) {
+            outcome = rs->writeBlock(std::move(rows), [&](size_t done) {
                 if (done % 500)
                     return true;
-                progress(qsizetype(rows.size() + done), total * 2);
+                progress(qsizetype(pasted + done), total * 2);
                 return progress.keepGoing();
             });
         }
         const bool written = !outcome.written.empty();
-        const size_t pasted = rows.size();
         model_->history().push(std::move(outcome.written));
-        rows.clear();
-        rows.shrink_to_fit();
         model_->rowsWritten();
         setCurrentRecord(firstRecord, leftColumn);
         const int top = model_->rowOf(firstRecord), bottom = model_->rowOf(lastRecord);
@@ -316,16 +317,18 @@ int DataGrid::replaceAll(const FindText& text, const QString& with)
             return 0;
         }
         std::optional<BlockWrite> writing(std::in_place, this);
-        const ADODB::BlockOutcome outcome = rs->writeBlock(rows, [&](size_t done) {
+        const size_t replacing = rows.size();
+        ADODB::BlockOutcome outcome = rs->writeBlock(std::move(rows), [&](size_t done) {
             if (done % 500)
                 return true;
-            progress(qsizetype(done), qsizetype(rows.size()));
+            progress(qsizetype(done), qsizetype(replacing));
             return progress.keepGoing();
         });
         writing.reset();
-        model_->history().push(outcome.written);
+        const size_t replaced = outcome.written.size();
+        model_->history().push(std::move(outcome.written));
         model_->rowsWritten();
-        const QString head = QStringLiteral("Replaced in %1.").arg(rowsWord(outcome.written.size()));
+        const QString head = QStringLiteral("Replaced in %1.").arg(rowsWord(replaced));
         if (outcome.refused.empty()) {
             MsgBox(head, vbInformation | vbOKOnly, Main::ApplicationTitle());
         } else {
@@ -335,7 +338,7 @@ int DataGrid::replaceAll(const FindText& text, const QString& with)
             showRefused(refusals(head + QStringLiteral(" %1 not written:").arg(rowsWord(outcome.refused.size())),
                                  refused));
         }
-        return int(outcome.written.size());
+        return int(replaced);
     } catch (...) {
         showRefused(DescribeException(std::current_exception()));
         model_->rowsWritten();
@@ -367,8 +370,8 @@ DataGrid::FindOutcome DataGrid::replaceCurrent(const FindText& text, const QStri
                     row.row = record;
                     row.identity = rs->identify(record).identity;
                     row.changes[column] = rs->typedValue(column, next);
-                    const ADODB::BlockOutcome outcome = rs->writeBlock({row}, {});
-                    model_->history().push(outcome.written);
+                    ADODB::BlockOutcome outcome = rs->writeBlock({row}, {});
+                    model_->history().push(std::move(outcome.written));
                     model_->rowsWritten();
                     if (!outcome.refused.empty()) {
                         showRefused(reasonOf(outcome.refused.front().second));
