@@ -12,24 +12,59 @@ QString TsvField(const QString& text)
 
 void CopyText::addRow(const QStringList& cells)
 {
-    QStringList fields;
+    beginRow();
     for (const QString& cell : cells)
-        fields << TsvField(cell);
-#ifdef Q_OS_WIN
-    text_ += fields.join(QLatin1Char('\t')) + QLatin1String("\r\n");
-#else
-    text_ += fields.join(QLatin1Char('\t')) + QLatin1Char('\n');
-#endif
-    rows_ += QLatin1String("<tr>");
-    for (const QString& cell : cells)
-        rows_ += QLatin1String("<td>") + cell.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>"))
-            + QLatin1String("</td>");
-    rows_ += QLatin1String("</tr>\n");
+        addCell(cell);
+    endRow();
 }
 
-QString CopyText::html() const
+void CopyText::beginRow()
 {
-    return QLatin1String("<html><body><table>\n") + rows_ + QLatin1String("</table></body></html>\n");
+    firstCell_ = true;
+    rows_ += "<tr>";
+}
+
+void CopyText::addCell(std::string_view utf8)
+{
+    if (!std::exchange(firstCell_, false))
+        text_ += '\t';
+    const bool quoted = utf8.find_first_of("\t\r\n\"") != std::string_view::npos;
+    if (quoted)
+        text_ += '"';
+    rows_ += "<td>";
+    for (const char c : utf8) {
+        if (c == '"' && quoted)
+            text_ += "\"\"";
+        else
+            text_ += c;
+        switch (c) {
+        case '&': rows_ += "&amp;"; break;
+        case '<': rows_ += "&lt;"; break;
+        case '>': rows_ += "&gt;"; break;
+        case '"': rows_ += "&quot;"; break;
+        case '\n': rows_ += "<br>"; break;
+        default: rows_ += c;
+        }
+    }
+    if (quoted)
+        text_ += '"';
+    rows_ += "</td>";
+}
+
+void CopyText::endRow()
+{
+#ifdef Q_OS_WIN
+    text_ += "\r\n";
+#else
+    text_ += '\n';
+#endif
+    rows_ += "</tr>\n";
+}
+
+QByteArray CopyText::html() const
+{
+    return QByteArrayLiteral("<html><head><meta charset=\"utf-8\"></head><body><table>\n") + rows_
+        + QByteArrayLiteral("</table></body></html>\n");
 }
 
 std::vector<QStringList> ParseTsv(const QString& text)

@@ -1,8 +1,10 @@
 #pragma once
 // Cells as the clipboard carries them to spreadsheets and word processors:
 // tab-separated text the way spreadsheets write it, and an HTML table.
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <string_view>
 #include <vector>
 
 // A field of tab-separated text: quoted (its quotes doubled) where it holds a
@@ -15,15 +17,25 @@ QString TsvField(const QString& text);
 // another row. A quote opens a quoted field only at the field's start.
 std::vector<QStringList> ParseTsv(const QString& text);
 
-// Builds both forms a row at a time.
+// Builds both forms a row at a time, as UTF-8 (a copy of a million rows is
+// built without a string per cell).
 class CopyText {
 public:
     void addRow(const QStringList& cells);
+    void beginRow();
+    void addCell(std::string_view utf8);
+    void addCell(const QString& text)
+    {
+        const QByteArray utf8 = text.toUtf8();
+        addCell(std::string_view(utf8.constData(), size_t(utf8.size())));
+    }
+    void endRow();
     // The rows, each followed by the platform's line break (CR LF on Windows, LF elsewhere).
-    const QString& text() const { return text_; }
-    QString html() const;
+    QString text() const { return QString::fromUtf8(text_); }
+    QByteArray html() const;
 
 private:
-    QString text_;
-    QString rows_;
+    QByteArray text_;
+    QByteArray rows_;
+    bool firstCell_ = true;
 };

@@ -188,6 +188,10 @@ private:
     // The keys of block work and selection: Ctrl+V, Ctrl+Z, Ctrl+Y, Ctrl+Shift+Z,
     // Shift+Space (whole rows), Ctrl+Space (whole columns). True where handled.
     bool blockKey(QKeyEvent* event);
+public:
+    // Ctrl+A: every record of the table, those outside the span too.
+    void selectEverything();
+private:
     void showRowRefused(const QString& message); // a pending row's write, refused
 
     RecordSetModel* model_;

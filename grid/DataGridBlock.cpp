@@ -395,6 +395,10 @@ bool DataGrid::blockKey(QKeyEvent* event)
         paste();
         return true;
     }
+    if (key == Qt::Key_A && mods == Qt::ControlModifier) {
+        selectEverything();
+        return true;
+    }
     if (key == Qt::Key_Z && mods == Qt::ControlModifier) {
         undo();
         return true;
@@ -423,4 +427,22 @@ bool DataGrid::blockKey(QKeyEvent* event)
         return true;
     }
     return false;
+}
+
+void DataGrid::selectEverything()
+{
+    if (!model_->recordSet() || !learnCount())
+        return;
+    // The span's lines are selected in the view; the records outside it are held.
+    const QModelIndex current = currentIndex();
+    selectAll();
+    if (current.isValid())
+        selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+    const int lastColumn = model_->columnCount() - 1;
+    const qsizetype first = model_->base(), last = model_->base() + model_->rowCount() - 1;
+    heldSelection_.clear();
+    if (first > 0)
+        heldSelection_.push_back({0, first - 1, 0, lastColumn, {}, {}});
+    if (last < model_->records() - 1)
+        heldSelection_.push_back({last + 1, model_->records() - 1, 0, lastColumn, {}, {}});
 }

@@ -317,14 +317,26 @@ bool DataGrid::copySelection(bool withNames)
         ranges.push_back({currentRecord(), currentRecord(), currentIndex().column(), currentIndex().column(), {}, {}});
     if (ranges.empty())
         return false;
-    std::set<qsizetype> records;
+    // The records selected as runs from top to bottom, overlaps merged (a
+    // whole table of millions is a few runs, not a list of its rows).
+    std::sort(ranges.begin(), ranges.end(), [](const RecordRange& a, const RecordRange& b) { return a.top < b.top; });
+    std::vector<std::pair<qsizetype, qsizetype>> runs;
     int left = model_->columnCount(), right = -1;
     for (const RecordRange& range : ranges) {
-        for (qsizetype r = range.top; r <= range.bottom; ++r)
-            records.insert(r);
+        if (!runs.empty() && range.top <= runs.back().second + 1)
+            runs.back().second = std::max(runs.back().second, range.bottom);
+        else
+            runs.emplace_back(range.top, range.bottom);
         left = std::min(left, range.left);
         right = std::max(right, range.right);
     }
+    // (The new-row line copies only while something is typed into it.)
+    const qsizetype lastRecord = std::max(model_->records() - 1, model_->pendingRecord());
+    for (auto& run : runs)
+        run.second = std::min(run.second, lastRecord);
+    qsizetype total = 0;
+    for (const auto& [top, bottom] : runs)
+        total += std::max<qsizetype>(0, bottom - top + 1);
     CopyText copy;
     if (withNames) {
         QStringList names;
@@ -335,22 +347,30 @@ bool DataGrid::copySelection(bool withNames)
     LongWork progress(window(), QStringLiteral("Copying\u2026"), true);
     qsizetype done = 0;
     try {
-        for (qsizetype record : records) {
-            if (++done % 1000 == 0 && !progress.keepGoing())
-                return false;
-            QStringList cells;
-            for (int c = left; c <= right; ++c)
-                cells << (record < model_->records() || record == model_->pendingRecord() ? model_->displayText(record, c)
-                                                                                          : QString());
-            copy.addRow(cells);
-        }
+        for (const auto& [top, bottom] : runs)
+            for (qsizetype record = top; record <= bottom; ++record) {
+                if (++done % 1000 == 0) {
+                    progress(done, total);
+                    if (!progress.keepGoing())
+                        return false;
+                }
+                copy.beginRow();
+                for (int c = left; c <= right; ++c) {
+                    std::string_view bytes;
+                    if (model_->displayBytes(record, c, &bytes))
+                        copy.addCell(bytes);
+                    else
+                        copy.addCell(model_->displayText(record, c));
+                }
+                copy.endRow();
+            }
     } catch (...) {
         showRefused(DescribeException(std::current_exception()));
         return false;
     }
     auto* data = new QMimeData;
     data->setText(copy.text());
-    data->setHtml(copy.html());
+    data->setData(QStringLiteral("text/html"), copy.html());
     QGuiApplication::clipboard()->setMimeData(data);
     return true;
 }
