@@ -434,12 +434,18 @@ void DataGrid::selectEverything()
     if (!model_->recordSet() || !learnCount())
         return;
     // The span's lines are selected in the view; the records outside it are held.
+    // (Not the new-row line: it holds no record.)
     const QModelIndex current = currentIndex();
-    selectAll();
+    const int lastColumn = model_->columnCount() - 1;
+    const qsizetype first = model_->base();
+    const qsizetype last = std::min(model_->base() + model_->rowCount(), model_->records()) - 1;
+    if (last >= first)
+        selectionModel()->select(QItemSelection(model_->index(0, 0), model_->index(int(last - first), lastColumn)),
+                                 QItemSelectionModel::ClearAndSelect);
+    else
+        selectionModel()->clearSelection();
     if (current.isValid())
         selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
-    const int lastColumn = model_->columnCount() - 1;
-    const qsizetype first = model_->base(), last = model_->base() + model_->rowCount() - 1;
     heldSelection_.clear();
     if (first > 0)
         heldSelection_.push_back({0, first - 1, 0, lastColumn, {}, {}});

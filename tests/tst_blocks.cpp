@@ -166,6 +166,34 @@ private slots:
                  QStringLiteral("7,7"));
     }
 
+    // Selection keys: Shift+Space whole rows, Ctrl+Space whole columns,
+    // Ctrl+A every record (those outside the grid's span too), which Copy takes.
+    void selectionKeys()
+    {
+        const QString path = env.makeDatabase("keys.db", "CREATE TABLE s(a TEXT, b INTEGER);"
+                                                          "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "
+                                                          "WHERE x < 10) INSERT INTO s SELECT 'r' || x, x FROM c;");
+        DataGrid* grid = open(path, "s");
+        const auto only = [&](int row, int column) {
+            grid->setCurrentRecord(row, column);
+            grid->selectionModel()->select(grid->model()->index(row, column), QItemSelectionModel::ClearAndSelect);
+        };
+        only(1, 1);
+        QTest::keyClick(grid, Qt::Key_Space, Qt::ShiftModifier);
+        QCOMPARE(grid->selectedRecords(), std::vector<qsizetype>({1}));
+        only(1, 1);
+        QTest::keyClick(grid, Qt::Key_Space, Qt::ControlModifier);
+        QVERIFY(grid->selectionModel()->isColumnSelected(1, QModelIndex()));
+        QVERIFY(!grid->selectionModel()->isColumnSelected(0, QModelIndex()));
+        QTest::keyClick(grid, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(grid->selectedRecords().size(), size_t(10));
+        QVERIFY(grid->copySelection(false));
+        const QStringList lines = QGuiApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 10);
+        QCOMPARE(lines.first(), QStringLiteral("r1\t1"));
+        QCOMPARE(lines.last(), QStringLiteral("r10\t10"));
+    }
+
     // Cancelled while it writes: nothing is written.
     void cancelledPasteWritesNothing()
     {
