@@ -208,7 +208,8 @@ private:
     qsizetype virtualTop_ = -1;
     bool walking_ = false;
     // A block of ours is being written (its transaction open while the
-    // progress bar lets events through): the grid does not follow the file meanwhile.
+    // progress bar lets events through), or copied: the grid neither paints
+    // nor follows the file meanwhile.
     bool writingBlock_ = false;
     struct BlockWrite {
         explicit BlockWrite(DataGrid* grid);

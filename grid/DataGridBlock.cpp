@@ -43,18 +43,19 @@ QString rowsWord(size_t n) { return n == 1 ? QStringLiteral("1 row") : QStringLi
 } // namespace
 
 // While a block's transaction is open (the progress bar lets events through),
-// the grid neither paints rows nor follows the file: what it would read is
-// half written.
+// the grid neither paints rows (nor row selectors) nor follows the file: what
+// it would read is half written. A copy does the same: a paint would read
+// the rows on show in place of those being copied, page after page.
 DataGrid::BlockWrite::BlockWrite(DataGrid* grid) : grid_(grid)
 {
     grid_->writingBlock_ = true;
-    grid_->viewport()->setUpdatesEnabled(false);
+    grid_->setUpdatesEnabled(false);
 }
 
 DataGrid::BlockWrite::~BlockWrite()
 {
     grid_->writingBlock_ = false;
-    grid_->viewport()->setUpdatesEnabled(true);
+    grid_->setUpdatesEnabled(true);
 }
 
 bool DataGrid::paste()

@@ -345,6 +345,8 @@ bool DataGrid::copySelection(bool withNames)
         copy.addRow(names);
     }
     LongWork progress(window(), QStringLiteral("Copying\u2026"), true);
+    // Nor painted meanwhile: a paint reads the rows on show, in place of those being copied.
+    const BlockWrite quiet(this);
     qsizetype done = 0;
     try {
         for (const auto& [top, bottom] : runs)
