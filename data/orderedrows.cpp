@@ -141,9 +141,10 @@ namespace {
 // piece is a read of its own, so another program's write never waits long
 // for ours. A piece is a span of `rows` rowids from the lowest one not yet
 // read (found by a seek, so spans where no rowid is used cost nothing).
-// `piece` runs with the condition that bounds the piece's rowids and its
-// parameters, and returns whether to go on.
+// `piece` runs with the condition that bounds the piece's rowids and the
+// parameters (the bounds', then `after`), and returns whether to go on.
 void InPieces(BackgroundRead& read, const QString& table, const QString& alias, qsizetype rows,
+              const std::vector<odbc::Param>& after,
               const std::function<bool(const QString&, const std::vector<odbc::Param>&)>& piece)
 {
     const QString next = QLatin1String("SELECT min(") + alias + QLatin1String(") FROM main.") + table
@@ -159,11 +160,21 @@ void InPieces(BackgroundRead& read, const QString& table, const QString& alias, 
             return; // no rowid left
         from = std::strtoll(lowest.c_str(), nullptr, 10);
         const qint64 to = from > highest - (rows - 1) ? highest : from + (rows - 1);
-        if (!piece(range, {odbc::Param::text(QByteArray::number(from)), odbc::Param::text(QByteArray::number(to))})
-            || to == highest)
+        std::vector<odbc::Param> params{odbc::Param::text(QByteArray::number(from)),
+                                        odbc::Param::text(QByteArray::number(to))};
+        params.insert(params.end(), after.begin(), after.end());
+        if (!piece(range, params) || to == highest)
             return;
         from = to + 1;
     }
+}
+// A temporary table of that name, made afresh.
+void FreshTable(BackgroundRead& read, const QString& name, const QString& create)
+{
+    odbc::Statement drop = read.statement();
+    read.run(drop, QLatin1String("DROP TABLE IF EXISTS ") + name + QLatin1Char(';'));
+    odbc::Statement st = read.statement();
+    read.run(st, create);
 }
 } // namespace
 
@@ -241,10 +252,7 @@ void OrderedRows::startBuild(bool keptAreAll)
     build_ = BackgroundRead::start(list_, [create, fill, params, kept, keptAreAll, listed, inPieces, pieceHead,
                                            pieceTail, keysCreate, keysSort, keys, source = source_.table,
                                            alias = source_.alias](BackgroundRead& read) {
-        odbc::Statement drop = read.statement();
-        read.run(drop, QStringLiteral("DROP TABLE IF EXISTS ") + kList + QLatin1Char(';'));
-        odbc::Statement table = read.statement();
-        read.run(table, create);
+        FreshTable(read, kList, create);
         for (size_t i = 0; i < kept.size(); i += kParamsPerInsert) {
             const size_t n = std::min<size_t>(kParamsPerInsert, kept.size() - i);
             QStringList marks;
@@ -258,16 +266,11 @@ void OrderedRows::startBuild(bool keptAreAll)
                              + QLatin1Char(';'), ids);
         }
         if (!keptAreAll && inPieces) {
-            if (!keysCreate.isEmpty()) {
-                odbc::Statement dropKeys = read.statement();
-                read.run(dropKeys, QLatin1String("DROP TABLE IF EXISTS ") + keys + QLatin1Char(';'));
+            if (!keysCreate.isEmpty())
+                FreshTable(read, keys, keysCreate);
+            InPieces(read, source, alias, pieceRows, params, [&](const QString& range, const std::vector<odbc::Param>& all) {
                 odbc::Statement st = read.statement();
-                read.run(st, keysCreate);
-            }
-            InPieces(read, source, alias, pieceRows, [&](const QString& range, std::vector<odbc::Param> bounds) {
-                bounds.insert(bounds.end(), params.begin(), params.end());
-                odbc::Statement st = read.statement();
-                read.run(st, pieceHead + range + pieceTail, bounds);
+                read.run(st, pieceHead + range + pieceTail, all);
                 return true;
             });
             if (!keysSort.isEmpty()) {
@@ -333,18 +336,13 @@ void OrderedRows::startFirstRows()
     }
     const qsizetype wanted = firstLimit();
     first_ = BackgroundRead::start(openReader_(), [=, params = filter_.params, table = source_.table](BackgroundRead& read) {
-        if (sorted) {
-            odbc::Statement drop = read.statement();
-            read.run(drop, QLatin1String("DROP TABLE IF EXISTS ") + top + QLatin1Char(';'));
-            odbc::Statement st = read.statement();
-            read.run(st, create);
-        }
-        InPieces(read, table, alias, pieceRows, [&](const QString& range, std::vector<odbc::Param> bounds) {
-            bounds.insert(bounds.end(), params.begin(), params.end());
+        if (sorted)
+            FreshTable(read, top, create);
+        InPieces(read, table, alias, pieceRows, params, [&](const QString& range, const std::vector<odbc::Param>& all) {
             odbc::Statement st = read.statement();
             read.run(st, pieceHead + range + pieceTail
                              + (sorted ? QString() : QString::number(wanted - rows->rows.rows()) + QLatin1Char(';')),
-                     bounds);
+                     all);
             if (sorted)
                 return true;
             FetchRows(st, rows->rows, &rows->rowids);

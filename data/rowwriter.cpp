@@ -56,29 +56,6 @@ QString shownMatch(const QString& column, const StoredCell& cell, std::vector<od
         + QLatin1String(" AS TEXT) = CAST(? AS TEXT) COLLATE BINARY");
 }
 
-// One original value against its column: storage class and value, exactly.
-QString originalMatch(const QString& column, const OriginalValue& value, std::vector<odbc::Param>& params)
-{
-    const QString type = QLatin1String("typeof(") + column + QLatin1String(") = '");
-    switch (value.type) {
-    case StorageClass::Null:
-        return column + QLatin1String(" IS NULL");
-    case StorageClass::Integer:
-        params.push_back(odbc::Param::text(value.bytes));
-        return type + QLatin1String("integer' AND ") + column + QLatin1String(" = CAST(? AS INTEGER)");
-    case StorageClass::Real:
-        params.push_back(odbc::Param::text(value.bytes));
-        return type + QLatin1String("real' AND ") + column + QLatin1String(" = CAST(? AS REAL)");
-    case StorageClass::Text:
-        params.push_back(odbc::Param::bytes(value.bytes));
-        return type + QLatin1String("text' AND ") + column + QLatin1String(" = CAST(? AS TEXT) COLLATE BINARY");
-    case StorageClass::Blob:
-        params.push_back(odbc::Param::bytes(value.bytes));
-        return type + QLatin1String("blob' AND ") + column + QLatin1String(" = ?");
-    }
-    return {};
-}
-
 // One original value as an expression that stores it exactly: storage class and value.
 QString exactValue(const OriginalValue& value, std::vector<odbc::Param>& params)
 {
@@ -99,6 +76,17 @@ QString exactValue(const OriginalValue& value, std::vector<odbc::Param>& params)
         return QStringLiteral("?");
     }
     return {};
+}
+
+// One original value against its column: storage class and value, exactly.
+QString originalMatch(const QString& column, const OriginalValue& value, std::vector<odbc::Param>& params)
+{
+    static const char* const types[] = {"null", "integer", "real", "text", "blob"};
+    if (value.type == StorageClass::Null)
+        return column + QLatin1String(" IS NULL");
+    return QLatin1String("typeof(") + column + QLatin1String(") = '") + QLatin1String(types[int(value.type)])
+        + QLatin1String("' AND ") + column + QLatin1String(" = ") + exactValue(value, params)
+        + (value.type == StorageClass::Text ? QLatin1String(" COLLATE BINARY") : QLatin1String(""));
 }
 
 std::vector<odbc::Param> joined(std::vector<odbc::Param> first, const std::vector<odbc::Param>& second)
