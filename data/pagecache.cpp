@@ -416,6 +416,8 @@ PageCache::Page& PageCache::page(qsizetype index) const
         lastPage_ = &found->second;
         return found->second;
     }
+    if (readsHeld_)
+        throw AppError(QStringLiteral("The rows cannot be read while rows are being written."));
     // A page is read only for the file as it is now.
     checkVersion();
     Page fresh;

@@ -113,6 +113,10 @@ public:
     bool pinned() const { return pin_.fromPage >= 0; }
     // The user came back to rows that could not be read: they are read again at once.
     void readAgain() { heldUntil_ = QDeadlineTimer(); }
+    // While a block of ours is written in one transaction, this connection
+    // sees rows not counted yet: no page is read until the block has ended
+    // and its rows are taken in.
+    void holdReads(bool held) { readsHeld_ = held; }
     // Drops the pages being read ahead (before the table is written, and
     // whenever the rows they hold may have moved).
     void discardReadAhead() const;
@@ -202,6 +206,7 @@ private:
     // The file could not be read when last asked (another program held it?): why, and until when not to ask.
     mutable QDeadlineTimer heldUntil_;
     mutable QString heldWhy_;
+    bool readsHeld_ = false;
     // Rowids from first to first + count - 1, each present: a row's rowid is known without a search.
     mutable std::optional<qint64> denseFrom_;
     qint64 minRowid_ = 0, maxRowid_ = 0;

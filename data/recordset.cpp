@@ -595,6 +595,18 @@ std::vector<std::optional<RowIdentity>> RecordSet::identifyRows(const std::vecto
     return identities;
 }
 
+template <typename Write> void RecordSet::writingBlock(Write write)
+{
+    // (The pages read before the block stand for the file as it was: the rows
+    // written are taken into them once it has ended.)
+    struct Hold {
+        PageCache* cache;
+        explicit Hold(PageCache* c) : cache(c) { if (cache) cache->holdReads(true); }
+        ~Hold() { if (cache) cache->holdReads(false); }
+    } hold(cache_.get());
+    writing([&] { connection_->inTransaction(write); });
+}
+
 template <typename Write> void RecordSet::writing(Write write)
 {
     if (!ordered_) {
@@ -704,8 +716,7 @@ BlockOutcome RecordSet::writeBlock(std::vector<BlockRow> rows, const std::functi
     std::vector<std::pair<size_t, StoredRecord>> stored; // taken into the rows shown once committed
     if (blockObserver())
         blockObserver()();
-    writing([&] {
-        connection_->inTransaction([&] {
+    writingBlock([&] {
             // A rowid table's rows are read back after the block, many at once.
             std::vector<std::pair<size_t, qint64>> unread;
             for (size_t i = 0; i < rows.size(); ++i) {
@@ -741,7 +752,6 @@ BlockOutcome RecordSet::writeBlock(std::vector<BlockRow> rows, const std::functi
                 stored.emplace_back(i, std::move(found->second));
                 back.erase(found);
             }
-        });
     });
     // Taken into the rows shown; the identities written are kept for taking the block back.
     std::sort(stored.begin(), stored.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -764,8 +774,7 @@ void RecordSet::applyImages(const std::vector<RowImage>& rows, bool undo, const 
     const RowWriter& w = writer(true);
     std::vector<StoredRecord> added;
     std::vector<qint64> removed;
-    writing([&] {
-        connection_->inTransaction([&] {
+    writingBlock([&] {
             for (size_t i = 0; i < rows.size(); ++i) {
                 const std::optional<RowIdentity>& now = undo ? rows[i].after : rows[i].before;
                 const std::optional<RowIdentity>& then = undo ? rows[i].before : rows[i].after;
@@ -780,7 +789,6 @@ void RecordSet::applyImages(const std::vector<RowImage>& rows, bool undo, const 
                 if (keepGoing && !keepGoing(i + 1))
                     throw AppError(QStringLiteral("Cancelled: nothing was written."));
             }
-        });
     });
     // What is shown is read again: rows read whole at once; pages from where
     // they are shown (a new reading: the grid finds its rows again by who

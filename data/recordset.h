@@ -173,6 +173,8 @@ private:
     QStringList identityColumns() const;
     // Runs a write of ours with no order being built beside it.
     template <typename Write> void writing(Write write);
+    // A block: one transaction, pages not read while it is open.
+    template <typename Write> void writingBlock(Write write);
     const RowStore& storeFor(qsizetype row, qsizetype* index) const;
     std::optional<qint64> rowidAt(qsizetype row) const;
     void storeRecord(qsizetype row, std::optional<qint64> oldRowid, const StoredRecord& record);

@@ -49,12 +49,14 @@ QString rowsWord(size_t n) { return n == 1 ? QStringLiteral("1 row") : QStringLi
 DataGrid::BlockWrite::BlockWrite(DataGrid* grid) : grid_(grid)
 {
     grid_->writingBlock_ = true;
+    grid_->model_->holdReads(true);
     grid_->setUpdatesEnabled(false);
 }
 
 DataGrid::BlockWrite::~BlockWrite()
 {
     grid_->writingBlock_ = false;
+    grid_->model_->holdReads(false);
     grid_->setUpdatesEnabled(true);
 }
 

@@ -76,7 +76,7 @@ std::vector<qsizetype> DataGrid::selectedRecords() const
 
 void DataGrid::noteAnchors()
 {
-    if (walking_ || moving_ || !model_->recordSet() || !model_->recordSet()->isPaged())
+    if (walking_ || moving_ || writingBlock_ || !model_->recordSet() || !model_->recordSet()->isPaged())
         return;
     // (A row that cannot be told now keeps the anchor taken before.)
     const auto note = [this](RowAnchor& anchor, qsizetype record) {
@@ -104,6 +104,10 @@ void DataGrid::noteAnchors()
 
 void DataGrid::paintEvent(QPaintEvent* event)
 {
+    // A paint asked for before a block began is not done while it is written:
+    // the grid paints again in whole once it has ended.
+    if (writingBlock_)
+        return;
     noteAnchors();
     QTableView::paintEvent(event);
 }

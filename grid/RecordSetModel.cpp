@@ -226,7 +226,7 @@ bool RecordSetModel::displayBytes(qsizetype record, int column, std::string_view
 
 QVariant RecordSetModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || !recordset_)
+    if (!index.isValid() || !recordset_ || readsHeld_)
         return {};
     const qsizetype record = recordAt(index.row());
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
@@ -375,7 +375,7 @@ QVariant RecordSetModel::sortMark(int column, int role) const
 Qt::ItemFlags RecordSetModel::flags(const QModelIndex& index) const
 {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (!index.isValid() || !recordset_)
+    if (!index.isValid() || !recordset_ || readsHeld_)
         return f;
     // BLOBs are shown, not edited; a view without INSTEAD OF triggers is read-only.
     const qsizetype record = recordAt(index.row());

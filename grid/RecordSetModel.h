@@ -39,6 +39,9 @@ public:
     // Waits for a large table's count where it is still being taken, so that
     // records() is exact (the exports and "Add New Row" need it).
     void requireExactCount();
+    // While a block is written the rows are half written: the cells answer
+    // with nothing (what asks is a paint, done again once the block ends).
+    void holdReads(bool held) { readsHeld_ = held; }
     qsizetype newRowRecord() const { return hasNewRowLine() ? records_ : -1; }
     bool hasNewRowLine() const { return recordset_ && recordset_->canInsert(); }
     qsizetype lines() const { return records_ + (hasNewRowLine() ? 1 : 0); }
@@ -123,6 +126,7 @@ private:
 
     std::shared_ptr<ADODB::RecordSet> recordset_;
     qsizetype records_ = 0;
+    bool readsHeld_ = false;
     qsizetype base_ = 0;
     int rows_ = 0;
     qsizetype pending_ = -1;
