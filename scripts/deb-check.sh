@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian package into a fresh Debian 12 (a debootstrap chroot, kept
-# in ~/.cache/vestrel/bookworm-root) and checks that the program, its files and
-# menu entry are there and the driver is registered. Needs root.
+# in ~/.cache/vestrel/bookworm-root) and checks that the program, its files,
+# menu entry and metainfo are there (and validate) and the driver is registered;
+# then opens a database named on the command line there, on a virtual screen,
+# and keeps a screenshot of it in build-deb/opened-from-command-line.png. Needs root.
 #   bash scripts/deb-check.sh [PACKAGE.deb]   (default: builds it with scripts/deb.sh)
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -19,6 +21,7 @@ trap 'umount "$fresh/proc" 2>/dev/null || true; rm -rf "$fresh"' EXIT
 cp -a "$root/." "$fresh/"
 cp /etc/resolv.conf "$fresh/etc/resolv.conf" 2>/dev/null || true
 cp "$deb" "$fresh/tmp/vestrel.deb"
+cp "$here/scripts/deb-open-check.sh" "$fresh/tmp/open-check.sh"
 mount -t proc proc "$fresh/proc"
 chroot "$fresh" /bin/sh -ec '
   export DEBIAN_FRONTEND=noninteractive
@@ -27,8 +30,14 @@ chroot "$fresh" /bin/sh -ec '
   test -x /usr/lib/vestrel/vestrel && test -x /usr/lib/vestrel/vestrel-print
   test -f /usr/lib/vestrel/HAND-M.CUR && test -f /usr/lib/vestrel/x/o.cjs && test -f /usr/lib/vestrel/Samples/sample1.db3
   test "$(readlink -f /usr/bin/vestrel)" = /usr/lib/vestrel/vestrel
-  grep -q "^Exec=vestrel$" /usr/share/applications/vestrel.desktop
+  grep -q "^Exec=vestrel %f$" /usr/share/applications/vestrel.desktop
+  grep -q "^MimeType=application/vnd.sqlite3;application/x-sqlite3;$" /usr/share/applications/vestrel.desktop
   test -f /usr/share/icons/hicolor/48x48/apps/vestrel.png
+  apt-get install -y -qq --no-install-recommends desktop-file-utils appstream xvfb xauth xdotool imagemagick >/dev/null
+  desktop-file-validate /usr/share/applications/vestrel.desktop
+  appstreamcli validate --no-net /usr/share/metainfo/com.pellorin.vestrel.metainfo.xml >/dev/null
+  # Opened as the file manager opens it: the table chooser comes up for the file given.
+  sh /tmp/open-check.sh
   odbcinst -q -d -n "SQLite3 ODBC Driver" >/dev/null
   # Every library the program needs is there.
   ! ldd /usr/lib/vestrel/vestrel | grep -q "not found"
@@ -36,4 +45,7 @@ chroot "$fresh" /bin/sh -ec '
   apt-get remove -y -qq vestrel >/dev/null
   ! odbcinst -q -d -n "SQLite3 ODBC Driver" >/dev/null 2>&1
 '
-echo "The package installs into a fresh Debian 12, brings its files, menu entry and driver registration, and is removed cleanly: $deb"
+mkdir -p "$here/build-deb"
+cp "$fresh/tmp/opened.png" "$here/build-deb/opened-from-command-line.png"
+echo "Opened from the command line there: $here/build-deb/opened-from-command-line.png"
+echo "The package installs into a fresh Debian 12, brings its files, menu entry, metainfo and driver registration, opens a file named on its command line, and is removed cleanly: $deb"

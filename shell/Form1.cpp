@@ -13,6 +13,11 @@
 #include "platform/settings.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,7 +30,23 @@ namespace {
 const QString kAppName = QStringLiteral("Pellorin");
 const QString kSection = QStringLiteral("Vestrel");
 const QString kKey = QStringLiteral("SQLiteDatabase");
+
+QString& openOnLoad()
+{
+    static QString path;
+    return path;
+}
+
+// The local file a drag brings, if it brings one.
+QString droppedFile(const QMimeData* data)
+{
+    if (!data || !data->hasUrls() || data->urls().isEmpty() || !data->urls().front().isLocalFile())
+        return {};
+    return QDir::toNativeSeparators(data->urls().front().toLocalFile());
+}
 } // namespace
+
+void Form1::OpenOnLoad(const QString& path) { openOnLoad() = path; }
 
 Form1::Form1()
     : Frame1(new QGroupBox(QStringLiteral("SQLite File"), this)),
@@ -83,6 +104,7 @@ Form1::Form1()
     connect(PushButton7, &QPushButton::clicked, this, [this] { PushButton7_Click(); });
     connect(Text1, &QLineEdit::textChanged, this, [this](const QString& t) { Text1_Change(t); });
     Text1->installEventFilter(this);
+    setAcceptDrops(true);
 }
 
 void Form1::Form_Load()
@@ -94,6 +116,11 @@ void Form1::Form_Load()
     trap([&] { Main::SetApplicationTitle(); });
     trap(106, [&] { Main::MaybeOpenHomePage(); });
     LoadHandPointer(trap, 124, 126, Pointer);
+    if (!openOnLoad().isEmpty()) {
+        trap([&] { Text1->setText(std::exchange(openOnLoad(), QString())); });
+        trap([&] { CheckPdfPrinter(); });
+        return;
+    }
     trap(128, [&] { Text1->setText(GetSetting(kAppName, kSection, kKey)); });
     if (trap.test(130, [&] { return !Text1->text().isEmpty(); })) {
         if (trap.test(132, [&] { return CanOpenDatabase(); }))
@@ -174,7 +201,35 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Text1 && event->type() == QEvent::FocusIn)
         Text1->selectAll();
+    // A file dropped on the box itself: its path, not its address as text.
+    if (watched == Text1 && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove)) {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (!droppedFile(drag->mimeData()).isEmpty()) {
+            drag->acceptProposedAction();
+            return true;
+        }
+    }
+    if (watched == Text1 && event->type() == QEvent::Drop
+        && !droppedFile(static_cast<QDropEvent*>(event)->mimeData()).isEmpty()) {
+        dropEvent(static_cast<QDropEvent*>(event));
+        return true;
+    }
     return QWidget::eventFilter(watched, event);
 }
 
 void Form1::closeEvent(QCloseEvent* event) { CloseEndsProgram(event); }
+
+void Form1::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event)
+{
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    Text1->setText(path);
+    event->acceptProposedAction();
+}

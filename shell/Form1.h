@@ -15,6 +15,9 @@ class Form1 : public QWidget {
 public:
     Form1();
 
+    // The path the next load puts in the box in place of the remembered one
+    // (and does not open by itself: the caller goes on as "Next >" does).
+    static void OpenOnLoad(const QString& path);
     void Form_Load();
     void PushButton1_Click(); // "Test Connection"
     void PushButton2_Click(); // "Load Sample/Example Database"
@@ -36,6 +39,9 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A file dropped on the window: its path goes in the box, as "..." puts it.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void Text1_Change(const QString& text);

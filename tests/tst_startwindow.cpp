@@ -2,6 +2,7 @@
 #include "catalogue/Form2.h"
 #include "platform/settings.h"
 #include "shell/Form1.h"
+#include "shell/start.h"
 #include "common/Main.h"
 #include "common/connection.h"
 #include "common/errorreport.h"
@@ -20,6 +21,9 @@
 #include <QSettings>
 #include <QTest>
 #include <QMouseEvent>
+#include <QMimeData>
+#include <QDragEnterEvent>
+#include <QUrl>
 
 namespace {
 QString remembered() { return GetSetting("Pellorin", "Vestrel", "SQLiteDatabase"); }
@@ -195,6 +199,75 @@ private slots:
         form.PushButton7->click();
         QCOMPARE(env.boxes.size(), 1);
         QCOMPARE(env.boxes[0].text, QStringLiteral("Make sure database file is not in used by another application."));
+    }
+
+    // "vestrel FILE": the path goes in the box and is remembered, then the
+    // program goes on as "Next >" does; a file that cannot be opened leaves
+    // the start window up with its path. No argument: as ever.
+    void fileNamedOnTheCommandLine()
+    {
+        QCOMPARE(FileToOpen({"vestrel"}), QString());
+        QCOMPARE(FileToOpen({"vestrel", ""}), QString());
+        QCOMPARE(FileToOpen({"vestrel", "/data/a b.db"}), QDir::toNativeSeparators("/data/a b.db"));
+        QCOMPARE(FileToOpen({"vestrel", "file:///data/a%20b.db"}), QDir::toNativeSeparators("/data/a b.db"));
+        QCOMPARE(FileToOpen({"vestrel", "rel.db"}), QDir::toNativeSeparators(QDir::current().absoluteFilePath("rel.db")));
+
+        SaveSetting("Pellorin", "Vestrel", "SQLiteDatabase", "/remembered/other.db");
+        StartProgram({"vestrel", database});
+        Form1& start = Forms::form1();
+        QCOMPARE(start.Text1->text(), QDir::toNativeSeparators(database));
+        QCOMPARE(remembered(), start.Text1->text());
+        QVERIFY(start.isVisible());
+        QTRY_VERIFY(Forms::isLoaded2() && Forms::form2().isVisible());
+        QVERIFY(!start.isVisible());
+        QCOMPARE(Forms::form2().List1->count(), 1);
+        QCOMPARE(Forms::form2().List1->item(0)->text(), QStringLiteral("t"));
+
+        Forms::UnloadAll();
+        const QString missing = env.path("missing.db");
+        StartProgram({"vestrel", missing});
+        Form1& again = Forms::form1();
+        QTest::qWait(20);
+        QVERIFY(again.isVisible());
+        QCOMPARE(again.Text1->text(), QDir::toNativeSeparators(missing));
+        QVERIFY(!Forms::isLoaded2() || !Forms::form2().isVisible());
+
+        // Without one, the remembered path is opened as before.
+        Forms::UnloadAll();
+        SaveSetting("Pellorin", "Vestrel", "SQLiteDatabase", database);
+        StartProgram({"vestrel"});
+        QVERIFY(Forms::isLoaded2() && Forms::form2().isVisible());
+        QVERIFY(!Forms::form1().isVisible());
+        QVERIFY(env.boxes.isEmpty());
+    }
+
+    // A file dropped on the window, or on its box, puts its path in the box.
+    void droppedFile()
+    {
+        Form1& form = Forms::form1();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(form.acceptDrops());
+        for (QWidget* target : {static_cast<QWidget*>(&form), static_cast<QWidget*>(form.Text1)}) {
+            form.Text1->setText("/before.db");
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(database)});
+            const QPoint at = target->rect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &drop);
+            QCOMPARE(form.Text1->text(), QDir::toNativeSeparators(database));
+            QCOMPARE(remembered(), form.Text1->text());
+        }
+        // Text that is not a file is refused by the window.
+        QMimeData text;
+        text.setText("hello");
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&form, &enter);
+        QVERIFY(!enter.isAccepted());
+        QVERIFY(!Forms::isLoaded2());
     }
 
     void sampleDatabaseOpens()
