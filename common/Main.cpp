@@ -64,6 +64,10 @@ void SetBackColor(QWidget* widget, const QColor& colour)
 {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, colour);
+    // Text on a colour the design fixes stays readable whatever the desktop's colours are.
+    palette.setColor(QPalette::WindowText, colour == ButtonFaceColour()
+                                               ? QApplication::palette().color(QPalette::WindowText)
+                                               : colour.lightness() < 128 ? QColor(Qt::white) : QColor(Qt::black));
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }

@@ -316,6 +316,51 @@ private slots:
         QVERIFY(env.boxes.isEmpty());
     }
 
+    // Under a dark desktop palette the text stays readable on the surfaces
+    // whose colour the design fixes: the skin's light buttons and box, and
+    // the white window without the skin. (Text is told by its darkest and
+    // lightest pixels against the surface drawn.)
+    void readableUnderADarkPalette()
+    {
+        const QPalette before = QApplication::palette();
+        QPalette dark;
+        for (auto role : {QPalette::Window, QPalette::Button, QPalette::Base, QPalette::AlternateBase})
+            dark.setColor(role, QColor(0x30, 0x30, 0x30));
+        for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+            dark.setColor(role, QColor(0xee, 0xee, 0xee));
+        QApplication::setPalette(dark);
+        const auto inkRange = [](QWidget* w) {
+            const QImage image = w->grab().toImage();
+            int darkest = 255, lightest = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x) {
+                    const int l = qGray(image.pixel(x, y));
+                    darkest = std::min(darkest, l);
+                    lightest = std::max(lightest, l);
+                }
+            return std::pair{darkest, lightest};
+        };
+        Form1& skinned = Forms::form1();
+        skinned.Text1->setText("/some/file.db");
+        skinned.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&skinned));
+        skinned.Text1->deselect();
+        for (QWidget* w : {static_cast<QWidget*>(skinned.PushButton3), static_cast<QWidget*>(skinned.PushButton1),
+                           static_cast<QWidget*>(skinned.Text1), static_cast<QWidget*>(skinned.Label7)}) {
+            const auto [darkest, lightest] = inkRange(w);
+            QVERIFY2(lightest > 200 && darkest < 90, qPrintable(w->objectName() + QString(" %1..%2").arg(darkest).arg(lightest)));
+        }
+        Forms::UnloadAll();
+        Main::SetProgramFolderForTesting(env.path("empty"));
+        Form1& plain = Forms::form1();
+        Main::SetProgramFolderForTesting(VESTREL_BUILD_DIR);
+        plain.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plain));
+        const auto [darkest, lightest] = inkRange(plain.Label7);
+        QApplication::setPalette(before);
+        QVERIFY2(lightest > 200 && darkest < 90, qPrintable(QString("label %1..%2").arg(darkest).arg(lightest)));
+    }
+
     void hoverPointer()
     {
         Form1& form = Forms::form1();

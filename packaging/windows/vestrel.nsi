@@ -12,6 +12,20 @@ SetCompressor /SOLID lzma
 !define DRIVER_NAME "SQLite3 ODBC Driver"
 !define ODBCINST "SOFTWARE\ODBC\ODBCINST.INI"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Vestrel"
+; "Open with": a class of our own offered for these extensions beside whatever
+; program opens them by default, which stays as it is.
+!define PROGID "Vestrel.Database"
+!define APPKEY "Software\Classes\Applications\vestrel.exe"
+
+!macro OfferFor EXT
+  WriteRegStr HKLM "Software\Classes\${EXT}\OpenWithProgids" "${PROGID}" ""
+  WriteRegStr HKLM "${APPKEY}\SupportedTypes" "${EXT}" ""
+!macroend
+!macro WithdrawFrom EXT
+  DeleteRegValue HKLM "Software\Classes\${EXT}\OpenWithProgids" "${PROGID}"
+  DeleteRegKey /ifempty HKLM "Software\Classes\${EXT}\OpenWithProgids"
+  DeleteRegKey /ifempty HKLM "Software\Classes\${EXT}"
+!macroend
 
 Name "Vestrel"
 OutFile "${OUTFILE}"
@@ -80,6 +94,15 @@ Section "Vestrel" Main
   WriteRegDWORD HKLM "${ODBCINST}\${DRIVER_NAME}" "UsageCount" $1
 
   CreateShortcut "$SMPROGRAMS\Vestrel.lnk" "$INSTDIR\vestrel.exe" "" "$INSTDIR\vestrel.exe" 0
+  WriteRegStr HKLM "Software\Classes\${PROGID}" "" "SQLite Database"
+  WriteRegStr HKLM "Software\Classes\${PROGID}\DefaultIcon" "" '"$INSTDIR\vestrel.exe",0'
+  WriteRegStr HKLM "Software\Classes\${PROGID}\shell\open\command" "" '"$INSTDIR\vestrel.exe" "%1"'
+  WriteRegStr HKLM "${APPKEY}" "FriendlyAppName" "Vestrel"
+  WriteRegStr HKLM "${APPKEY}\shell\open\command" "" '"$INSTDIR\vestrel.exe" "%1"'
+  !insertmacro OfferFor ".db"
+  !insertmacro OfferFor ".db3"
+  !insertmacro OfferFor ".sqlite"
+  !insertmacro OfferFor ".sqlite3"
   WriteRegStr HKLM "Software\Pellorin\Vestrel" "InstallFolder" "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Vestrel"
@@ -110,6 +133,12 @@ Section "Uninstall"
   ${EndIf}
 
   Delete "$SMPROGRAMS\Vestrel.lnk"
+  !insertmacro WithdrawFrom ".db"
+  !insertmacro WithdrawFrom ".db3"
+  !insertmacro WithdrawFrom ".sqlite"
+  !insertmacro WithdrawFrom ".sqlite3"
+  DeleteRegKey HKLM "Software\Classes\${PROGID}"
+  DeleteRegKey HKLM "${APPKEY}"
   ; Our copy of the driver stays while other programs still count on it.
   ${If} $1 <= 0
   ${OrIf} $0 != "$INSTDIR\odbc\sqlite3odbc.dll"

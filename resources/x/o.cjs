@@ -1,5 +1,7 @@
-/* Vestrel skin: a Qt style sheet applied to the start window. */
+/* Vestrel skin: a Qt style sheet applied to the start window. Its light
+   surfaces carry dark text whatever the desktop's colours are. */
 QPushButton {
+    color: #000000;
     border: 1px solid #7a8a99;
     border-radius: 3px;
     padding: 1px 1px;
@@ -13,6 +15,9 @@ QPushButton:pressed {
     background: #c4d6e8;
 }
 QLineEdit {
+    color: #000000;
+    selection-color: #ffffff;
+    selection-background-color: #3c7fc0;
     border: 1px solid #7a8a99;
     padding: 1px 3px;
     background: #ffffff;
