@@ -17,12 +17,21 @@ if [ ! -x "$root/usr/bin/apt-get" ]; then
   debootstrap --variant=minbase bookworm "$root" "$mirror" >/dev/null
 fi
 fresh="$(mktemp -d)"
-trap 'umount "$fresh/proc" 2>/dev/null || true; rm -rf "$fresh"' EXIT
+screen=""
+trap 'umount "$fresh/proc" "$fresh/tmp/.X11-unix" 2>/dev/null || true; [ -n "$screen" ] && kill $screen; rm -rf "$fresh"' EXIT
 cp -a "$root/." "$fresh/"
 cp /etc/resolv.conf "$fresh/etc/resolv.conf" 2>/dev/null || true
 cp "$deb" "$fresh/tmp/vestrel.deb"
 cp "$here/scripts/deb-open-check.sh" "$fresh/tmp/open-check.sh"
 mount -t proc proc "$fresh/proc"
+# A virtual screen of the host's, reached from inside through its socket.
+command -v Xvfb >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends xvfb >/dev/null
+display=77
+while [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 640x400x24 -nolisten tcp >/dev/null 2>&1 & screen=$!
+mkdir -p "$fresh/tmp/.X11-unix"
+for i in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+mount --bind /tmp/.X11-unix "$fresh/tmp/.X11-unix"
 chroot "$fresh" /bin/sh -ec '
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
@@ -33,11 +42,11 @@ chroot "$fresh" /bin/sh -ec '
   grep -q "^Exec=vestrel %f$" /usr/share/applications/vestrel.desktop
   grep -q "^MimeType=application/vnd.sqlite3;application/x-sqlite3;$" /usr/share/applications/vestrel.desktop
   test -f /usr/share/icons/hicolor/48x48/apps/vestrel.png
-  apt-get install -y -qq --no-install-recommends desktop-file-utils appstream xvfb xauth xdotool imagemagick >/dev/null
+  apt-get install -y -qq --no-install-recommends desktop-file-utils appstream xdotool imagemagick >/dev/null
   desktop-file-validate /usr/share/applications/vestrel.desktop
   appstreamcli validate --no-net /usr/share/metainfo/com.pellorin.vestrel.metainfo.xml >/dev/null
   # Opened as the file manager opens it: the table chooser comes up for the file given.
-  sh /tmp/open-check.sh
+  DISPLAY=:'"$display"' sh /tmp/open-check.sh
   odbcinst -q -d -n "SQLite3 ODBC Driver" >/dev/null
   # Every library the program needs is there.
   ! ldd /usr/lib/vestrel/vestrel | grep -q "not found"

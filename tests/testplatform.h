@@ -3,8 +3,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 
-// A path as the database driver takes it. Under wine the driver is the host's
-// own, so a Windows path becomes the host path it stands for; elsewhere it stays.
+// A path as the database driver takes it: in the system's own form.
 QString DriverPath(const QString& path);
 // Forgets what the program has remembered (the settings folder given is where
 // the INI-file settings of the tests live).

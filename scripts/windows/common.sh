@@ -52,3 +52,21 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 TC
 }
+
+# Makes the named host folders (and /proc, /dev, the X sockets) seen at the same
+# paths inside the wine 10 chroot; wine10_unmount takes them away again.
+wine10_mounts=()
+wine10_mount() {
+  local root="$cache/trixie" d
+  for d in /proc /dev /tmp/.X11-unix "$@"; do
+    mkdir -p "$root$d"
+    mountpoint -q "$root$d" && continue
+    if [ "$d" = /proc ]; then mount -t proc proc "$root/proc"; else mount --bind "$d" "$root$d"; fi
+    wine10_mounts+=("$root$d")
+  done
+}
+wine10_unmount() {
+  local i
+  for ((i = ${#wine10_mounts[@]} - 1; i >= 0; i--)); do umount "${wine10_mounts[$i]}" 2>/dev/null || true; done
+  wine10_mounts=()
+}

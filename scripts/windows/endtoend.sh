@@ -5,8 +5,9 @@
 # entry and the driver's registration; opens a database, edits a row, exports the
 # grid as TXT through the Save dialog, checks the database and the file; then
 # uninstalls and checks that the program and the registration are gone.
-# Wants WINEPREFIX set (a prefix of the run's own) and DISPLAY (a virtual screen).
-# Screenshots land in FOLDER.
+# Wants WINEPREFIX set (a prefix of the run's own, made afresh here) and DISPLAY
+# (a virtual screen). The database and the export are on drive C:, named in
+# Windows form. Screenshots land in FOLDER.
 set -uo pipefail
 # "Anna Zoë" is typed through xdotool: a UTF-8 locale whatever the machine's.
 case "${LC_ALL:-${LANG:-}}" in
@@ -23,6 +24,8 @@ check() { # check DESCRIPTION COMMAND...
   else failed=$((failed + 1)); echo "FAIL!  $what"; fi
 }
 program="$WINEPREFIX/drive_c/Program Files/Vestrel"
+rm -rf "$WINEPREFIX"
+wineboot -i >/dev/null 2>&1; wineserver -w
 odbcinst='HKLM\SOFTWARE\ODBC\ODBCINST.INI'
 
 # The installed program finds its DLLs and plugins in its own folder, nowhere else,
@@ -47,18 +50,18 @@ wine "$installer" /S; wineserver -w
 check "installed again: driver counted once" registered UsageCount 0x1
 
 # A database of the run's own, remembered as the last one used (so the program opens at its tables).
-db="$out/people.db"
+public="$WINEPREFIX/drive_c/users/Public"
+mkdir -p "$public"
+db="$public/people.db"
 sqlite3 "$db" "CREATE TABLE people(id INTEGER PRIMARY KEY, name TEXT, city TEXT);
                INSERT INTO people VALUES (1, 'Ann', 'Oslo'), (2, 'Bob', 'Rome'), (3, 'Cy', 'Lima');"
-wine reg add 'HKCU\Software\Pellorin\Vestrel' /v SQLiteDatabase /d "$db" /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Pellorin\Vestrel' /v SQLiteDatabase /d 'C:\users\Public\people.db' /f >/dev/null 2>&1
 
 (
   # wine's own desktop (a window of the X screen) holds the program's windows, which
   # it centres: they are worked at fixed places of the 1280x1024 screen.
   shot() { import -window root "$out/$1.png"; }
   click() { xdotool mousemove "$1" "$2" click 1; }
-  # Started from a folder on drive Z: (the host's root): the database path in host
-  # form then names the same file for the program and for the host's driver.
   cd "$out"
   wine explorer /desktop=Vestrel,1280x1024 "C:\\Program Files\\Vestrel\\vestrel.exe" >"$out/vestrel.log" 2>&1 &
   sleep 10; shot 1-no-pdf-printer
@@ -72,7 +75,7 @@ wine reg add 'HKCU\Software\Pellorin\Vestrel' /v SQLiteDatabase /d "$db" /f >/de
   xdotool key Right; xdotool type --delay 80 "Anna Zoë"; xdotool key Down; sleep 2; shot 5-edited
   # "Export Table As.." > TXT, and a name in the Save dialog.
   click 895 740; sleep 1.5; xdotool key Down Return; sleep 3; shot 6-save-dialog
-  xdotool type --delay 30 "Z:$(echo "$out" | tr / '\\\\')\\people.txt"; xdotool key Return; sleep 3; shot 7-saved
+  xdotool type --delay 30 'C:\users\Public\people.txt'; xdotool key Return; sleep 3; shot 7-saved
   # "Quit".
   click 1051 740; sleep 2
 )
@@ -81,7 +84,7 @@ check "the edit is in the database" test "$(sqlite3 "$db" "SELECT name FROM peop
 check "the other rows are untouched" test "$(sqlite3 "$db" "SELECT group_concat(name || city, ',') FROM people WHERE id > 1")" = "BobRome,CyLima"
 # In the ANSI code page, as text files are written on Windows (wine's is 1252 here).
 expected=$(printf 'id\tname\tcity\t\r\n1\tAnna Zo\xeb\tOslo\t\r\n2\tBob\tRome\t\r\n3\tCy\tLima\t\r\n')
-check "the TXT export holds the grid" test "$(cat "$out/people.txt" 2>/dev/null)" = "$expected"
+check "the TXT export holds the grid" test "$(cat "$public/people.txt" 2>/dev/null)" = "$expected"
 wineserver -k 2>/dev/null; wineserver -w
 
 wine "$program/uninstall.exe" /S; wineserver -w; sleep 2

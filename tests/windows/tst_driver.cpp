@@ -1,9 +1,13 @@
-// The SQLite3 ODBC driver built for Windows, as the installer ships it, called
-// directly (wine's odbc32 hands connections to the host's driver manager, so
-// this is how the Windows driver itself is reached here): it loads, opens a
-// file, and carries text as UTF-16 both ways, as the program reads and binds it.
+// The SQLite3 ODBC driver built for Windows, as the installer ships it: the
+// program's connections reach it through the Windows driver manager and the
+// registration the installer made (no other driver answers); called directly,
+// it loads, opens a file, and carries text as UTF-16 both ways, as the program
+// reads and binds it.
 #include "testsupport.h"
+#include "common/connection.h"
+#include "data/adodb.h"
 
+#include <QDir>
 #include <QTest>
 #include <windows.h>
 #include <sql.h>
@@ -34,6 +38,29 @@ class DriverTest : public QObject {
     TestEnvironment env;
 
 private slots:
+    // The program's own connection string, through odbc32: the DLL that answers
+    // is the one registered under the driver's name, on a Windows path.
+    void connectionsReachTheRegisteredDll()
+    {
+        wchar_t registered[MAX_PATH] = {};
+        DWORD size = sizeof registered;
+        QCOMPARE(RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\ODBC\\ODBCINST.INI\\SQLite3 ODBC Driver", L"Driver",
+                              RRF_RT_REG_SZ, nullptr, registered, &size),
+                 LONG(ERROR_SUCCESS));
+        const QString path = env.makeDatabase("manager.db", "CREATE TABLE t(name TEXT); INSERT INTO t VALUES ('Zoë');");
+        QVERIFY(path.startsWith(QDir::toNativeSeparators(QDir::tempPath()).left(3))); // a Windows path, drive and all
+        ADODB::Connection connection;
+        connection.Open(DatabaseConnectionString(path));
+        HMODULE module = GetModuleHandleW(L"sqlite3odbc.dll");
+        QVERIFY2(module, "no sqlite3odbc.dll in the process: another driver answered");
+        wchar_t loaded[MAX_PATH] = {};
+        GetModuleFileNameW(module, loaded, MAX_PATH);
+        qInfo("driver DLL loaded: %s", qPrintable(QString::fromWCharArray(loaded)));
+        QCOMPARE(QString::fromWCharArray(loaded).toLower(), QString::fromWCharArray(registered).toLower());
+        connection.Execute(QStringLiteral("INSERT INTO t VALUES ('Ærø 😀')"));
+        QCOMPARE(Sqlite(path).value("SELECT group_concat(name, ',') FROM t"), QStringLiteral("Zoë,Ærø 😀"));
+    }
+
     void textTravelsAsUtf16()
     {
         Driver d;
