@@ -14,12 +14,17 @@
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
+#include <QImageReader>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTime>
 #include <QWidget>
 #include <random>
+
+// The program's own pictures live in the core library, whose resources are
+// registered by hand (a static library's would be dropped by the linker).
+static void registerPictures() { Q_INIT_RESOURCE(vestrel); }
 
 namespace Main {
 
@@ -187,15 +192,36 @@ std::optional<QCursor> LoadHandCursor()
     const QString path = ProgramFolder() + QLatin1String("/HAND-M.CUR");
     if (!FileExists(path))
         return std::nullopt;
-    QPixmap image(path);
-    if (image.isNull())
+    // The file may hold the pointer at several sizes: the largest is taken,
+    // drawn at the size of the first (a 64-pixel one is sharp at 200 %).
+    QImageReader reader(path);
+    QImage first = reader.read();
+    if (first.isNull())
         throw AppError(QStringLiteral("Invalid picture: %1").arg(path));
+    QImage best = first;
+    while (reader.jumpToNextImage()) {
+        const QImage next = reader.read();
+        if (!next.isNull() && next.width() > best.width())
+            best = next;
+    }
+    QPixmap image = QPixmap::fromImage(best);
+    image.setDevicePixelRatio(qreal(best.width()) / first.width());
     return QCursor(image, 7, 1);
 }
 
 QIcon ApplicationIcon()
 {
-    static const QIcon icon(QStringLiteral(":/vestrel.xpm"));
+    // The 32-pixel drawing, and each pixel doubled and doubled again for dense
+    // screens: sharp at 200 % and above, where an enlarged one would blur.
+    static const QIcon icon = [] {
+        registerPictures();
+        const QImage drawing(QStringLiteral(":/vestrel.xpm"));
+        QIcon made;
+        for (int scale : {1, 2, 4})
+            made.addPixmap(QPixmap::fromImage(drawing.scaled(drawing.size() * scale, Qt::IgnoreAspectRatio,
+                                                              Qt::FastTransformation)));
+        return made;
+    }();
     return icon;
 }
 

@@ -377,6 +377,24 @@ private slots:
         QCOMPARE(form.Pointer.MousePointer(), 11);
     }
 
+    // The hand pointer comes in two sizes: the 64-pixel drawing stands at
+    // twice the density, so at 200 % it is drawn as it is, never enlarged.
+    void handPointerForDenseScreens()
+    {
+        const std::optional<QCursor> hand = Main::LoadHandCursor();
+        QVERIFY(hand);
+        QCOMPARE(hand->pixmap().size(), QSize(64, 64));
+        QCOMPARE(hand->pixmap().devicePixelRatio(), 2.0);
+        QCOMPARE(hand->hotSpot(), QPoint(7, 1));
+        // Doubled pixel by pixel: no colour that the drawing does not hold.
+        const QImage big = hand->pixmap().toImage();
+        for (int y = 0; y < 64; y += 2)
+            for (int x = 0; x < 64; x += 2)
+                QCOMPARE(big.pixel(x + 1, y + 1), big.pixel(x, y));
+        // The window icon, likewise, at 32, 64 and 128 pixels.
+        QCOMPARE(Main::ApplicationIcon().availableSizes(), (QList<QSize>{{32, 32}, {64, 64}, {128, 128}}));
+    }
+
     void everyMovementAppliesTheRuleUnderTheMouse()
     {
         Form1& form = Forms::form1();
