@@ -191,6 +191,8 @@ private:
 public:
     // Ctrl+A: every record of the table, those outside the span too.
     void selectEverything();
+    // Every record in columns left..right (Ctrl+Space), those outside the span held.
+    void selectColumns(int left, int right);
 private:
     void showRowRefused(const QString& message); // a pending row's write, refused
 

@@ -419,31 +419,32 @@ bool DataGrid::blockKey(QKeyEvent* event)
             first = std::min(first, mods == Qt::ShiftModifier ? range.top() : range.left());
             last = std::max(last, mods == Qt::ShiftModifier ? range.bottom() : range.right());
         }
+        if (mods == Qt::ControlModifier) {
+            selectColumns(first, last);
+            return true;
+        }
         const QModelIndex current = currentIndex();
-        const QItemSelection whole = mods == Qt::ShiftModifier
-            ? QItemSelection(model_->index(first, 0), model_->index(last, model_->columnCount() - 1))
-            : QItemSelection(model_->index(0, first), model_->index(model_->rowCount() - 1, last));
-        selectionModel()->select(whole, QItemSelectionModel::ClearAndSelect
-                                            | (mods == Qt::ShiftModifier ? QItemSelectionModel::Rows
-                                                                         : QItemSelectionModel::Columns));
+        selectionModel()->select(QItemSelection(model_->index(first, 0), model_->index(last, model_->columnCount() - 1)),
+                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
         return true;
     }
     return false;
 }
 
-void DataGrid::selectEverything()
+void DataGrid::selectEverything() { selectColumns(0, model_->columnCount() - 1); }
+
+void DataGrid::selectColumns(int left, int right)
 {
     if (!model_->recordSet() || !learnCount())
         return;
     // The span's lines are selected in the view; the records outside it are held.
     // (Not the new-row line: it holds no record.)
     const QModelIndex current = currentIndex();
-    const int lastColumn = model_->columnCount() - 1;
     const qsizetype first = model_->base();
     const qsizetype last = std::min(model_->base() + model_->rowCount(), model_->records()) - 1;
     if (last >= first)
-        selectionModel()->select(QItemSelection(model_->index(0, 0), model_->index(int(last - first), lastColumn)),
+        selectionModel()->select(QItemSelection(model_->index(0, left), model_->index(int(last - first), right)),
                                  QItemSelectionModel::ClearAndSelect);
     else
         selectionModel()->clearSelection();
@@ -451,7 +452,7 @@ void DataGrid::selectEverything()
         selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
     heldSelection_.clear();
     if (first > 0)
-        heldSelection_.push_back({0, first - 1, 0, lastColumn, {}, {}});
+        heldSelection_.push_back({0, first - 1, left, right, {}, {}});
     if (last < model_->records() - 1)
-        heldSelection_.push_back({last + 1, model_->records() - 1, 0, lastColumn, {}, {}});
+        heldSelection_.push_back({last + 1, model_->records() - 1, left, right, {}, {}});
 }
