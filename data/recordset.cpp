@@ -717,41 +717,41 @@ BlockOutcome RecordSet::writeBlock(std::vector<BlockRow> rows, const std::functi
     if (blockObserver())
         blockObserver()();
     writingBlock([&] {
-            // A rowid table's rows are read back after the block, many at once.
-            std::vector<std::pair<size_t, qint64>> unread;
-            for (size_t i = 0; i < rows.size(); ++i) {
-                const BlockRow& row = rows[i];
-                try {
-                    if (row.row >= 0 && !row.identity)
-                        throw AppError(row.why);
-                    if (row.row >= 0 && row.changes.empty())
-                        continue;
-                    const RowIdentity* identity = row.row >= 0 ? &*row.identity : nullptr;
-                    if (const std::optional<qint64> rowid = w.writeUnread(identity, row.changes)) {
-                        unread.emplace_back(i, *rowid);
-                    } else {
-                        stored.emplace_back(i, identity ? w.update(*identity, row.changes) : w.insert(row.changes));
-                    }
-                } catch (const AppError& error) {
-                    outcome.refused.emplace_back(i, error.description());
+        // A rowid table's rows are read back after the block, many at once.
+        std::vector<std::pair<size_t, qint64>> unread;
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const BlockRow& row = rows[i];
+            try {
+                if (row.row >= 0 && !row.identity)
+                    throw AppError(row.why);
+                if (row.row >= 0 && row.changes.empty())
+                    continue;
+                const RowIdentity* identity = row.row >= 0 ? &*row.identity : nullptr;
+                if (const std::optional<qint64> rowid = w.writeUnread(identity, row.changes)) {
+                    unread.emplace_back(i, *rowid);
+                } else {
+                    stored.emplace_back(i, identity ? w.update(*identity, row.changes) : w.insert(row.changes));
                 }
-                if (keepGoing && !keepGoing(i + 1))
-                    throw AppError(QStringLiteral("The paste was cancelled: nothing was written."));
+            } catch (const AppError& error) {
+                outcome.refused.emplace_back(i, error.description());
             }
-            std::vector<qint64> rowids;
-            for (const auto& entry : unread)
-                rowids.push_back(entry.second);
-            std::map<qint64, StoredRecord> back;
-            for (StoredRecord& record : w.readRowids(rowids))
-                back.emplace(record.rowid.value_or(0), std::move(record));
-            for (const auto& [i, rowid] : unread) {
-                auto found = back.find(rowid);
-                if (found == back.end())
-                    throw AppError(QStringLiteral("A row written could not be read back (a trigger of the table "
-                                                  "moved or deleted it): nothing was written."));
-                stored.emplace_back(i, std::move(found->second));
-                back.erase(found);
-            }
+            if (keepGoing && !keepGoing(i + 1))
+                throw AppError(QStringLiteral("The paste was cancelled: nothing was written."));
+        }
+        std::vector<qint64> rowids;
+        for (const auto& entry : unread)
+            rowids.push_back(entry.second);
+        std::map<qint64, StoredRecord> back;
+        for (StoredRecord& record : w.readRowids(rowids))
+            back.emplace(record.rowid.value_or(0), std::move(record));
+        for (const auto& [i, rowid] : unread) {
+            auto found = back.find(rowid);
+            if (found == back.end())
+                throw AppError(QStringLiteral("A row written could not be read back (a trigger of the table "
+                                              "moved or deleted it): nothing was written."));
+            stored.emplace_back(i, std::move(found->second));
+            back.erase(found);
+        }
     });
     // Taken into the rows shown; the identities written are kept for taking the block back.
     std::sort(stored.begin(), stored.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -775,20 +775,20 @@ void RecordSet::applyImages(const std::vector<RowImage>& rows, bool undo, const 
     std::vector<StoredRecord> added;
     std::vector<qint64> removed;
     writingBlock([&] {
-            for (size_t i = 0; i < rows.size(); ++i) {
-                const std::optional<RowIdentity>& now = undo ? rows[i].after : rows[i].before;
-                const std::optional<RowIdentity>& then = undo ? rows[i].before : rows[i].after;
-                if (now && then) {
-                    w.restore(*now, *then);
-                } else if (now) {
-                    w.remove({*now});
-                    removed.push_back(now->rowid.value_or(std::numeric_limits<qint64>::min()));
-                } else if (then) {
-                    added.push_back(w.reinsert(*then));
-                }
-                if (keepGoing && !keepGoing(i + 1))
-                    throw AppError(QStringLiteral("Cancelled: nothing was written."));
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const std::optional<RowIdentity>& now = undo ? rows[i].after : rows[i].before;
+            const std::optional<RowIdentity>& then = undo ? rows[i].before : rows[i].after;
+            if (now && then) {
+                w.restore(*now, *then);
+            } else if (now) {
+                w.remove({*now});
+                removed.push_back(now->rowid.value_or(std::numeric_limits<qint64>::min()));
+            } else if (then) {
+                added.push_back(w.reinsert(*then));
             }
+            if (keepGoing && !keepGoing(i + 1))
+                throw AppError(QStringLiteral("Cancelled: nothing was written."));
+        }
     });
     // What is shown is read again: rows read whole at once; pages from where
     // they are shown (a new reading: the grid finds its rows again by who
