@@ -2,9 +2,11 @@
 # The installed Vestrel under wine, worked as a user works it, on a virtual screen:
 #   endtoend.sh INSTALLER FOLDER
 # Installs with the installer (silent), checks the program folder, the Start-menu
-# entry and the driver's registration; opens a database, edits a row, exports the
-# grid as TXT through the Save dialog, checks the database and the file; then
-# uninstalls and checks that the program and the registration are gone.
+# entry, the driver's registration and "Open with" for the database extensions
+# (beside the default program, which stays); opens a database as "Open with"
+# does, edits a row, exports the grid as TXT through the Save dialog, checks the
+# database and the file; then uninstalls and checks that the program, the
+# registration and the "Open with" entries are gone.
 # Wants WINEPREFIX set (a prefix of the run's own, made afresh here) and DISPLAY
 # (a virtual screen). The database and the export are on drive C:, named in
 # Windows form. Screenshots land in FOLDER.
@@ -34,6 +36,9 @@ unset WINEPATH
 wine reg delete 'HKCU\Environment' /v QT_QPA_PLATFORM /f >/dev/null 2>&1
 # Arial as the fonts of Windows draw it.
 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d "Liberation Sans" /f >/dev/null 2>&1
+# Another program opens .db files: it still does after Vestrel is installed.
+classes='HKLM\Software\Classes'
+wine reg add "$classes\.db" /ve /d OtherApp.db /f >/dev/null 2>&1
 wine "$installer" /S; wineserver -w
 for f in vestrel.exe vestrel-print.exe Qt6Core.dll Qt6Widgets.dll platforms/qwindows.dll libstdc++-6.dll \
          HAND-M.CUR x/o.cjs Samples/sample1.db3 odbc/sqlite3odbc.dll uninstall.exe; do
@@ -45,17 +50,21 @@ check "driver registered: Driver" registered Driver 'C:\Program Files\Vestrel\od
 check "driver registered: Setup" registered Setup 'C:\Program Files\Vestrel\odbc\sqlite3odbc.dll'
 check "driver registered: UsageCount" registered UsageCount 0x1
 check "driver listed under ODBC Drivers" sh -c "wine reg query '$odbcinst\\ODBC Drivers' /v 'SQLite3 ODBC Driver' | grep -q Installed"
+for ext in .db .db3 .sqlite .sqlite3; do
+  check "Open with offers Vestrel for $ext" sh -c "wine reg query '$classes\\$ext\\OpenWithProgids' /v Vestrel.Database | grep -q Vestrel.Database"
+done
+check "Open with runs vestrel.exe with the file" sh -c "wine reg query '$classes\\Vestrel.Database\\shell\\open\\command' /ve | grep -qF '\"C:\\Program Files\\Vestrel\\vestrel.exe\" \"%1\"'"
+check "the default program for .db stays" sh -c "wine reg query '$classes\\.db' /ve | grep -q OtherApp.db"
 # Installed again over itself (an update): the driver is still counted once.
 wine "$installer" /S; wineserver -w
 check "installed again: driver counted once" registered UsageCount 0x1
 
-# A database of the run's own, remembered as the last one used (so the program opens at its tables).
+# A database of the run's own, opened as "Open with" opens it: named on the command line.
 public="$WINEPREFIX/drive_c/users/Public"
 mkdir -p "$public"
 db="$public/people.db"
 sqlite3 "$db" "CREATE TABLE people(id INTEGER PRIMARY KEY, name TEXT, city TEXT);
                INSERT INTO people VALUES (1, 'Ann', 'Oslo'), (2, 'Bob', 'Rome'), (3, 'Cy', 'Lima');"
-wine reg add 'HKCU\Software\Pellorin\Vestrel' /v SQLiteDatabase /d 'C:\users\Public\people.db' /f >/dev/null 2>&1
 
 (
   # wine's own desktop (a window of the X screen) holds the program's windows, which
@@ -63,12 +72,12 @@ wine reg add 'HKCU\Software\Pellorin\Vestrel' /v SQLiteDatabase /d 'C:\users\Pub
   shot() { import -window root "$out/$1.png"; }
   click() { xdotool mousemove "$1" "$2" click 1; }
   cd "$out"
-  wine explorer /desktop=Vestrel,1280x1024 "C:\\Program Files\\Vestrel\\vestrel.exe" >"$out/vestrel.log" 2>&1 &
+  wine explorer /desktop=Vestrel,1280x1024 "C:\\Program Files\\Vestrel\\vestrel.exe" 'C:\users\Public\people.db' \
+    >"$out/vestrel.log" 2>&1 &
   sleep 10; shot 1-no-pdf-printer
-  # "PDF Printer is not installed" is said at start where there is none: OK.
-  xdotool key Return; sleep 5; shot 2-start-window
-  # The start window, with the remembered database: "Next >".
-  click 638 582; sleep 4; shot 3-tables
+  # "PDF Printer is not installed" is said at start where there is none: OK. The
+  # start window then takes the file given and goes on to its tables by itself.
+  xdotool key Return; sleep 5; shot 3-tables
   # The chooser: the database's one table is chosen: "Next >".
   click 771 597; sleep 4; shot 4-grid
   # The first row's name is typed over; Down leaves the row, which writes it.
@@ -80,6 +89,7 @@ wine reg add 'HKCU\Software\Pellorin\Vestrel' /v SQLiteDatabase /d 'C:\users\Pub
   click 1051 740; sleep 2
 )
 
+check "the file opened is remembered" sh -c "wine reg query 'HKCU\\Software\\Pellorin\\Vestrel' /v SQLiteDatabase | grep -qF 'C:\\users\\Public\\people.db'"
 check "the edit is in the database" test "$(sqlite3 "$db" "SELECT name FROM people WHERE id = 1")" = "Anna Zoë"
 check "the other rows are untouched" test "$(sqlite3 "$db" "SELECT group_concat(name || city, ',') FROM people WHERE id > 1")" = "BobRome,CyLima"
 # In the ANSI code page, as text files are written on Windows (wine's is 1252 here).
@@ -89,6 +99,8 @@ wineserver -k 2>/dev/null; wineserver -w
 
 wine "$program/uninstall.exe" /S; wineserver -w; sleep 2
 check "uninstalled: program folder gone" test ! -e "$program/vestrel.exe"
+check "uninstalled: Open with entries gone" sh -c "! wine reg query '$classes\\Vestrel.Database' >/dev/null 2>&1 && ! wine reg query '$classes\\.sqlite3' >/dev/null 2>&1"
+check "uninstalled: the default program for .db stays" sh -c "wine reg query '$classes\\.db' /ve | grep -q OtherApp.db"
 check "uninstalled: driver registration gone" sh -c "! wine reg query '$odbcinst\\SQLite3 ODBC Driver' >/dev/null 2>&1"
 echo "end-to-end under wine: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

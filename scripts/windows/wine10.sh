@@ -25,12 +25,12 @@ if chroot "$root" sh -c 'ls /usr/lib/x86_64-linux-gnu/libodbc.so* >/dev/null 2>&
   echo "unixODBC is in $root: wine would hand connections to its drivers" >&2
   exit 1
 fi
-mkdir -p "$bin"
+mkdir -p "$bin" "$root/run/user/0" && chmod 700 "$root/run/user/0"
 for command in wine wineserver wineboot; do
   cat > "$bin/$command" <<WRAP
 #!/bin/sh
 # $command of Debian 13's wine, run in $root from the same folder.
-exec chroot "$root" /usr/bin/env PATH=/usr/local/bin:/usr/bin:/bin /bin/sh -c 'cd "\$0" 2>/dev/null || cd /; exec "\$@"' "\$PWD" $command "\$@"
+exec chroot "$root" /usr/bin/env PATH=/usr/local/bin:/usr/bin:/bin XDG_RUNTIME_DIR=/run/user/0 /bin/sh -c 'cd "\$0" 2>/dev/null || cd /; exec "\$@"' "\$PWD" $command "\$@"
 WRAP
   chmod +x "$bin/$command"
 done
