@@ -839,10 +839,10 @@ bool PageCache::placePinned(const std::vector<RowAnchor>& anchors, const std::ve
         if (std::abs(keyed[k]->position - pinned.position) >= pinFrom)
             return false;
     const std::vector<const RowAnchor*> first(keyed.begin(), keyed.begin() + qsizetype(nearStart));
-    const std::vector<const RowAnchor*> near(keyed.begin() + qsizetype(nearStart), keyed.end());
+    const std::vector<const RowAnchor*> nearby(keyed.begin() + qsizetype(nearStart), keyed.end());
     std::vector<qsizetype> positions = rowsBefore(first, true);
     // From one to the next, so that the whole costs what lies between them.
-    const std::vector<qsizetype> between = rowsBefore(near, false);
+    const std::vector<qsizetype> between = rowsBefore(nearby, false);
     const qsizetype atPin = between[pin - nearStart];
     const qsizetype at = std::max(pinned.position, atPin);
     for (qsizetype b : between)
@@ -851,7 +851,7 @@ bool PageCache::placePinned(const std::vector<RowAnchor>& anchors, const std::ve
     if (nearStart && positions[nearStart - 1] >= lowest - lowest % pageRows_)
         return false; // the pinned pages would reach rows counted from the start
     const qsizetype offset = lowest % pageRows_;
-    const std::optional<qint64> start = offset ? startBefore(*near.front()->rowid, offset) : near.front()->rowid;
+    const std::optional<qint64> start = offset ? startBefore(*nearby.front()->rowid, offset) : nearby.front()->rowid;
     if (!start)
         return false; // fewer rows before the anchors than the page needs: few enough to count
     forgetAll();

@@ -5,6 +5,10 @@
 #include "common/progress.h"
 #include "data/adodb.h"
 #include "data/pagecache.h"
+// (Windows names a function of its own FindWindow, as a macro.)
+#ifdef FindWindow
+#undef FindWindow
+#endif
 #include "grid/CopyText.h"
 #include "grid/DataGrid.h"
 #include "grid/FindWindow.h"
