@@ -5,6 +5,7 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <vector>
 #include <cstring>
 
 #include <utility>
@@ -171,25 +172,34 @@ bool Statement::getData(int column, std::string& out, bool binary)
 {
     out.clear();
     // Small: the driver pads the whole buffer, so its size is paid on every cell.
-    char buffer[256];
+    char small[256];
+    char* buffer = small;
+    size_t size = sizeof small;
+    std::vector<char> large;
     const SQLSMALLINT cType = binary ? SQL_C_BINARY : cellType_;
     const size_t terminator = binary ? 0 : cellTerminator_;
     for (;;) {
         SQLLEN indicator = 0;
-        SQLRETURN rc = SQLGetData(handle_.get(), SQLUSMALLINT(column + 1), cType, buffer,
-                                  sizeof buffer, &indicator);
+        SQLRETURN rc = SQLGetData(handle_.get(), SQLUSMALLINT(column + 1), cType, buffer, SQLLEN(size), &indicator);
         if (rc == SQL_NO_DATA)
             break;
         check(rc, SQL_HANDLE_STMT, handle_.get(), "SQLGetData");
         if (indicator == SQL_NULL_DATA)
             return false;
         if (rc == SQL_SUCCESS) {
-            size_t n = indicator == SQL_NO_TOTAL ? terminatedLength(buffer, sizeof buffer, terminator) : size_t(indicator);
-            out.append(buffer, std::min(n, sizeof buffer - terminator));
+            size_t n = indicator == SQL_NO_TOTAL ? terminatedLength(buffer, size, terminator) : size_t(indicator);
+            out.append(buffer, std::min(n, size - terminator));
             break;
         }
-        // Truncated: a full buffer came back, more follows.
-        out.append(buffer, sizeof buffer - terminator);
+        // Truncated: a full buffer came back, more follows. Where the driver
+        // tells how much, the rest comes in one piece (the Windows driver
+        // converts the whole value again for every piece asked for).
+        out.append(buffer, size - terminator);
+        if (indicator != SQL_NO_TOTAL && size_t(indicator) > size - terminator && buffer == small) {
+            large.resize(size_t(indicator) - (size - terminator) + terminator);
+            buffer = large.data();
+            size = large.size();
+        }
     }
     if (!binary && !cellsAreUtf8_)
         text::cellToUtf8(out);

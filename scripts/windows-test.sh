@@ -48,8 +48,9 @@ wineserver -w
 export WINEPATH="Z:$qt/bin;Z:/usr/lib/gcc/x86_64-w64-mingw32/12-posix;Z:/usr/x86_64-w64-mingw32/lib"
 
 # One virtual screen for the whole run: wine's desktop takes the display it first finds.
+# (Its key file in this tree, where the programs in the chroot find it too.)
 wineserver -k 2>/dev/null || true
-xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+xvfb-run -a -f "$build/Xauthority" -s "-screen 0 1280x1024x24" bash -c '
   status=0
   (cd "$1" && shift 3 && ctest --output-on-failure "$@") || status=1
   WINEPREFIX="$1/wineprefix-endtoend" bash "$2" "$3" "$1/endtoend" || status=1

@@ -209,7 +209,11 @@ private slots:
         DataGrid* grid = show();
         grid->setRowView(RowView{{{0, true}}, {}}); // newest first
         settle(grid);
-        const QString eol = QGuiApplication::platformName() == "windows" ? "\r\n" : "\n";
+#ifdef Q_OS_WIN
+        const QString eol = "\r\n";
+#else
+        const QString eol = "\n";
+#endif
         grid->selectionModel()->select(QItemSelection(grid->model()->index(0, 1), grid->model()->index(2, 2)),
                                        QItemSelectionModel::ClearAndSelect);
         QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);

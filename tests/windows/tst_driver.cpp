@@ -14,8 +14,20 @@
 #include <sqlext.h>
 
 namespace {
+// Where the installer put the driver, as the registry names it.
+QString registeredDriver()
+{
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = sizeof path;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\ODBC\\ODBCINST.INI\\SQLite3 ODBC Driver", L"Driver", RRF_RT_REG_SZ,
+                     nullptr, path, &size)
+        != ERROR_SUCCESS)
+        return {};
+    return QString::fromWCharArray(path);
+}
+
 struct Driver {
-    HMODULE module = LoadLibraryW(QString::fromUtf8(VESTREL_DRIVER_DLL).toStdWString().c_str());
+    HMODULE module = LoadLibraryW(registeredDriver().toStdWString().c_str());
     template <typename F> F get(const char* name) { return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name))); }
     decltype(&SQLAllocHandle) allocHandle = get<decltype(&SQLAllocHandle)>("SQLAllocHandle");
     decltype(&SQLFreeHandle) freeHandle = get<decltype(&SQLFreeHandle)>("SQLFreeHandle");
@@ -42,11 +54,8 @@ private slots:
     // is the one registered under the driver's name, on a Windows path.
     void connectionsReachTheRegisteredDll()
     {
-        wchar_t registered[MAX_PATH] = {};
-        DWORD size = sizeof registered;
-        QCOMPARE(RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\ODBC\\ODBCINST.INI\\SQLite3 ODBC Driver", L"Driver",
-                              RRF_RT_REG_SZ, nullptr, registered, &size),
-                 LONG(ERROR_SUCCESS));
+        const QString registered = registeredDriver();
+        QVERIFY2(!registered.isEmpty(), "no SQLite3 ODBC Driver registered");
         const QString path = env.makeDatabase("manager.db", "CREATE TABLE t(name TEXT); INSERT INTO t VALUES ('Zoë');");
         QVERIFY(path.startsWith(QDir::toNativeSeparators(QDir::tempPath()).left(3))); // a Windows path, drive and all
         ADODB::Connection connection;
@@ -56,7 +65,7 @@ private slots:
         wchar_t loaded[MAX_PATH] = {};
         GetModuleFileNameW(module, loaded, MAX_PATH);
         qInfo("driver DLL loaded: %s", qPrintable(QString::fromWCharArray(loaded)));
-        QCOMPARE(QString::fromWCharArray(loaded).toLower(), QString::fromWCharArray(registered).toLower());
+        QCOMPARE(QString::fromWCharArray(loaded).toLower(), registered.toLower());
         connection.Execute(QStringLiteral("INSERT INTO t VALUES ('Ærø 😀')"));
         QCOMPARE(Sqlite(path).value("SELECT group_concat(name, ',') FROM t"), QStringLiteral("Zoë,Ærø 😀"));
     }
