@@ -6,7 +6,9 @@
 #include "platform/launcher.h"
 #include "common/modal.h"
 
+#include <QDeadlineTimer>
 #include <QDialog>
+#include <QThread>
 #include "catalogue/Form2.h"
 #include "grid/DataGrid.h"
 #include "editor/Form3.h"
@@ -89,8 +91,15 @@ QString TestEnvironment::dir() const { return DriverPath(temp_.path()); }
 
 QString TestEnvironment::makeDatabase(const QString& name, const QString& sql) const
 {
-    const QString file = path(name);
-    QFile::remove(file);
+    QString file = path(name);
+    // (On Windows a file still open cannot go: the last case's connections on
+    // other threads may be closing yet. They are waited for a moment; then
+    // the database is made under a name of its own.)
+    QDeadlineTimer deadline(2000);
+    while (QFile::exists(file) && !QFile::remove(file) && !deadline.hasExpired())
+        QThread::msleep(20);
+    for (int n = 2; QFile::exists(file); ++n)
+        file = path(QString::number(n) + QLatin1Char('-') + name);
     Sqlite db(file);
     db.exec(sql);
     return file;

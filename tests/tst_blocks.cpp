@@ -246,7 +246,7 @@ private slots:
         QTest::keyClick(grid, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(grid->selectedRecords().size(), size_t(10));
         QVERIFY(grid->copySelection(false));
-        const QStringList lines = QGuiApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+        const QStringList lines = QGuiApplication::clipboard()->text().remove('\r').split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 10);
         QCOMPARE(lines.first(), QStringLiteral("r1\t1"));
         QCOMPARE(lines.last(), QStringLiteral("r10\t10"));
