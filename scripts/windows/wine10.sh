@@ -18,7 +18,7 @@ if [ ! -x "$root/usr/lib/wine/wine64" ]; then
   cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
   chroot "$root" /bin/sh -ec 'export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
-    apt-get install -y -qq --no-install-recommends wine wine64 libcups2t64 fonts-liberation >/dev/null' >&2
+    apt-get install -y -qq --no-install-recommends wine wine64 libcups2t64 fonts-liberation fonts-wine >/dev/null' >&2
 fi
 # Nothing of unixODBC may be there for wine to hand a connection on to.
 if chroot "$root" sh -c 'ls /usr/lib/x86_64-linux-gnu/libodbc.so* >/dev/null 2>&1'; then
