@@ -53,5 +53,7 @@ wineserver -k 2>/dev/null || true
 xvfb-run -a -f "$build/Xauthority" -s "-screen 0 1280x1024x24" bash -c '
   status=0
   (cd "$1" && shift 3 && ctest --output-on-failure "$@") || status=1
+  # Which driver answered the suites, as the suite itself saw it.
+  grep -h "driver DLL loaded" "$1/Testing/Temporary/LastTest.log" || true
   WINEPREFIX="$1/wineprefix-endtoend" bash "$2" "$3" "$1/endtoend" || status=1
   exit $status' _ "$build" "$here/scripts/windows/endtoend.sh" "$installer" "$@"
