@@ -26,11 +26,16 @@ double seconds(const QElapsedTimer& t) { return t.nsecsElapsed() / 1e9; }
 // needRows is false) and `done` holds.
 void until(DataGrid* grid, const std::function<bool()>& done, bool needRows = true)
 {
+    // The loop sleeps until an event comes, as the program's own does (a
+    // spinning loop would take a core from the reads measured); the tick
+    // wakes it to look again.
+    QTimer tick;
+    tick.start(5);
     QElapsedTimer gap;
     gap.start();
     watch.painted = false;
     while (!(watch.painted && (!needRows || grid->recordModel()->records() > 0) && done())) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         worstGap = std::max(worstGap, gap.nsecsElapsed() / 1e6);
         gap.start();
         if (!watch.painted)
@@ -126,28 +131,40 @@ int main(int argc, char** argv)
     std::printf(" indexed_middle %.3f", seconds(t));
 
     // By a column without an index: first rows, the whole order (the loop's
-    // worst gap meanwhile), then Esc on a second build.
+    // worst gap meanwhile), measured alone as the shell's figures are.
     grid->sortByHeading(indexed, false);
     grid->sortByHeading(indexed, false); // back to the table's own order
     until(grid, building);
     t.start();
     worstGap = 0;
-    OtherWriter writer(argv[1]);
     grid->sortByHeading(plain, false);
     until(grid, [] { return true; });
     std::printf(" plain_first %.3f", seconds(t));
     until(grid, building);
-    std::printf(" plain_ready %.3f plain_gap_ms %.0f writer_wait_ms %.0f", seconds(t), worstGap, writer.stop());
+    std::printf(" plain_ready %.3f", seconds(t));
     t.start();
     grid->scrollToRecord(grid->recordModel()->records() / 2);
     until(grid, [] { return true; });
     std::printf(" plain_middle %.3f", seconds(t));
-    grid->sortByHeading(plain, false); // descending: built again
+    // Descending, built again while another program writes the file: the
+    // longest its writes waited, and the loop's worst gap over both builds.
+    {
+        OtherWriter writer(argv[1]);
+        grid->sortByHeading(plain, false);
+        until(grid, building);
+        std::printf(" plain_gap_ms %.0f writer_wait_ms %.0f", worstGap, writer.stop());
+    }
+    // Esc on a third build, 300 ms after it began.
+    grid->sortByHeading(plain, false); // the table's own order
+    until(grid, building);
+    grid->sortByHeading(plain, false);
     until(grid, [] { return true; });
     QElapsedTimer wait;
     wait.start();
+    QTimer tick;
+    tick.start(5);
     while (wait.elapsed() < 300)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     t.start();
     press(grid, Qt::Key_Escape, Qt::NoModifier);
     until(grid, building);

@@ -9,7 +9,12 @@
 #include <thread>
 
 namespace {
-const QString kList = QStringLiteral("temp.vestrel_order");
+// The list and the keys sorted into it each live in a database of their
+// own, private and temporary: letting one go is closing a file, where
+// dropping a table of ten million rows would free its pages one by one.
+const QString kListDb = QStringLiteral("vestrel_list");
+const QString kList = kListDb + QLatin1String(".vestrel_order");
+const QString kKeysDb = QStringLiteral("vestrel_sort");
 constexpr int kParamsPerInsert = 400;
 
 qint64 numberOf(odbc::Statement& st)
@@ -47,6 +52,9 @@ OrderedRows::OrderedRows(OpenReader openReader, Source source, RowView view, qsi
         st.execute(QStringLiteral("PRAGMA temp_store = FILE;"));
         odbc::Statement cache = list_.statement();
         cache.execute(QStringLiteral("PRAGMA temp.cache_size = -16384;"));
+        // A long order is sorted with a helper thread of the database's.
+        odbc::Statement threads = list_.statement();
+        threads.execute(QStringLiteral("PRAGMA threads = 2;"));
     }
     indexed_ = indexServes();
     buildAfterFirst_ = indexed_;
@@ -176,6 +184,32 @@ void FreshTable(BackgroundRead& read, const QString& name, const QString& create
     odbc::Statement st = read.statement();
     read.run(st, create);
 }
+bool Attached(BackgroundRead& read, const QString& database)
+{
+    odbc::Statement st = read.statement();
+    read.run(st, QStringLiteral("SELECT count(*) FROM pragma_database_list WHERE name = ?;"),
+             {odbc::Param::text(database.toUtf8())});
+    return numberOf(st) > 0;
+}
+void Detach(BackgroundRead& read, const QString& database)
+{
+    if (!Attached(read, database))
+        return;
+    odbc::Statement st = read.statement();
+    read.run(st, QLatin1String("DETACH DATABASE ") + database + QLatin1Char(';'));
+}
+// A private temporary database of that name (the one before let go), holding
+// the table that create makes.
+void FreshDatabase(BackgroundRead& read, const QString& database, const QString& create)
+{
+    Detach(read, database);
+    odbc::Statement attach = read.statement();
+    read.run(attach, QLatin1String("ATTACH DATABASE '' AS ") + database + QLatin1Char(';'));
+    odbc::Statement cache = read.statement();
+    read.run(cache, QLatin1String("PRAGMA ") + database + QLatin1String(".cache_size = -16384;"));
+    odbc::Statement st = read.statement();
+    read.run(st, create);
+}
 } // namespace
 
 QString OrderedRows::keysTable(const QString& name) const
@@ -186,7 +220,7 @@ QString OrderedRows::keysTable(const QString& name) const
         columns << QStringLiteral("k%1").arg(k)
                 + (collation.isEmpty() ? QString() : QLatin1String(" COLLATE ") + QuoteIdentifier(collation));
     }
-    return QLatin1String("CREATE TEMP TABLE ") + name + QLatin1Char('(') + columns.join(QLatin1String(", "))
+    return QLatin1String("CREATE TABLE ") + name + QLatin1Char('(') + columns.join(QLatin1String(", "))
         + QLatin1String(");");
 }
 
@@ -213,7 +247,7 @@ void OrderedRows::startBuild(bool keptAreAll)
 {
     ready_ = false;
     const QString where = filter_.where.isEmpty() ? QString() : QLatin1String(" WHERE ") + filter_.where;
-    const QString create = QLatin1String("CREATE TEMP TABLE vestrel_order(pos INTEGER PRIMARY KEY, ")
+    const QString create = QLatin1String("CREATE TABLE ") + kList + QLatin1String("(pos INTEGER PRIMARY KEY, ")
         + identityColumns() + QLatin1String(");");
     QString fill = QLatin1String("INSERT INTO ") + kList + QLatin1Char('(') + identityColumns()
         + QLatin1String(") SELECT ") + identityOf(QString()) + QLatin1String(" FROM main.") + source_.table + where;
@@ -230,7 +264,7 @@ void OrderedRows::startBuild(bool keptAreAll)
     const bool inPieces = source_.identity == Identity::Rowid;
     const bool sorted = !view_.order.empty();
     QString pieceHead, pieceTail, keysCreate, keysSort;
-    const QString keys = QStringLiteral("temp.vestrel_keys");
+    const QString keys = kKeysDb + QLatin1String(".vestrel_keys");
     if (inPieces) {
         const QString& alias = source_.alias;
         pieceHead = (sorted ? QLatin1String("INSERT INTO ") + keys + QLatin1String(" SELECT ") + keysOf()
@@ -252,7 +286,7 @@ void OrderedRows::startBuild(bool keptAreAll)
     build_ = BackgroundRead::start(list_, [create, fill, params, kept, keptAreAll, listed, inPieces, pieceHead,
                                            pieceTail, keysCreate, keysSort, keys, source = source_.table,
                                            alias = source_.alias](BackgroundRead& read) {
-        FreshTable(read, kList, create);
+        FreshDatabase(read, kListDb, create);
         for (size_t i = 0; i < kept.size(); i += kParamsPerInsert) {
             const size_t n = std::min<size_t>(kParamsPerInsert, kept.size() - i);
             QStringList marks;
@@ -267,7 +301,7 @@ void OrderedRows::startBuild(bool keptAreAll)
         }
         if (!keptAreAll && inPieces) {
             if (!keysCreate.isEmpty())
-                FreshTable(read, keys, keysCreate);
+                FreshDatabase(read, kKeysDb, keysCreate);
             InPieces(read, source, alias, pieceRows, params, [&](const QString& range, const std::vector<odbc::Param>& all) {
                 odbc::Statement st = read.statement();
                 read.run(st, pieceHead + range + pieceTail, all);
@@ -276,8 +310,7 @@ void OrderedRows::startBuild(bool keptAreAll)
             if (!keysSort.isEmpty()) {
                 odbc::Statement sort = read.statement();
                 read.run(sort, keysSort);
-                odbc::Statement dropKeys = read.statement();
-                read.run(dropKeys, QLatin1String("DROP TABLE ") + keys + QLatin1Char(';'));
+                Detach(read, kKeysDb);
             }
         } else if (!keptAreAll) {
             odbc::Statement st = read.statement();
