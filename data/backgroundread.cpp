@@ -1,6 +1,9 @@
 #include "backgroundread.h"
 
 #include "error.h"
+#include "writewait.h"
+
+#include <condition_variable>
 
 #include <thread>
 
@@ -62,6 +65,8 @@ void BackgroundRead::run(odbc::Statement& statement, const QString& sql, const s
         std::lock_guard lock(mutex_);
         if (cancelled_)
             throw ReadInterrupted(QStringLiteral("Cancelled."));
+        if (yielded_)
+            throw ReadInterrupted(QStringLiteral("Gave way to a write."));
         running_ = statement.get();
     }
     try {
@@ -77,6 +82,49 @@ void BackgroundRead::run(odbc::Statement& statement, const QString& sql, const s
     running_ = SQL_NULL_HSTMT;
     if (cancelled_)
         throw ReadInterrupted(QStringLiteral("Cancelled."));
+}
+
+bool BackgroundRead::runUnlessAWriterWaits(odbc::Statement& statement, const QString& sql,
+                                           const std::vector<odbc::Param>& params, const QString& file)
+{
+    if (!WriteWait::AnotherWriterWaits(file).has_value() || *WriteWait::AnotherWriterWaits(file))
+        return false;
+    std::mutex watching;
+    std::condition_variable over;
+    bool done = false;
+    std::thread watch([&] {
+        std::unique_lock lock(watching);
+        while (!over.wait_for(lock, std::chrono::milliseconds(5), [&] { return done; }))
+            if (WriteWait::AnotherWriterWaits(file).value_or(false)) {
+                std::lock_guard running(mutex_);
+                yielded_ = true;
+                if (running_ != SQL_NULL_HSTMT)
+                    SQLCancel(running_);
+                return;
+            }
+    });
+    const auto stopWatching = [&] {
+        {
+            std::lock_guard lock(watching);
+            done = true;
+        }
+        over.notify_all();
+        watch.join();
+    };
+    try {
+        run(statement, sql, params);
+    } catch (...) {
+        stopWatching();
+        std::lock_guard lock(mutex_);
+        if (std::exchange(yielded_, false) && !cancelled_)
+            return false;
+        throw;
+    }
+    stopWatching();
+    std::lock_guard lock(mutex_);
+    // (A write that came as the statement ended found it done.)
+    yielded_ = false;
+    return true;
 }
 
 void BackgroundRead::cancel()

@@ -30,6 +30,11 @@ public:
     // Executes a statement on the reader, so that cancel interrupts it. Throws
     // AppError (the driver's reason, or that it was cancelled).
     void run(odbc::Statement& statement, const QString& sql, const std::vector<odbc::Param>& params = {});
+    // The same, given up at once when another program waits to write the file
+    // (see WriteWait): false then, and the statement has changed nothing.
+    // False without running it where that cannot be told.
+    bool runUnlessAWriterWaits(odbc::Statement& statement, const QString& sql, const std::vector<odbc::Param>& params,
+                               const QString& file);
     odbc::Statement statement() { return reader_.statement(); }
     // The whole of what work read: a result, or why it failed.
     bool finished() const { return finished_.load(std::memory_order_acquire); }
@@ -51,6 +56,7 @@ private:
     std::mutex mutex_;
     SQLHSTMT running_ = SQL_NULL_HSTMT;
     std::atomic<bool> cancelled_{false};
+    bool yielded_ = false; // (runUnlessAWriterWaits)
     std::atomic<bool> finished_{false};
     std::exception_ptr error_;
     std::shared_future<void> done_;

@@ -2,6 +2,7 @@
 
 #include "error.h"
 #include "fetch.h"
+#include "piecegate.h"
 #include "quote.h"
 
 #include <algorithm>
@@ -56,6 +57,13 @@ OrderedRows::OrderedRows(OpenReader openReader, Source source, RowView view, qsi
         odbc::Statement threads = list_.statement();
         threads.execute(QStringLiteral("PRAGMA threads = 2;"));
     }
+    {
+        odbc::Statement st = listStatement();
+        st.execute(QStringLiteral("SELECT file FROM pragma_database_list WHERE name = 'main';"));
+        std::string file;
+        if (st.fetch() && st.getData(0, file))
+            file_ = QString::fromStdString(file);
+    }
     indexed_ = indexServes();
     buildAfterFirst_ = indexed_;
     if (buildAfterFirst_ && knownRows >= 0 && filter_.where.isEmpty() && source_.identity == Identity::Rowid) {
@@ -66,15 +74,8 @@ OrderedRows::OrderedRows(OpenReader openReader, Source source, RowView view, qsi
         startBuild();
         return;
     }
-    // A rowid table: its first rows first, then the list, one read of the
-    // table at a time. Two readers of one program side by side keep the
-    // file's read lock between them (the system's locks are the program's, not
-    // each connection's), so another program's write would wait for both to
-    // end; one after the other, it waits for one piece at most. Where the
-    // first rows are all of them, the list is made of them without reading
-    // the table again.
-    if (source_.identity == Identity::Rowid)
-        buildAfterFirst_ = true;
+    // A rowid table: its first rows and the list are read side by side, a
+    // piece of the table at a time, in step (see PieceGate).
     startFirstRows();
     if (!buildAfterFirst_)
         startBuild();
@@ -151,16 +152,19 @@ namespace {
 // read (found by a seek, so spans where no rowid is used cost nothing).
 // `piece` runs with the condition that bounds the piece's rowids and the
 // parameters (the bounds', then `after`), and returns whether to go on.
-void InPieces(BackgroundRead& read, const QString& table, const QString& alias, qsizetype rows,
+// Other walks of the same gate go in step with it.
+void InPieces(BackgroundRead& read, PieceGate* gate, const QString& table, const QString& alias, qsizetype rows,
               const std::vector<odbc::Param>& after,
               const std::function<bool(const QString&, const std::vector<odbc::Param>&)>& piece)
 {
+    PieceGate::Reader inStep(gate);
     const QString next = QLatin1String("SELECT min(") + alias + QLatin1String(") FROM main.") + table
         + QLatin1String(" WHERE ") + alias + QLatin1String(" >= ?;");
     const QString range = alias + QLatin1String(" >= ? AND ") + alias + QLatin1String(" <= ?");
     constexpr qint64 highest = std::numeric_limits<qint64>::max();
     qint64 from = std::numeric_limits<qint64>::min();
     for (;;) {
+        inStep.begin();
         odbc::Statement first = read.statement();
         read.run(first, next, {odbc::Param::text(QByteArray::number(from))});
         std::string lowest;
@@ -171,7 +175,9 @@ void InPieces(BackgroundRead& read, const QString& table, const QString& alias, 
         std::vector<odbc::Param> params{odbc::Param::text(QByteArray::number(from)),
                                         odbc::Param::text(QByteArray::number(to))};
         params.insert(params.end(), after.begin(), after.end());
-        if (!piece(range, params) || to == highest)
+        const bool more = piece(range, params);
+        inStep.end();
+        if (!more || to == highest)
             return;
         from = to + 1;
     }
@@ -285,7 +291,7 @@ void OrderedRows::startBuild(bool keptAreAll)
     auto listed = std::make_shared<qint64>(0);
     build_ = BackgroundRead::start(list_, [create, fill, params, kept, keptAreAll, listed, inPieces, pieceHead,
                                            pieceTail, keysCreate, keysSort, keys, source = source_.table,
-                                           alias = source_.alias](BackgroundRead& read) {
+                                           alias = source_.alias, gate = pieces_, file = file_](BackgroundRead& read) {
         FreshDatabase(read, kListDb, create);
         for (size_t i = 0; i < kept.size(); i += kParamsPerInsert) {
             const size_t n = std::min<size_t>(kParamsPerInsert, kept.size() - i);
@@ -299,10 +305,17 @@ void OrderedRows::startBuild(bool keptAreAll)
             read.run(st, QLatin1String("INSERT INTO ") + kList + QLatin1String("(rid) VALUES ") + marks.join(QLatin1Char(','))
                              + QLatin1Char(';'), ids);
         }
-        if (!keptAreAll && inPieces) {
+        // In one statement, as long as no other program waits to write the
+        // file (the statement gives way to it at once); else in pieces.
+        bool done = keptAreAll;
+        if (!done && inPieces) {
+            odbc::Statement st = read.statement();
+            done = read.runUnlessAWriterWaits(st, fill, params, file);
+        }
+        if (!done && inPieces) {
             if (!keysCreate.isEmpty())
                 FreshDatabase(read, kKeysDb, keysCreate);
-            InPieces(read, source, alias, pieceRows, params, [&](const QString& range, const std::vector<odbc::Param>& all) {
+            InPieces(read, gate.get(), source, alias, pieceRows, params, [&](const QString& range, const std::vector<odbc::Param>& all) {
                 odbc::Statement st = read.statement();
                 read.run(st, pieceHead + range + pieceTail, all);
                 return true;
@@ -312,7 +325,7 @@ void OrderedRows::startBuild(bool keptAreAll)
                 read.run(sort, keysSort);
                 Detach(read, kKeysDb);
             }
-        } else if (!keptAreAll) {
+        } else if (!done) {
             odbc::Statement st = read.statement();
             read.run(st, fill, params);
         }
@@ -368,10 +381,20 @@ void OrderedRows::startFirstRows()
         pieceTail = filter + QLatin1String(" ORDER BY ") + alias + QLatin1String(" LIMIT ");
     }
     const qsizetype wanted = firstLimit();
-    first_ = BackgroundRead::start(openReader_(), [=, params = filter_.params, table = source_.table](BackgroundRead& read) {
+    first_ = BackgroundRead::start(openReader_(), [=, params = filter_.params, table = source_.table,
+                                                   gate = pieces_, file = file_](BackgroundRead& read) {
+        {
+            // In one statement while no other program waits to write (as the list is).
+            odbc::Statement st = read.statement();
+            if (read.runUnlessAWriterWaits(st, sql, params, file)) {
+                FetchRows(st, rows->rows, &rows->rowids);
+                rows->gone.assign(size_t(rows->rows.rows()), 0);
+                return;
+            }
+        }
         if (sorted)
             FreshTable(read, top, create);
-        InPieces(read, table, alias, pieceRows, params, [&](const QString& range, const std::vector<odbc::Param>& all) {
+        InPieces(read, gate.get(), table, alias, pieceRows, params, [&](const QString& range, const std::vector<odbc::Param>& all) {
             odbc::Statement st = read.statement();
             read.run(st, pieceHead + range + pieceTail
                              + (sorted ? QString() : QString::number(wanted - rows->rows.rows()) + QLatin1Char(';')),
@@ -408,6 +431,8 @@ bool OrderedRows::poll()
             count_ = pages_.at(0).rows.rows();
         }
         firstRows_.reset();
+        if (first->cancelled() && !cancelled_ && !paused_ && !ready_ && !readsByIndex_ && !pages_.count(0))
+            startFirstRows(); // interrupted by a write of ours: read again
     }
     if (build_ && build_->finished()) {
         const std::shared_ptr<BackgroundRead> build = std::exchange(build_, nullptr);
@@ -479,6 +504,8 @@ void OrderedRows::resume()
 {
     if (!std::exchange(paused_, false) || ready_ || cancelled_)
         return;
+    if (!first_ && !readsByIndex_ && !pages_.count(0))
+        startFirstRows();
     startBuild();
 }
 

@@ -13,6 +13,7 @@
 // joined to the table when a page is read (what is shown is the table as it
 // is now); a view has no identity, so its rows themselves are listed.
 #include "backgroundread.h"
+#include "piecegate.h"
 #include "rowfilter.h"
 #include "rowstore.h"
 
@@ -132,11 +133,13 @@ private:
     int columns_;
     qsizetype pageRows_;
     size_t maxPages_;
+    QString file_; // the database file
 
     Reader list_;                           // where the list is kept
     mutable Reader indexReader_;            // reading from the index until the list is built
     std::shared_ptr<BackgroundRead> build_; // the list being built
     std::shared_ptr<BackgroundRead> first_; // the first rows, read beside it
+    std::shared_ptr<PieceGate> pieces_ = std::make_shared<PieceGate>(); // (keeps the two in step)
     std::shared_ptr<Page> firstRows_;       // (filled by first_)
     std::shared_ptr<qint64> buildListed_;   // (filled by build_: the list's highest pos)
     std::vector<qint64> keptFirst_;         // rowids shown first, kept first when the build starts again

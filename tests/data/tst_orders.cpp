@@ -7,10 +7,14 @@
 #include "data/rowfilter.h"
 #include "data/odbc.h"
 #include "data/orderedrows.h"
+#include "data/piecegate.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <atomic>
+#include <thread>
 
 using namespace ADODB;
 
@@ -47,6 +51,41 @@ void waitReady(RecordSet& rs)
     rs.waitForCount();
     QVERIFY(rs.countKnown());
 }
+
+// Another program on the same file: the sqlite3 shell.
+class OtherProgram {
+public:
+    // Begins a write and holds it (the file's reserved lock) until dropped.
+    explicit OtherProgram(const QString& path)
+    {
+        shell_.start(QStringLiteral("sqlite3"), {path});
+        shell_.write("BEGIN IMMEDIATE;\nSELECT 'held';\n");
+        QElapsedTimer clock;
+        clock.start();
+        while (!shell_.readAllStandardOutput().contains("held") && clock.elapsed() < 10000)
+            shell_.waitForReadyRead(100);
+    }
+    ~OtherProgram()
+    {
+        shell_.write("ROLLBACK;\n");
+        shell_.closeWriteChannel();
+        shell_.waitForFinished();
+    }
+    // A write of its own, waiting up to 20 s for the file: how long it took (ms; -1: it failed).
+    static qint64 write(const QString& path, const QString& sql)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        QProcess shell;
+        shell.start(QStringLiteral("sqlite3"), {QStringLiteral("-cmd"), QStringLiteral(".timeout 20000"), path, sql});
+        if (!shell.waitForFinished(30000) || shell.exitCode() != 0 || !shell.readAllStandardError().isEmpty())
+            return -1;
+        return clock.elapsed();
+    }
+
+private:
+    QProcess shell_;
+};
 
 } // namespace
 
@@ -262,8 +301,16 @@ private slots:
     // A sort of a rowid table is built a piece at a time, its keys sorted
     // aside by the columns' own collations; its first rows are found the same
     // way. Both give the database's order exactly.
+    // In one statement, or (another program writing the file meanwhile) in pieces.
+    void sortInPieces_data()
+    {
+        QTest::addColumn<bool>("otherWriting");
+        QTest::newRow("one statement") << false;
+        QTest::newRow("in pieces") << true;
+    }
     void sortInPieces()
     {
+        QFETCH(bool, otherWriting);
         db_->Execute("CREATE TABLE big(a INTEGER, \"b c\" TEXT COLLATE NOCASE, d REAL)");
         db_->Execute("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 3000) "
                      "INSERT INTO big SELECT x % 7, CASE x % 5 WHEN 0 THEN NULL WHEN 1 THEN 'B' || (x % 11) "
@@ -278,6 +325,13 @@ private slots:
         source.columns = QStringList{"a", "\"b c\"", "d"};
         source.collations = QStringList{"", "NOCASE", ""};
         const RowView view{{{1, false}, {0, true}}, {{2, ">20"}}};
+#ifdef Q_OS_WIN
+        if (otherWriting)
+            QSKIP("Under Windows, orders are always built in pieces.");
+#endif
+        std::optional<OtherProgram> other;
+        if (otherWriting)
+            other.emplace(path_);
         {
             const QString path = path_;
             OrderedRows rows([path] {
@@ -302,6 +356,79 @@ private slots:
         waitReady(rs);
         OrderedRows::setPieceRows(before);
         QCOMPARE(column(rs, 2), expected);
+    }
+
+    // Readers walking in pieces side by side: another reader's pieces go on
+    // while a round is young; once it is old, they wait until every piece has
+    // ended (the file is let go there), also when the reader ends by failing.
+    void piecesKeepRounds()
+    {
+        for (const bool fails : {false, true}) {
+            PieceGate gate;
+            std::atomic<bool> longPieceBegun{false};
+            QElapsedTimer clock;
+            std::thread longReader([&] {
+                PieceGate::Reader reader(&gate);
+                reader.begin();
+                clock.start();
+                longPieceBegun = true;
+                QThread::msleep(200);
+                if (!fails)
+                    reader.end();
+                // (failing: the piece ends with the reader)
+            });
+            while (!longPieceBegun)
+                QThread::msleep(1);
+            std::vector<qint64> begun;
+            {
+                PieceGate::Reader reader(&gate);
+                while (clock.elapsed() < 300) {
+                    reader.begin();
+                    begun.push_back(clock.elapsed());
+                    QThread::msleep(5);
+                    reader.end();
+                }
+            }
+            longReader.join();
+            QVERIFY(!begun.empty());
+            QVERIFY2(begun.front() < PieceGate::roundMs, qPrintable(QString::number(begun.front())));
+            // Nothing began between the round growing old and the long piece's end.
+            for (qint64 at : begun)
+                QVERIFY2(at < PieceGate::roundMs + 50 || at >= 200, qPrintable(QString::number(at)));
+            QVERIFY(begun.back() >= 200);
+        }
+    }
+
+    // A long order built in one statement gives way to another program's
+    // write at once, and is then built in pieces: the write does not wait for
+    // it, and the order holds every row.
+    void longOrderGivesWayToAnotherWriter()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("Under Windows, orders are always built in pieces.");
+#endif
+        db_->Execute("CREATE TABLE big(a, b)");
+        db_->Execute("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 1500000) "
+                     "INSERT INTO big SELECT hex(randomblob(8)), x FROM c");
+        QElapsedTimer clock;
+        clock.start();
+        queried(*db_, "SELECT count(*) FROM (SELECT rowid FROM big ORDER BY a, rowid)");
+        const qint64 wholeSort = clock.elapsed();
+        RecordSet::setPaging(1000, 100, 4);
+        RecordSet rs;
+        open(rs, "big");
+        rs.setView(RowView{{{0, false}}, {}});
+        QThread::msleep(150);
+        const qint64 wrote = OtherProgram::write(path_, "UPDATE big SET b = -b WHERE rowid = 1");
+        QVERIFY(wrote >= 0);
+        QVERIFY2(wrote < std::max<qint64>(300, wholeSort / 3),
+                 qPrintable(QStringLiteral("the write waited %1 ms; the sort takes %2 ms").arg(wrote).arg(wholeSort)));
+        waitReady(rs);
+        QCOMPARE(rs.recordCount(), 1500000);
+        const QStringList first = queried(*db_, "SELECT b FROM big ORDER BY a, rowid LIMIT 3");
+        QCOMPARE(QStringList({rs.text(0, 1), rs.text(1, 1), rs.text(2, 1)}), first);
+        const QStringList last = queried(*db_, "SELECT b FROM big ORDER BY a DESC, rowid DESC LIMIT 1");
+        QCOMPARE(rs.text(1499999, 1), last.value(0));
     }
 
     // An order an index serves, of every row: read from the index at once,
