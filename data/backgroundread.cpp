@@ -84,10 +84,38 @@ void BackgroundRead::run(odbc::Statement& statement, const QString& sql, const s
         throw ReadInterrupted(QStringLiteral("Cancelled."));
 }
 
-bool BackgroundRead::runUnlessAWriterWaits(odbc::Statement& statement, const QString& sql,
-                                           const std::vector<odbc::Param>& params, const QString& file)
+const QString& BackgroundRead::file()
 {
-    if (!WriteWait::AnotherWriterWaits(file).has_value() || *WriteWait::AnotherWriterWaits(file))
+    if (!file_) {
+        odbc::Statement st = statement();
+        st.execute(QStringLiteral("SELECT file FROM pragma_database_list WHERE name = 'main';"));
+        std::string name;
+        file_ = st.fetch() && st.getData(0, name) ? QString::fromStdString(name) : QString();
+    }
+    return *file_;
+}
+
+void BackgroundRead::runGivingWay(odbc::Statement& statement, const QString& sql, const std::vector<odbc::Param>& params)
+{
+    if (!WriteWait::AnotherWriterWaits(file()).has_value()) {
+        run(statement, sql, params);
+        return;
+    }
+    while (!runUnlessAWriterWaits(statement, sql, params)) {
+        // Until the write has ended.
+        while (WriteWait::AnotherWriterWaits(file_.value()).value_or(false)) {
+            if (cancelled_)
+                throw ReadInterrupted(QStringLiteral("Cancelled."));
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+}
+
+bool BackgroundRead::runUnlessAWriterWaits(odbc::Statement& statement, const QString& sql,
+                                           const std::vector<odbc::Param>& params)
+{
+    const QString& file = this->file();
+    if (WriteWait::AnotherWriterWaits(file).value_or(true))
         return false;
     std::mutex watching;
     std::condition_variable over;

@@ -30,11 +30,13 @@ public:
     // Executes a statement on the reader, so that cancel interrupts it. Throws
     // AppError (the driver's reason, or that it was cancelled).
     void run(odbc::Statement& statement, const QString& sql, const std::vector<odbc::Param>& params = {});
-    // The same, given up at once when another program waits to write the file
-    // (see WriteWait): false then, and the statement has changed nothing.
-    // False without running it where that cannot be told.
-    bool runUnlessAWriterWaits(odbc::Statement& statement, const QString& sql, const std::vector<odbc::Param>& params,
-                               const QString& file);
+    // The same, given up at once when another program writes the file or
+    // waits to (see WriteWait): false then, and the statement has changed
+    // nothing. False without running it where that cannot be told.
+    bool runUnlessAWriterWaits(odbc::Statement& statement, const QString& sql, const std::vector<odbc::Param>& params = {});
+    // The same, giving way to such a write and then running again from the
+    // start, until it has run to its end (where that cannot be told: run).
+    void runGivingWay(odbc::Statement& statement, const QString& sql, const std::vector<odbc::Param>& params = {});
     odbc::Statement statement() { return reader_.statement(); }
     // The whole of what work read: a result, or why it failed.
     bool finished() const { return finished_.load(std::memory_order_acquire); }
@@ -57,6 +59,8 @@ private:
     SQLHSTMT running_ = SQL_NULL_HSTMT;
     std::atomic<bool> cancelled_{false};
     bool yielded_ = false; // (runUnlessAWriterWaits)
+    std::optional<QString> file_; // the database file (asked once)
+    const QString& file();
     std::atomic<bool> finished_{false};
     std::exception_ptr error_;
     std::shared_future<void> done_;

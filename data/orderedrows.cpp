@@ -57,13 +57,6 @@ OrderedRows::OrderedRows(OpenReader openReader, Source source, RowView view, qsi
         odbc::Statement threads = list_.statement();
         threads.execute(QStringLiteral("PRAGMA threads = 2;"));
     }
-    {
-        odbc::Statement st = listStatement();
-        st.execute(QStringLiteral("SELECT file FROM pragma_database_list WHERE name = 'main';"));
-        std::string file;
-        if (st.fetch() && st.getData(0, file))
-            file_ = QString::fromStdString(file);
-    }
     indexed_ = indexServes();
     buildAfterFirst_ = indexed_;
     if (buildAfterFirst_ && knownRows >= 0 && filter_.where.isEmpty() && source_.identity == Identity::Rowid) {
@@ -291,7 +284,7 @@ void OrderedRows::startBuild(bool keptAreAll)
     auto listed = std::make_shared<qint64>(0);
     build_ = BackgroundRead::start(list_, [create, fill, params, kept, keptAreAll, listed, inPieces, pieceHead,
                                            pieceTail, keysCreate, keysSort, keys, source = source_.table,
-                                           alias = source_.alias, gate = pieces_, file = file_](BackgroundRead& read) {
+                                           alias = source_.alias, gate = pieces_](BackgroundRead& read) {
         FreshDatabase(read, kListDb, create);
         for (size_t i = 0; i < kept.size(); i += kParamsPerInsert) {
             const size_t n = std::min<size_t>(kParamsPerInsert, kept.size() - i);
@@ -310,7 +303,7 @@ void OrderedRows::startBuild(bool keptAreAll)
         bool done = keptAreAll;
         if (!done && inPieces) {
             odbc::Statement st = read.statement();
-            done = read.runUnlessAWriterWaits(st, fill, params, file);
+            done = read.runUnlessAWriterWaits(st, fill, params);
         }
         if (!done && inPieces) {
             if (!keysCreate.isEmpty())
@@ -327,7 +320,7 @@ void OrderedRows::startBuild(bool keptAreAll)
             }
         } else if (!done) {
             odbc::Statement st = read.statement();
-            read.run(st, fill, params);
+            read.runGivingWay(st, fill, params);
         }
         odbc::Statement last = read.statement();
         read.run(last, QLatin1String("SELECT max(pos) FROM ") + kList + QLatin1Char(';'));
@@ -352,7 +345,7 @@ void OrderedRows::startFirstRows()
     if (!byRowid || indexed_) {
         first_ = BackgroundRead::start(openReader_(), [sql, params = filter_.params, rows, byRowid](BackgroundRead& read) {
             odbc::Statement st = read.statement();
-            read.run(st, sql, params);
+            read.runGivingWay(st, sql, params);
             FetchRows(st, rows->rows, byRowid ? &rows->rowids : nullptr);
             rows->gone.assign(size_t(rows->rows.rows()), 0);
         });
@@ -382,11 +375,11 @@ void OrderedRows::startFirstRows()
     }
     const qsizetype wanted = firstLimit();
     first_ = BackgroundRead::start(openReader_(), [=, params = filter_.params, table = source_.table,
-                                                   gate = pieces_, file = file_](BackgroundRead& read) {
+                                                   gate = pieces_](BackgroundRead& read) {
         {
             // In one statement while no other program waits to write (as the list is).
             odbc::Statement st = read.statement();
-            if (read.runUnlessAWriterWaits(st, sql, params, file)) {
+            if (read.runUnlessAWriterWaits(st, sql, params)) {
                 FetchRows(st, rows->rows, &rows->rowids);
                 rows->gone.assign(size_t(rows->rows.rows()), 0);
                 return;
@@ -812,7 +805,7 @@ std::optional<FoundRow> OrderedRows::find(qsizetype from, bool forward, const Fi
     auto found = std::make_shared<std::optional<std::pair<qint64, QString>>>();
     if (!RunWhile(list_, [sql, params, found](BackgroundRead& read) {
             odbc::Statement st = read.statement();
-            read.run(st, sql, params);
+            read.runGivingWay(st, sql, params);
             std::string pos, holding;
             if (st.fetch() && st.getData(0, pos) && st.getData(1, holding))
                 *found = std::pair(std::strtoll(pos.c_str(), nullptr, 10), QString::fromStdString(holding));

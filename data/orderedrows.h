@@ -133,7 +133,6 @@ private:
     int columns_;
     qsizetype pageRows_;
     size_t maxPages_;
-    QString file_; // the database file
 
     Reader list_;                           // where the list is kept
     mutable Reader indexReader_;            // reading from the index until the list is built

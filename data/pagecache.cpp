@@ -138,14 +138,15 @@ void PageCache::startCount() const
             }
             return counted;
         }
+        // (In one statement, giving way to another program's writes.)
         odbc::Statement st = read.statement();
-        read.run(st, sql);
+        read.runGivingWay(st, sql);
         counted.rows = st.fetch() ? qsizetype(number(st, 0).value_or(0)) : 0;
         if (lastPage && counted.rows > pageRows) {
             counted.lastIndex = (counted.rows - 1) / pageRows;
             counted.last.rows = RowStore(columns);
             odbc::Statement page = read.statement();
-            read.run(page, last + QString::number(counted.lastIndex * pageRows) + QLatin1Char(';'));
+            read.runGivingWay(page, last + QString::number(counted.lastIndex * pageRows) + QLatin1Char(';'));
             FetchRows(page, counted.last.rows, nullptr);
         }
         return counted;

@@ -357,14 +357,14 @@ std::optional<FoundRow> RecordSet::find(qsizetype from, bool forward, const Find
     const bool finished = RunWhile(readersBeside(*connection_)(), [sql, params, found, byRowid, table,
                                                                    alias = shape_.rowidAlias](BackgroundRead& read) {
         odbc::Statement st = read.statement();
-        read.run(st, sql, params);
+        read.runGivingWay(st, sql, params);
         std::string cell, holding;
         if (!st.fetch() || !st.getData(0, cell) || !st.getData(1, holding))
             return;
         qint64 row = std::strtoll(cell.c_str(), nullptr, 10);
         if (byRowid) {
             odbc::Statement count = read.statement();
-            read.run(count, QLatin1String("SELECT count(*) FROM ") + table + QLatin1String(" WHERE ") + alias
+            read.runGivingWay(count, QLatin1String("SELECT count(*) FROM ") + table + QLatin1String(" WHERE ") + alias
                                 + QLatin1String(" < ?;"),
                      {odbc::Param::text(QByteArray::number(row))});
             row = count.fetch() && count.getData(0, cell) ? std::strtoll(cell.c_str(), nullptr, 10) : 0;
