@@ -34,7 +34,7 @@ OrderedRows::OrderedRows(OpenReader openReader, Source source, RowView view, qsi
                          qsizetype knownRows)
     : openReader_(std::move(openReader)), source_(std::move(source)), view_(std::move(view)),
       columns_(int(source_.columns.size())), pageRows_(std::max<qsizetype>(1, pageRows)),
-      maxPages_(std::max<size_t>(2, maxPages))
+      pages_(std::max<size_t>(2, maxPages))
 {
     if (source_.identity == Identity::Rowid)
         identity_ << source_.alias;
@@ -418,13 +418,13 @@ bool OrderedRows::poll()
                 keptFirst_ = firstRows_->rowids;
             startBuild(all);
         }
-        if (!ready_ && !first->error() && !first->cancelled() && !pages_.count(0)) {
+        if (!ready_ && !first->error() && !first->cancelled() && !pages_.holds(0)) {
             // The first rows, until the list is there.
-            pages_.emplace(0, std::move(*firstRows_));
+            pages_.add(0, std::move(*firstRows_));
             count_ = pages_.at(0).rows.rows();
         }
         firstRows_.reset();
-        if (first->cancelled() && !cancelled_ && !paused_ && !ready_ && !readsByIndex_ && !pages_.count(0))
+        if (first->cancelled() && !cancelled_ && !paused_ && !ready_ && !readsByIndex_ && !pages_.holds(0))
             startFirstRows(); // interrupted by a write of ours: read again
     }
     if (build_ && build_->finished()) {
@@ -433,7 +433,7 @@ bool OrderedRows::poll()
             // Interrupted by a write of ours (not stopped by the user): built again,
             // the first rows on show kept first.
             if (!cancelled_ && !paused_) {
-                if (source_.identity == Identity::Rowid && pages_.count(0) && keptFirst_.empty())
+                if (source_.identity == Identity::Rowid && pages_.holds(0) && keptFirst_.empty())
                     keptFirst_ = pages_.at(0).rowids;
                 startBuild();
             }
@@ -485,7 +485,7 @@ void OrderedRows::pauseForWrite()
     if (!build_ || paused_)
         return;
     // The first rows on show keep their places when the order is built again.
-    if (source_.identity == Identity::Rowid && pages_.count(0) && keptFirst_.empty())
+    if (source_.identity == Identity::Rowid && pages_.holds(0) && keptFirst_.empty())
         keptFirst_ = pages_.at(0).rowids;
     build_->cancel();
     build_->wait();
@@ -497,7 +497,7 @@ void OrderedRows::resume()
 {
     if (!std::exchange(paused_, false) || ready_ || cancelled_)
         return;
-    if (!first_ && !readsByIndex_ && !pages_.count(0))
+    if (!first_ && !readsByIndex_ && !pages_.holds(0))
         startFirstRows();
     startBuild();
 }
@@ -552,10 +552,8 @@ QString OrderedRows::pageQuery() const
 
 OrderedRows::Page& OrderedRows::page(qsizetype index) const
 {
-    if (auto found = pages_.find(index); found != pages_.end()) {
-        found->second.lastUse = ++clock_;
-        return found->second;
-    }
+    if (Page* found = pages_.find(index))
+        return *found;
     if (!ready_ && !readsByIndex_)
         throw AppError(QStringLiteral("The rows are still being put in order."));
     Page fresh;
@@ -565,13 +563,7 @@ OrderedRows::Page& OrderedRows::page(qsizetype index) const
         followFile();
         fresh = readFromList(index);
     }
-    while (pages_.size() >= maxPages_) {
-        auto oldest = std::min_element(pages_.begin(), pages_.end(),
-                                       [](const auto& a, const auto& b) { return a.second.lastUse < b.second.lastUse; });
-        pages_.erase(oldest);
-    }
-    fresh.lastUse = ++clock_;
-    return pages_.emplace(index, std::move(fresh)).first->second;
+    return pages_.add(index, std::move(fresh));
 }
 
 OrderedRows::Page OrderedRows::readFromList(qsizetype index) const
@@ -674,10 +666,10 @@ std::vector<odbc::Param> OrderedRows::identityParams(const StoredRow& cells, std
 void OrderedRows::rowUpdated(qsizetype row, const StoredRow& cells, std::optional<qint64> rowid)
 {
     const qsizetype index = row / pageRows_;
-    if (auto found = pages_.find(index); found != pages_.end() && row % pageRows_ < found->second.rows.rows()) {
-        found->second.rows.replaceRow(row % pageRows_, cells);
-        if (rowid && !found->second.rowids.empty())
-            found->second.rowids[size_t(row % pageRows_)] = *rowid;
+    if (Page* found = pages_.find(index); found && row % pageRows_ < found->rows.rows()) {
+        found->rows.replaceRow(row % pageRows_, cells);
+        if (rowid && !found->rowids.empty())
+            found->rowids[size_t(row % pageRows_)] = *rowid;
     }
     if (!ready_) {
         if (rowid && !keptFirst_.empty() && row < qsizetype(keptFirst_.size()))
@@ -752,7 +744,7 @@ void OrderedRows::forgetRow(qsizetype row)
 void OrderedRows::dropPagesFrom(qsizetype index) const
 {
     if (ready_ || readsByIndex_)
-        pages_.erase(pages_.lower_bound(index), pages_.end());
+        pages_.eraseFrom(index);
 }
 
 bool OrderedRows::followFile() const

@@ -13,6 +13,7 @@
 // joined to the table when a page is read (what is shown is the table as it
 // is now); a view has no identity, so its rows themselves are listed.
 #include "backgroundread.h"
+#include "pagestore.h"
 #include "piecegate.h"
 #include "rowfilter.h"
 #include "rowstore.h"
@@ -96,7 +97,6 @@ private:
         RowStore rows;
         std::vector<qint64> rowids;
         std::vector<char> gone;
-        quint64 lastUse = 0;
     };
     // keptAreAll: the rows kept first are every row of the view (no need to read the table).
     void startBuild(bool keptAreAll = false);
@@ -132,7 +132,6 @@ private:
     QStringList identity_; // the identity's columns, the order's last keys
     int columns_;
     qsizetype pageRows_;
-    size_t maxPages_;
 
     Reader list_;                           // where the list is kept
     mutable Reader indexReader_;            // reading from the index until the list is built
@@ -154,6 +153,5 @@ private:
     qint64 listed_ = 0;                     // the list's highest pos
     std::vector<qint64> holes_;             // positions of rows deleted by us (sorted)
     mutable qint64 dataVersion_ = 0;
-    mutable std::map<qsizetype, Page> pages_;
-    mutable quint64 clock_ = 0;
+    mutable PageStore<Page> pages_;
 };

@@ -25,7 +25,7 @@ PageCache::PageCache(MakeStatement statement, QString source, QString alias, int
                      std::vector<bool> keyDescending)
     : statement_(std::move(statement)), source_(std::move(source)), alias_(std::move(alias)),
       keyOrder_(std::move(keyOrder)), keyDescending_(std::move(keyDescending)), columns_(columns),
-      pageRows_(std::max<qsizetype>(1, pageRows)), maxPages_(std::max<size_t>(2, maxPages)),
+      pageRows_(std::max<qsizetype>(1, pageRows)), pages_(std::max<size_t>(2, maxPages)),
       openReader_(std::move(openReader))
 {
     keyDescending_.resize(size_t(keyOrder_.size()), false);
@@ -191,10 +191,8 @@ bool PageCache::pollCount()
     try {
         Counted counted = counting_.get();
         count_ = counted.rows;
-        if (counted.lastIndex >= 0 && !pages_.count(counted.lastIndex)) {
-            counted.last.lastUse = ++clock_;
-            pages_.emplace(counted.lastIndex, std::move(counted.last));
-        }
+        if (counted.lastIndex >= 0 && !pages_.holds(counted.lastIndex))
+            pages_.add(counted.lastIndex, std::move(counted.last));
     } catch (const ReadInterrupted&) {
         startCount(); // a write of ours came between: counted again
         return false;
@@ -222,9 +220,7 @@ void PageCache::placeTail(qsizetype estimate)
         // it stands at count - 1 - (rows after it).
         tailShift_ = TailShift{tailFrom_ * pageRows_, count_ - estimate};
         discardReadAhead();
-        lastIndex_ = -1;
-        lastPage_ = nullptr;
-        pages_.erase(pages_.lower_bound(tailFrom_), pages_.end());
+        pages_.eraseFrom(tailFrom_);
         starts_.erase(starts_.lower_bound(tailFrom_), starts_.end());
     }
     tailFrom_ = -1;
@@ -334,7 +330,7 @@ PageCache::Page PageCache::readPage(const Layout& layout, const MakeStatement& s
 
 void PageCache::readAhead(qsizetype index) const
 {
-    if (index * pageRows_ >= count_ || pages_.count(index) || ahead_.count(index))
+    if (index * pageRows_ >= count_ || pages_.holds(index) || ahead_.count(index))
         return;
     Reader* r = reader(int(index % 2));
     if (!r)
@@ -378,10 +374,8 @@ qint64 PageCache::pageStart(qsizetype index) const
         const std::optional<qint64> start = startBefore(pinStart->second, (pin_.fromPage - index) * pageRows_);
         if (start) {
             // The pinned pages reach back to this one: what was read between from the start goes.
-            pages_.erase(pages_.lower_bound(index), pages_.lower_bound(pin_.fromPage));
+            pages_.eraseFrom(index, pin_.fromPage);
             starts_.erase(starts_.upper_bound(index), starts_.lower_bound(pin_.fromPage));
-            lastIndex_ = -1;
-            lastPage_ = nullptr;
             pin_.fromPage = index;
             starts_[index] = *start;
             return *start;
@@ -409,14 +403,8 @@ qint64 PageCache::pageStart(qsizetype index) const
 
 PageCache::Page& PageCache::page(qsizetype index) const
 {
-    if (index == lastIndex_ && lastPage_)
-        return *lastPage_;
-    if (auto found = pages_.find(index); found != pages_.end()) {
-        found->second.lastUse = ++clock_;
-        lastIndex_ = index;
-        lastPage_ = &found->second;
-        return found->second;
-    }
+    if (Page* found = pages_.find(index))
+        return *found;
     if (readsHeld_)
         throw AppError(QStringLiteral("The rows cannot be read while rows are being written."));
     // A page is read only for the file as it is now.
@@ -455,17 +443,7 @@ PageCache::Page& PageCache::page(qsizetype index) const
     if (byRowid() && fresh.rows.rows() == pageRows_ && fresh.rowids.back() < std::numeric_limits<qint64>::max()
         && !startsRun(index + 1))
         starts_[index + 1] = fresh.rowids.back() + 1;
-    if (pages_.size() >= maxPages_) {
-        auto oldest = pages_.begin();
-        for (auto it = pages_.begin(); it != pages_.end(); ++it)
-            if (it->second.lastUse < oldest->second.lastUse)
-                oldest = it;
-        pages_.erase(oldest);
-    }
-    fresh.lastUse = ++clock_;
-    Page& added = pages_.emplace(index, std::move(fresh)).first->second;
-    lastIndex_ = index;
-    lastPage_ = &added;
+    Page& added = pages_.add(index, std::move(fresh));
     // Reading on in order: the next pages are read on other connections meanwhile.
     if (openReader_ && lastRead_ >= 0 && index == lastRead_ + 1) {
         readAhead(index + 1);
@@ -499,14 +477,14 @@ void PageCache::updateRow(qsizetype row, qint64 oldRowid, qint64 newRowid, const
     if (!byRowid()) {
         // Where the key is unchanged the row keeps its place; a changed key
         // moves it in the key order, and every row between its two places.
-        const auto found = pages_.find(row / pageRows_);
+        Page* found = pages_.find(row / pageRows_);
         const qsizetype index = row % pageRows_;
-        bool sameKey = !keyColumns_.empty() && found != pages_.end() && index < found->second.rows.rows();
+        bool sameKey = !keyColumns_.empty() && found && index < found->rows.rows();
         for (int c : keyColumns_)
-            if (sameKey && found->second.rows.value(index, c) != cells[size_t(c)].value)
+            if (sameKey && found->rows.value(index, c) != cells[size_t(c)].value)
                 sameKey = false;
         if (sameKey)
-            found->second.rows.replaceRow(index, cells);
+            found->rows.replaceRow(index, cells);
         else if (!keyColumns_.empty())
             rowsMoved();
         else
@@ -518,10 +496,10 @@ void PageCache::updateRow(qsizetype row, qint64 oldRowid, qint64 newRowid, const
         ++generation_;
         return;
     }
-    const auto found = pages_.find(row / pageRows_);
-    if (found == pages_.end())
+    Page* found = pages_.find(row / pageRows_);
+    if (!found)
         return;
-    Page& p = found->second;
+    Page& p = *found;
     const qsizetype index = row % pageRows_;
     if (index < p.rows.rows() && p.rowids[size_t(index)] == oldRowid)
         p.rows.replaceRow(index, cells);
@@ -532,8 +510,6 @@ void PageCache::updateRow(qsizetype row, qint64 oldRowid, qint64 newRowid, const
 void PageCache::forgetAll() const
 {
     discardReadAhead();
-    lastIndex_ = -1;
-    lastPage_ = nullptr;
     denseFrom_.reset();
     pages_.clear();
     starts_.erase(std::next(starts_.begin()), starts_.end());
@@ -547,8 +523,6 @@ void PageCache::forgetAll() const
 void PageCache::forgetFromRowid(qint64 rowid)
 {
     discardReadAhead();
-    lastIndex_ = -1;
-    lastPage_ = nullptr;
     denseFrom_.reset();
     // A page start means "the first row at or after this rowid": it stays true
     // up to the changed rowid. A page that is not full, or whose rows reach the
@@ -564,20 +538,19 @@ void PageCache::forgetFromRowid(qint64 rowid)
         it = it->second > rowid ? starts_.erase(it) : std::next(it);
     if (tailFrom_ >= 0 && starts_.lower_bound(tailFrom_) == starts_.end())
         tailFrom_ = -1; // nothing counted back from the end is left
-    for (auto it = pages_.begin(); it != pages_.end();) {
-        const Page& p = it->second;
-        const bool moved = p.rowids.empty() || p.rows.rows() < pageRows_ || p.rowids.back() >= rowid;
-        it = moved ? pages_.erase(it) : std::next(it);
-    }
+    pages_.eraseIf([&](const Page& p) {
+        return p.rowids.empty() || p.rows.rows() < pageRows_ || p.rowids.back() >= rowid;
+    });
 }
 
 void PageCache::rowInserted(std::optional<qint64> rowid)
 {
     // Rows known after the new one stand a place further on.
     bool moves = !byRowid() || !rowid;
-    for (const auto& [index, p] : pages_)
+    pages_.forEach([&](qsizetype, const Page& p) {
         if (!moves && !p.rowids.empty() && p.rowids.back() > *rowid)
             moves = true;
+    });
     if (byRowid() && rowid)
         forgetFromRowid(*rowid);
     else
@@ -601,8 +574,6 @@ void PageCache::rowsDeleted(const std::vector<qint64>& rowids)
 void PageCache::forgetRow(qsizetype row)
 {
     discardReadAhead();
-    lastIndex_ = -1;
-    lastPage_ = nullptr;
     pages_.erase(row / pageRows_);
 }
 
@@ -927,9 +898,7 @@ bool PageCache::settlePin() const
         return false; // the pinned rows stand where they were put
     const qsizetype from = pin.fromPage * pageRows_;
     discardReadAhead();
-    lastIndex_ = -1;
-    lastPage_ = nullptr;
-    pages_.erase(pages_.lower_bound(pin.fromPage), pages_.end());
+    pages_.eraseFrom(pin.fromPage);
     starts_.erase(starts_.lower_bound(pin.fromPage), starts_.end());
     moved_ = Moved{generation_, from, delta};
     ++generation_;

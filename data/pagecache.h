@@ -23,6 +23,7 @@
 // generation whose anchors are moved alike, without counting again).
 #include "backgroundread.h"
 #include "odbc.h"
+#include "pagestore.h"
 #include "reader.h"
 #include "rowanchor.h"
 #include "rowstore.h"
@@ -125,7 +126,6 @@ private:
     struct Page {
         RowStore rows;
         std::vector<qint64> rowids;
-        quint64 lastUse = 0;
     };
     struct Counted {
         qsizetype rows = 0;
@@ -216,12 +216,8 @@ private:
     mutable qsizetype tailFrom_ = -1;
     std::optional<TailShift> tailShift_;
     qsizetype pageRows_;
-    size_t maxPages_;
-    mutable std::map<qsizetype, Page> pages_;
+    mutable PageStore<Page> pages_;
     mutable std::map<qsizetype, qint64> starts_; // page -> its first rowid (rows >= it)
-    mutable quint64 clock_ = 0;
-    mutable qsizetype lastIndex_ = -1; // the page asked for last, found again at once
-    mutable Page* lastPage_ = nullptr;
 
     // Pages from fromPage on are placed so that the pinned row stands at `at`.
     struct Pin {

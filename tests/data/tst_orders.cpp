@@ -7,6 +7,7 @@
 #include "data/rowfilter.h"
 #include "data/odbc.h"
 #include "data/orderedrows.h"
+#include "data/pagestore.h"
 #include "data/piecegate.h"
 
 #include <QElapsedTimer>
@@ -356,6 +357,35 @@ private slots:
         waitReady(rs);
         OrderedRows::setPieceRows(before);
         QCOMPARE(column(rs, 2), expected);
+    }
+
+    // The store of pages: the page used least recently goes when it is full;
+    // a page erased is not found again through the one found last.
+    void pageStoreEvictsTheLeastUsed()
+    {
+        PageStore<QString> store(3);
+        store.add(0, "a");
+        store.add(1, "b");
+        store.add(2, "c");
+        QVERIFY(store.find(0)); // 1 is now the least used
+        store.add(3, "d");
+        QVERIFY(!store.holds(1));
+        QCOMPARE(*store.find(0), QStringLiteral("a"));
+        QCOMPARE(store.size(), size_t(3));
+        store.add(0, "a2"); // in place: nothing else goes
+        QCOMPARE(store.size(), size_t(3));
+        QCOMPARE(*store.find(0), QStringLiteral("a2"));
+        store.erase(0);
+        QVERIFY(!store.find(0));
+        store.add(5, "f");
+        QVERIFY(store.find(5));
+        store.eraseFrom(3, 5);
+        QVERIFY(!store.holds(3) && store.holds(5) && store.holds(2));
+        store.eraseIf([](const QString& page) { return page == "f"; });
+        QVERIFY(!store.find(5));
+        QStringList left;
+        store.forEach([&](qsizetype index, const QString& page) { left << QString::number(index) + page; });
+        QCOMPARE(left, QStringList{"2c"});
     }
 
     // Readers walking in pieces side by side: another reader's pieces go on
