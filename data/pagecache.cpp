@@ -8,7 +8,6 @@
 
 namespace {
 constexpr qint64 kHeldFor = 5000; // ms
-constexpr qsizetype kCountPiece = 1000000; // rows counted in one read
 const QString kGone = QStringLiteral("The row is no longer in the table: it was deleted by another program.");
 
 std::optional<qint64> number(odbc::Statement& st, int column)
@@ -95,62 +94,20 @@ void PageCache::startCount() const
         recountWanted_ = true;
         return;
     }
-    const QString sql = QLatin1String("SELECT COUNT(*) FROM ") + source_ + QLatin1Char(';');
+    // A view has no order to read backwards: its last page is read beside the
+    // count, so that the end of it shows at once.
+    const CountQuery query{source_, alias_, columns_, !byRowid() && keyOrder_.isEmpty() ? pageRows_ : 0};
     Reader* r = reader(2);
     if (!r) {
         // (Without a connection of its own, the count is taken here.)
         odbc::Statement st = statement_();
-        st.execute(sql);
+        st.execute(CountStatement(query));
         count_ = st.fetch() ? qsizetype(number(st, 0).value_or(0)) : 0;
         countKnown_ = true;
         return;
     }
-    // Nothing of this object is touched on the other thread: it may be gone before the count ends.
-    // The pieces of a rowid table's count: the first from the lowest rowid there can be, itself included.
-    const auto pieceFrom = [this](const char* comparison) {
-        return byRowid() ? QLatin1String("SELECT count(*), max(r) FROM (SELECT ") + alias_ + QLatin1String(" AS r FROM ")
-                + source_ + QLatin1String(" WHERE ") + alias_ + QLatin1Char(' ') + QLatin1String(comparison)
-                + QLatin1String(" ? ORDER BY ") + alias_ + QLatin1String(" LIMIT ") + QString::number(kCountPiece)
-                + QLatin1String(");")
-                         : QString();
-    };
-    const QString firstPiece = pieceFrom(">="), piece = pieceFrom(">");
-    // A view has no order to read backwards: its last page is read beside the
-    // count, so that the end of it shows at once.
-    const bool lastPage = !byRowid() && keyOrder_.isEmpty();
-    const QString last = QLatin1String("SELECT * FROM ") + source_ + QLatin1String(" LIMIT ")
-        + QString::number(pageRows_) + QLatin1String(" OFFSET ");
-    counting_ = Pending<Counted>(*r, [sql, firstPiece, piece, lastPage, last, pageRows = pageRows_,
-                                      columns = columns_](BackgroundRead& read) {
-        Counted counted;
-        if (!piece.isEmpty()) {
-            // A rowid table is counted in pieces, each a short read, so that
-            // another program's write never waits long for this one.
-            QByteArray after = QByteArray::number(std::numeric_limits<qint64>::min());
-            for (bool first = true;; first = false) {
-                odbc::Statement st = read.statement();
-                read.run(st, first ? firstPiece : piece, {odbc::Param::text(after)});
-                const qsizetype rows = st.fetch() ? qsizetype(number(st, 0).value_or(0)) : 0;
-                counted.rows += rows;
-                if (rows < kCountPiece)
-                    break;
-                after = QByteArray::number(number(st, 1).value_or(0));
-            }
-            return counted;
-        }
-        // (In one statement, giving way to another program's writes.)
-        odbc::Statement st = read.statement();
-        read.runGivingWay(st, sql);
-        counted.rows = st.fetch() ? qsizetype(number(st, 0).value_or(0)) : 0;
-        if (lastPage && counted.rows > pageRows) {
-            counted.lastIndex = (counted.rows - 1) / pageRows;
-            counted.last.rows = RowStore(columns);
-            odbc::Statement page = read.statement();
-            read.runGivingWay(page, last + QString::number(counted.lastIndex * pageRows) + QLatin1Char(';'));
-            FetchRows(page, counted.last.rows, nullptr);
-        }
-        return counted;
-    });
+    // (Nothing of this object is touched on the other thread: it may be gone before the count ends.)
+    counting_ = CountRows(*r, query);
 }
 
 // The counts and pages read on other threads are interrupted, not waited for.
@@ -189,10 +146,10 @@ bool PageCache::pollCount()
         return false;
     }
     try {
-        Counted counted = counting_.get();
+        CountedRows counted = counting_.get();
         count_ = counted.rows;
         if (counted.lastIndex >= 0 && !pages_.holds(counted.lastIndex))
-            pages_.add(counted.lastIndex, std::move(counted.last));
+            pages_.add(counted.lastIndex, Page{std::move(counted.last), {}});
     } catch (const ReadInterrupted&) {
         startCount(); // a write of ours came between: counted again
         return false;
@@ -201,7 +158,7 @@ bool PageCache::pollCount()
         counting_ = {};
         countKnown_ = true;
         odbc::Statement st = statement_();
-        st.execute(QLatin1String("SELECT COUNT(*) FROM ") + source_ + QLatin1Char(';'));
+        st.execute(CountStatement(CountQuery{source_, alias_, columns_, 0}));
         count_ = st.fetch() ? qsizetype(number(st, 0).value_or(0)) : 0;
     }
     countKnown_ = true;

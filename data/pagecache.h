@@ -25,6 +25,7 @@
 #include "odbc.h"
 #include "pagestore.h"
 #include "reader.h"
+#include "rowcount.h"
 #include "rowanchor.h"
 #include "rowstore.h"
 
@@ -127,11 +128,6 @@ private:
         RowStore rows;
         std::vector<qint64> rowids;
     };
-    struct Counted {
-        qsizetype rows = 0;
-        qsizetype lastIndex = -1;
-        Page last;
-    };
     Page& page(qsizetype index) const;
     // By rowid: the page that starts skipPages pages after the first row >= start.
     // By position: the page that starts at row start + skipPages pages. Safe on any thread.
@@ -198,8 +194,7 @@ private:
     mutable qsizetype count_ = 0;
     mutable bool countKnown_ = false;
     // The count, taken on another connection (and for a view its last page).
-    struct Counted;
-    mutable Pending<Counted> counting_;
+    mutable Pending<CountedRows> counting_;
     mutable bool recountWanted_ = false; // the count on its way belongs to an older generation
     mutable quint64 generation_ = 0;
     mutable qint64 dataVersion_ = 0;

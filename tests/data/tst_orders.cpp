@@ -9,6 +9,7 @@
 #include "data/orderedrows.h"
 #include "data/pagestore.h"
 #include "data/piecegate.h"
+#include "data/rowcount.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -357,6 +358,31 @@ private slots:
         waitReady(rs);
         OrderedRows::setPieceRows(before);
         QCOMPARE(column(rs, 2), expected);
+    }
+
+    // Counts on a connection of their own: a rowid table in pieces (rowids
+    // far apart, negative, the highest there is, pieces ending on the last
+    // row), a view whole with its last page.
+    void rowsCounted()
+    {
+        db_->Execute("CREATE TABLE r(a)");
+        db_->Execute("INSERT INTO r(rowid, a) VALUES (-9223372036854775808, 'lowest'), (-5, 'x'), (1, 'y'), (2, 'z'), "
+                     "(9223372036854775807, 'highest')");
+        db_->Execute("CREATE VIEW rv AS SELECT a FROM r ORDER BY rowid");
+        const auto reader = [this] {
+            auto connection = connectTo(path_);
+            return Reader{connection, [connection] { return connection->statement(); }};
+        };
+        for (qsizetype piece : {1, 2, 5, 6, 1000000}) {
+            CountedRows counted = CountRows(reader(), CountQuery{"r", "rowid", 1, 0, piece}).get();
+            QCOMPARE(counted.rows, 5);
+            QCOMPARE(counted.lastIndex, -1);
+        }
+        CountedRows view = CountRows(reader(), CountQuery{"rv", "", 1, 2}).get();
+        QCOMPARE(view.rows, 5);
+        QCOMPARE(view.lastIndex, 2);
+        QCOMPARE(view.last.rows(), 1);
+        QCOMPARE(QString::fromUtf8(view.last.bytes(0, 0)), QStringLiteral("highest"));
     }
 
     // The store of pages: the page used least recently goes when it is full;

@@ -1,0 +1,28 @@
+#pragma once
+// The rows of a table or view counted on a connection of its own, on another
+// thread. A rowid table is counted in pieces of rowids, each a short read, so
+// that another program's write never waits long for it; anything else in one
+// statement that gives way to such a write and then counts again. A view's
+// last page can be read beside its count, so that its end shows at once.
+#include "backgroundread.h"
+#include "rowstore.h"
+
+#include <QString>
+
+struct CountedRows {
+    qsizetype rows = 0;
+    qsizetype lastIndex = -1; // the last page's index (-1: not read)
+    RowStore last;
+};
+
+struct CountQuery {
+    QString source;  // the quoted table or view
+    QString alias;   // how its rowid is named (empty: none)
+    int columns = 0;
+    qsizetype pageRows = 0; // (above 0: the last page is read too, where there are more rows than one page)
+    qsizetype pieceRows = 1000000; // rowids counted in one read
+};
+
+// The statement counting every row at once (the same count, taken on the caller's connection).
+QString CountStatement(const CountQuery& query);
+Pending<CountedRows> CountRows(const Reader& reader, const CountQuery& query);
