@@ -53,9 +53,6 @@ OrderedRows::OrderedRows(OpenReader openReader, Source source, RowView view, qsi
         st.execute(QStringLiteral("PRAGMA temp_store = FILE;"));
         odbc::Statement cache = list_.statement();
         cache.execute(QStringLiteral("PRAGMA temp.cache_size = -16384;"));
-        // A long order is sorted with a helper thread of the database's.
-        odbc::Statement threads = list_.statement();
-        threads.execute(QStringLiteral("PRAGMA threads = 2;"));
     }
     indexed_ = indexServes();
     buildAfterFirst_ = indexed_;
@@ -67,8 +64,8 @@ OrderedRows::OrderedRows(OpenReader openReader, Source source, RowView view, qsi
         startBuild();
         return;
     }
-    // A rowid table: its first rows and the list are read side by side, a
-    // piece of the table at a time, in step (see PieceGate).
+    // A rowid table: its first rows and the list are read side by side (in
+    // pieces, in step: see PieceGate).
     startFirstRows();
     if (!buildAfterFirst_)
         startBuild();
