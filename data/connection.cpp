@@ -140,9 +140,13 @@ qint64 Connection::queryNumber(const QString& sql, const std::vector<odbc::Param
     return 0;
 }
 
-void Connection::inTransaction(const std::function<void()>& work)
+void Connection::inTransaction(const std::function<void()>& work, bool oneStatement)
 {
     requireOpen();
+    if (transactionDepth_ > 0 && oneStatement) {
+        work();
+        return;
+    }
     if (transactionDepth_ > 0) {
         const auto run = [this](const char* sql) { runPrepared(QLatin1String(sql), {}); };
         run("SAVEPOINT vestrel_step;");

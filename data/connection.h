@@ -47,8 +47,10 @@ public:
     odbc::Statement statement() const;
     // Runs work as one transaction: committed when it returns, rolled back when
     // it throws. Inside another transaction, work is a savepoint of it: undone
-    // alone when it throws, the outer transaction going on.
-    void inTransaction(const std::function<void()>& work);
+    // alone when it throws, the outer transaction going on. oneStatement: work
+    // writes with one statement at most, which the database itself makes whole
+    // or nothing, so that inside another transaction it needs no savepoint.
+    void inTransaction(const std::function<void()>& work, bool oneStatement = false);
     // Runs a statement prepared once on this connection and kept (the write
     // path runs the same few statements for every row of a block); `use`
     // reads its rows, then its cursor is closed.

@@ -342,7 +342,7 @@ std::optional<qint64> RowWriter::writeUnread(const RowIdentity* identity, const 
         connection_->runPrepared(QStringLiteral("SELECT last_insert_rowid();"), {},
                                  [&](odbc::Statement& st) { st.fetch() && st.getData(0, last); });
         rowid = std::strtoll(last.c_str(), nullptr, 10);
-    });
+    }, true); // (the UPDATE or the INSERT is the one statement that writes)
     return rowid;
 }
 
