@@ -16,6 +16,6 @@ for run in 1 2 3; do
   cp "$source_db" "$copy"
   line=$("$here/build/bench/bench_paste" "$copy" t 2>/dev/null)
   echo "run $run: $line"
-  echo "  targets: paste_over <= 3 s, undo_over <= 3 s, paste_new <= 3 s, one refused <= x1.10, peak_mb < 200"
+  echo "  targets: paste_over <= 3 s, undo_over <= 3 s, paste_new <= 3 s, one refused <= x1.10 (of none refused while another program wrote), peak_mb < 200"
 done
 rm -f "$copy"
