@@ -719,8 +719,20 @@ BlockOutcome RecordSet::writeBlock(std::vector<BlockRow> rows, const std::functi
     writingBlock([&] {
         // A rowid table's rows are read back after the block, many at once.
         std::vector<std::pair<size_t, qint64>> unread;
+        // Rows alike are written together first; the rest (and those of a
+        // group that was refused) one by one, in order.
+        std::vector<std::pair<const RowIdentity*, const RowChanges*>> alike(rows.size(), {nullptr, nullptr});
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (rows[i].row >= 0 && rows[i].identity)
+                alike[i] = {&*rows[i].identity, &rows[i].changes};
+        const std::vector<bool> together = w.writeUnreadTogether(alike, keepGoing);
+        alike = {};
         for (size_t i = 0; i < rows.size(); ++i) {
             const BlockRow& row = rows[i];
+            if (together[i]) {
+                unread.emplace_back(i, *row.identity->rowid);
+                continue;
+            }
             try {
                 if (row.row >= 0 && !row.identity)
                     throw AppError(row.why);

@@ -346,6 +346,92 @@ std::optional<qint64> RowWriter::writeUnread(const RowIdentity* identity, const 
     return rowid;
 }
 
+std::vector<bool> RowWriter::writeUnreadTogether(
+    const std::vector<std::pair<const RowIdentity*, const RowChanges*>>& rows,
+    const std::function<bool(size_t)>& keepGoing) const
+{
+    std::vector<bool> written(rows.size(), false);
+    if (shape_.key != RowKey::RowId || shape_.isView)
+        return written;
+    // Rows alike: the columns changed, and the storage classes held before.
+    using Shape = std::pair<std::vector<int>, std::vector<StorageClass>>;
+    std::map<Shape, std::vector<size_t>> alike;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const auto& [identity, changes] = rows[i];
+        if (!identity || !identity->rowid || !changes || changes->empty() || changes->count(shape_.rowidColumn)
+            || int(identity->values.size()) != shape_.columns.size())
+            continue;
+        Shape shape;
+        for (const auto& entry : *changes)
+            shape.first.push_back(entry.first);
+        for (const OriginalValue& value : identity->values)
+            shape.second.push_back(value.type);
+        alike[std::move(shape)].push_back(i);
+    }
+    constexpr size_t kTogether = 40; // rows in one statement (within 999 parameters)
+    static const char* const types[] = {"null", "integer", "real", "text", "blob"};
+    const QString table = QuoteIdentifier(shape_.name);
+    size_t done = 0;
+    for (const auto& [shape, members] : alike) {
+        const auto& [columns, classes] = shape;
+        // v.column1: the rowid; then the new values; then the values held before (not NULL).
+        QStringList sets, guards;
+        int next = 2;
+        for (int c : columns)
+            sets << quoted(c) + QLatin1String(" = v.column") + QString::number(next++);
+        guards << table + QLatin1Char('.') + shape_.rowidAlias + QLatin1String(" = v.column1");
+        for (int c = 0; c < int(classes.size()); ++c) {
+            const QString column = table + QLatin1Char('.') + quoted(c);
+            if (classes[size_t(c)] == StorageClass::Null) {
+                guards << column + QLatin1String(" IS NULL");
+                continue;
+            }
+            guards << QLatin1String("typeof(") + column + QLatin1String(") = '")
+                    + QLatin1String(types[int(classes[size_t(c)])]) + QLatin1String("' AND ") + column
+                    + QLatin1String(" = v.column") + QString::number(next++)
+                    + (classes[size_t(c)] == StorageClass::Text ? QLatin1String(" COLLATE BINARY") : QLatin1String(""));
+        }
+        for (size_t from = 0; from < members.size(); from += kTogether) {
+            const size_t n = std::min(kTogether, members.size() - from);
+            QStringList tuples;
+            std::vector<odbc::Param> params;
+            for (size_t k = 0; k < n; ++k) {
+                const auto& [identity, changes] = rows[members[from + k]];
+                QStringList tuple{QStringLiteral("?")};
+                params.push_back(odbc::Param::text(QByteArray::number(*identity->rowid)));
+                for (const auto& entry : *changes) {
+                    tuple << QStringLiteral("?");
+                    params.push_back(odbc::Param::text(entry.second));
+                }
+                for (const OriginalValue& value : identity->values)
+                    if (value.type != StorageClass::Null)
+                        tuple << exactValue(value, params);
+                tuples << QLatin1Char('(') + tuple.join(QLatin1Char(',')) + QLatin1Char(')');
+            }
+            const QString sql = QLatin1String("UPDATE OR ABORT ") + table + QLatin1String(" SET ")
+                + sets.join(QLatin1String(", ")) + QLatin1String(" FROM (VALUES ") + tuples.join(QLatin1Char(','))
+                + QLatin1String(") AS v WHERE ") + guards.join(QLatin1String(" AND ")) + QLatin1Char(';');
+            try {
+                connection_->inTransaction([&] {
+                    SQLLEN affected = 0;
+                    connection_->runPrepared(sql, params, [&](odbc::Statement& st) { affected = st.rowCount(); });
+                    if (affected != SQLLEN(n))
+                        throw AppError(kIgnored); // (rolled back: the rows are written one by one)
+                });
+                for (size_t k = 0; k < n; ++k)
+                    written[members[from + k]] = true;
+            } catch (const AppError&) {
+                // Left to writeUnread, row by row.
+            }
+            // (Asked row by row, as the caller counts rows.)
+            for (size_t k = 0; k < n; ++k)
+                if (keepGoing && !keepGoing(++done))
+                    throw AppError(QStringLiteral("The paste was cancelled: nothing was written."));
+        }
+    }
+    return written;
+}
+
 std::vector<StoredRecord> RowWriter::readRowids(const std::vector<qint64>& rowids) const
 {
     std::vector<StoredRecord> records;

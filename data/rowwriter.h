@@ -57,6 +57,17 @@ public:
     // above, the row not read back; returns its rowid after the write (unset:
     // use update or insert, which find the row again themselves).
     std::optional<qint64> writeUnread(const RowIdentity* identity, const RowChanges& changes) const;
+    // Many such updates at once, inside a transaction (each given: an existing
+    // row known by its rowid, and its changes). Rows whose changes touch the
+    // same columns and whose cells held the same storage classes are written
+    // together, a few dozen in one statement, each guarded by its identity as
+    // update guards it. A group is written whole or not at all: where another
+    // program changed one of its rows, or the database refused one, none of
+    // them is written, and they are left to writeUnread one by one, which says
+    // why. Returns which rows were written (their rowids are their identities').
+    // keepGoing(rows done) is asked for each row, after its group; AppError when it says no.
+    std::vector<bool> writeUnreadTogether(const std::vector<std::pair<const RowIdentity*, const RowChanges*>>& rows,
+                                          const std::function<bool(size_t)>& keepGoing) const;
     // Rows read back by rowid, many at once (those still in the table).
     std::vector<StoredRecord> readRowids(const std::vector<qint64>& rowids) const;
     // Why a row is refused that no longer holds what it held when read.
