@@ -787,10 +787,22 @@ void RecordSet::applyImages(const std::vector<RowImage>& rows, bool undo, const 
     std::vector<StoredRecord> added;
     std::vector<qint64> removed;
     writingBlock([&] {
+        // Rows alike are put back together first; the rest one by one, in order.
+        std::vector<std::pair<const RowIdentity*, const RowIdentity*>> alike(rows.size(), {nullptr, nullptr});
         for (size_t i = 0; i < rows.size(); ++i) {
             const std::optional<RowIdentity>& now = undo ? rows[i].after : rows[i].before;
             const std::optional<RowIdentity>& then = undo ? rows[i].before : rows[i].after;
-            if (now && then) {
+            if (now && then)
+                alike[i] = {&*now, &*then};
+        }
+        const std::vector<bool> together = w.restoreTogether(alike, keepGoing);
+        alike = {};
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const std::optional<RowIdentity>& now = undo ? rows[i].after : rows[i].before;
+            const std::optional<RowIdentity>& then = undo ? rows[i].before : rows[i].after;
+            if (together[i]) {
+                // (put back with its group)
+            } else if (now && then) {
                 w.restore(*now, *then);
             } else if (now) {
                 w.remove({*now});

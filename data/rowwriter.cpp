@@ -346,6 +346,65 @@ std::optional<qint64> RowWriter::writeUnread(const RowIdentity* identity, const 
     return rowid;
 }
 
+QStringList RowWriter::guardsTogether(const std::vector<StorageClass>& classes, int& next) const
+{
+    static const char* const types[] = {"null", "integer", "real", "text", "blob"};
+    const QString table = QuoteIdentifier(shape_.name);
+    QStringList guards{table + QLatin1Char('.') + shape_.rowidAlias + QLatin1String(" = v.column1")};
+    for (int c = 0; c < int(classes.size()); ++c) {
+        const QString column = table + QLatin1Char('.') + quoted(c);
+        if (classes[size_t(c)] == StorageClass::Null) {
+            guards << column + QLatin1String(" IS NULL");
+            continue;
+        }
+        guards << QLatin1String("typeof(") + column + QLatin1String(") = '") + QLatin1String(types[int(classes[size_t(c)])])
+                + QLatin1String("' AND ") + column + QLatin1String(" = v.column") + QString::number(next++)
+                + (classes[size_t(c)] == StorageClass::Text ? QLatin1String(" COLLATE BINARY") : QLatin1String(""));
+    }
+    return guards;
+}
+
+bool RowWriter::updateTogether(const QStringList& sets, const QStringList& guards, const QStringList& tuples,
+                               const std::vector<odbc::Param>& params) const
+{
+    const QString sql = QLatin1String("UPDATE OR ABORT ") + QuoteIdentifier(shape_.name) + QLatin1String(" SET ")
+        + sets.join(QLatin1String(", ")) + QLatin1String(" FROM (VALUES ") + tuples.join(QLatin1Char(','))
+        + QLatin1String(") AS v WHERE ") + guards.join(QLatin1String(" AND ")) + QLatin1Char(';');
+    try {
+        connection_->inTransaction([&] {
+            SQLLEN affected = 0;
+            connection_->runPrepared(sql, params, [&](odbc::Statement& st) { affected = st.rowCount(); });
+            if (affected != SQLLEN(tuples.size()))
+                throw AppError(kIgnored); // (rolled back: the rows are written one by one)
+        });
+        return true;
+    } catch (const AppError&) {
+        return false; // left to be written row by row
+    }
+}
+
+namespace {
+// Rows alike (by their shape) in groups of a few dozen (within 999 parameters).
+template <typename Shape>
+void InGroups(const std::map<Shape, std::vector<size_t>>& alike,
+              const std::function<void(const Shape&, const std::vector<size_t>&)>& group)
+{
+    constexpr size_t kTogether = 40;
+    for (const auto& [shape, members] : alike)
+        for (size_t from = 0; from < members.size(); from += kTogether)
+            group(shape, std::vector<size_t>(members.begin() + qsizetype(from),
+                                             members.begin() + qsizetype(std::min(members.size(), from + kTogether))));
+}
+bool AskEach(const std::function<bool(size_t)>& keepGoing, size_t& done, size_t n)
+{
+    // (Asked row by row, as the caller counts rows.)
+    for (size_t k = 0; k < n; ++k)
+        if (keepGoing && !keepGoing(++done))
+            return false;
+    return true;
+}
+} // namespace
+
 std::vector<bool> RowWriter::writeUnreadTogether(
     const std::vector<std::pair<const RowIdentity*, const RowChanges*>>& rows,
     const std::function<bool(size_t)>& keepGoing) const
@@ -368,67 +427,90 @@ std::vector<bool> RowWriter::writeUnreadTogether(
             shape.second.push_back(value.type);
         alike[std::move(shape)].push_back(i);
     }
-    constexpr size_t kTogether = 40; // rows in one statement (within 999 parameters)
-    static const char* const types[] = {"null", "integer", "real", "text", "blob"};
-    const QString table = QuoteIdentifier(shape_.name);
     size_t done = 0;
-    for (const auto& [shape, members] : alike) {
-        const auto& [columns, classes] = shape;
+    InGroups<Shape>(alike, [&](const Shape& shape, const std::vector<size_t>& group) {
         // v.column1: the rowid; then the new values; then the values held before (not NULL).
-        QStringList sets, guards;
+        QStringList sets;
         int next = 2;
-        for (int c : columns)
+        for (int c : shape.first)
             sets << quoted(c) + QLatin1String(" = v.column") + QString::number(next++);
-        guards << table + QLatin1Char('.') + shape_.rowidAlias + QLatin1String(" = v.column1");
-        for (int c = 0; c < int(classes.size()); ++c) {
-            const QString column = table + QLatin1Char('.') + quoted(c);
-            if (classes[size_t(c)] == StorageClass::Null) {
-                guards << column + QLatin1String(" IS NULL");
-                continue;
+        const QStringList guards = guardsTogether(shape.second, next);
+        QStringList tuples;
+        std::vector<odbc::Param> params;
+        for (size_t i : group) {
+            const auto& [identity, changes] = rows[i];
+            QStringList tuple{QStringLiteral("?")};
+            params.push_back(odbc::Param::text(QByteArray::number(*identity->rowid)));
+            for (const auto& entry : *changes) {
+                tuple << QStringLiteral("?");
+                params.push_back(odbc::Param::text(entry.second));
             }
-            guards << QLatin1String("typeof(") + column + QLatin1String(") = '")
-                    + QLatin1String(types[int(classes[size_t(c)])]) + QLatin1String("' AND ") + column
-                    + QLatin1String(" = v.column") + QString::number(next++)
-                    + (classes[size_t(c)] == StorageClass::Text ? QLatin1String(" COLLATE BINARY") : QLatin1String(""));
+            for (const OriginalValue& value : identity->values)
+                if (value.type != StorageClass::Null)
+                    tuple << exactValue(value, params);
+            tuples << QLatin1Char('(') + tuple.join(QLatin1Char(',')) + QLatin1Char(')');
         }
-        for (size_t from = 0; from < members.size(); from += kTogether) {
-            const size_t n = std::min(kTogether, members.size() - from);
-            QStringList tuples;
-            std::vector<odbc::Param> params;
-            for (size_t k = 0; k < n; ++k) {
-                const auto& [identity, changes] = rows[members[from + k]];
-                QStringList tuple{QStringLiteral("?")};
-                params.push_back(odbc::Param::text(QByteArray::number(*identity->rowid)));
-                for (const auto& entry : *changes) {
-                    tuple << QStringLiteral("?");
-                    params.push_back(odbc::Param::text(entry.second));
-                }
-                for (const OriginalValue& value : identity->values)
-                    if (value.type != StorageClass::Null)
-                        tuple << exactValue(value, params);
-                tuples << QLatin1Char('(') + tuple.join(QLatin1Char(',')) + QLatin1Char(')');
-            }
-            const QString sql = QLatin1String("UPDATE OR ABORT ") + table + QLatin1String(" SET ")
-                + sets.join(QLatin1String(", ")) + QLatin1String(" FROM (VALUES ") + tuples.join(QLatin1Char(','))
-                + QLatin1String(") AS v WHERE ") + guards.join(QLatin1String(" AND ")) + QLatin1Char(';');
-            try {
-                connection_->inTransaction([&] {
-                    SQLLEN affected = 0;
-                    connection_->runPrepared(sql, params, [&](odbc::Statement& st) { affected = st.rowCount(); });
-                    if (affected != SQLLEN(n))
-                        throw AppError(kIgnored); // (rolled back: the rows are written one by one)
-                });
-                for (size_t k = 0; k < n; ++k)
-                    written[members[from + k]] = true;
-            } catch (const AppError&) {
-                // Left to writeUnread, row by row.
-            }
-            // (Asked row by row, as the caller counts rows.)
-            for (size_t k = 0; k < n; ++k)
-                if (keepGoing && !keepGoing(++done))
-                    throw AppError(QStringLiteral("The paste was cancelled: nothing was written."));
+        if (updateTogether(sets, guards, tuples, params))
+            for (size_t i : group)
+                written[i] = true;
+        if (!AskEach(keepGoing, done, group.size()))
+            throw AppError(QStringLiteral("The paste was cancelled: nothing was written."));
+    });
+    return written;
+}
+
+std::vector<bool> RowWriter::restoreTogether(const std::vector<std::pair<const RowIdentity*, const RowIdentity*>>& rows,
+                                             const std::function<bool(size_t)>& keepGoing) const
+{
+    std::vector<bool> written(rows.size(), false);
+    if (shape_.key != RowKey::RowId || shape_.isView)
+        return written;
+    // Rows alike: the columns put back, the storage classes they take, and those held now.
+    using Shape = std::pair<std::vector<std::pair<int, StorageClass>>, std::vector<StorageClass>>;
+    std::map<Shape, std::vector<size_t>> alike;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const auto& [now, then] = rows[i];
+        if (!now || !then || !now->rowid || !then->rowid || *now->rowid != *then->rowid
+            || int(now->values.size()) != shape_.columns.size() || then->values.size() != now->values.size())
+            continue;
+        Shape shape;
+        for (int c = 0; c < int(now->values.size()); ++c) {
+            if (!(now->values[size_t(c)] == then->values[size_t(c)]))
+                shape.first.emplace_back(c, then->values[size_t(c)].type);
+            shape.second.push_back(now->values[size_t(c)].type);
         }
+        if (!shape.first.empty())
+            alike[std::move(shape)].push_back(i);
     }
+    size_t done = 0;
+    InGroups<Shape>(alike, [&](const Shape& shape, const std::vector<size_t>& group) {
+        // v.column1: the rowid; then the values put back (not NULL); then the values held now (not NULL).
+        QStringList sets;
+        int next = 2;
+        for (const auto& [c, type] : shape.first)
+            sets << quoted(c) + QLatin1String(" = ")
+                    + (type == StorageClass::Null ? QStringLiteral("NULL") : QLatin1String("v.column") + QString::number(next++));
+        const QStringList guards = guardsTogether(shape.second, next);
+        QStringList tuples;
+        std::vector<odbc::Param> params;
+        for (size_t i : group) {
+            const auto& [now, then] = rows[i];
+            QStringList tuple{QStringLiteral("?")};
+            params.push_back(odbc::Param::text(QByteArray::number(*now->rowid)));
+            for (const auto& [c, type] : shape.first)
+                if (type != StorageClass::Null)
+                    tuple << exactValue(then->values[size_t(c)], params);
+            for (const OriginalValue& value : now->values)
+                if (value.type != StorageClass::Null)
+                    tuple << exactValue(value, params);
+            tuples << QLatin1Char('(') + tuple.join(QLatin1Char(',')) + QLatin1Char(')');
+        }
+        if (updateTogether(sets, guards, tuples, params))
+            for (size_t i : group)
+                written[i] = true;
+        if (!AskEach(keepGoing, done, group.size()))
+            throw AppError(QStringLiteral("Cancelled: nothing was written."));
+    });
     return written;
 }
 

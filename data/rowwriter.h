@@ -77,6 +77,11 @@ public:
     // value with its storage class; a row deleted is put back as it was (with
     // its rowid, refused where that is taken).
     void restore(const RowIdentity& now, const RowIdentity& then) const;
+    // Many such at once, inside a transaction, as writeUnreadTogether writes
+    // (each given: the row now, and as it is to be again, keeping its rowid).
+    // Returns which rows were put back; the rest are left to restore.
+    std::vector<bool> restoreTogether(const std::vector<std::pair<const RowIdentity*, const RowIdentity*>>& rows,
+                                      const std::function<bool(size_t)>& keepGoing) const;
     StoredRecord reinsert(const RowIdentity& row) const;
     // The row of that rowid as the table holds it now.
     std::optional<StoredRecord> find(qint64 rowid) const;
@@ -87,6 +92,11 @@ public:
     QString condition(const RowIdentity& identity, std::vector<odbc::Param>& params) const;
 
 private:
+    // For rows written together: the guards of rows that held those storage
+    // classes (their values from v.column<next> on), and the statement.
+    QStringList guardsTogether(const std::vector<StorageClass>& classes, int& next) const;
+    bool updateTogether(const QStringList& sets, const QStringList& guards, const QStringList& tuples,
+                        const std::vector<odbc::Param>& params) const;
     std::vector<StoredRecord> read(const QString& condition, const std::vector<odbc::Param>& params, int limit,
                                    std::vector<StoredRow>* delivered = nullptr) const;
     void requireOneRow(const QString& statement, const QString& where, const std::vector<odbc::Param>& whereParams,

@@ -125,6 +125,16 @@ private slots:
         // And made again.
         QVERIFY(grid->redo());
         QCOMPARE(file.value("SELECT count(*) FROM t WHERE note LIKE 'n%'"), QStringLiteral("598"));
+        // Another program changes one row of it by case only: the undo is
+        // refused whole (the rows put back with it are rolled back), and kept.
+        const QString theirs = file.value("SELECT note FROM t WHERE name = 'r300'");
+        Sqlite(path).exec(QStringLiteral("UPDATE t SET note = upper(note) WHERE name = 'r300';"));
+        env.boxes.clear();
+        QVERIFY(!grid->undo());
+        QCOMPARE(env.boxes.size(), 1);
+        QCOMPARE(file.value("SELECT count(*) FROM t WHERE note GLOB 'n*'"), QStringLiteral("597"));
+        QCOMPARE(file.value("SELECT note FROM t WHERE name = 'r300'"), theirs.toUpper());
+        QVERIFY(grid->recordModel()->history().canUndo());
     }
 
     // Rows past the end: one question, which also tells of columns left out.
