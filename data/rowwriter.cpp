@@ -384,24 +384,41 @@ bool RowWriter::updateTogether(const QStringList& sets, const QStringList& guard
 }
 
 namespace {
-// Rows alike (by their shape) in groups of a few dozen (within 999 parameters).
+// Rows alike (by their shape) in groups of a few dozen (within 999
+// parameters), each written by `group` (true: written whole); keepGoing is
+// asked row by row, as the caller counts rows.
 template <typename Shape>
-void InGroups(const std::map<Shape, std::vector<size_t>>& alike,
-              const std::function<void(const Shape&, const std::vector<size_t>&)>& group)
+std::vector<bool> InGroups(size_t rows, const std::map<Shape, std::vector<size_t>>& alike,
+                           const std::function<bool(size_t)>& keepGoing, const QString& cancelled,
+                           const std::function<bool(const Shape&, const std::vector<size_t>&)>& group)
 {
     constexpr size_t kTogether = 40;
+    std::vector<bool> written(rows, false);
+    size_t done = 0;
     for (const auto& [shape, members] : alike)
-        for (size_t from = 0; from < members.size(); from += kTogether)
-            group(shape, std::vector<size_t>(members.begin() + qsizetype(from),
-                                             members.begin() + qsizetype(std::min(members.size(), from + kTogether))));
+        for (size_t from = 0; from < members.size(); from += kTogether) {
+            const std::vector<size_t> part(members.begin() + qsizetype(from),
+                                           members.begin() + qsizetype(std::min(members.size(), from + kTogether)));
+            if (group(shape, part))
+                for (size_t i : part)
+                    written[i] = true;
+            for (size_t k = 0; k < part.size(); ++k)
+                if (keepGoing && !keepGoing(++done))
+                    throw AppError(cancelled);
+        }
+    return written;
 }
-bool AskEach(const std::function<bool(size_t)>& keepGoing, size_t& done, size_t n)
+// One row's values in a group: its rowid, what `put` adds, then the values it holds now (not NULL).
+QString GroupTuple(qint64 rowid, const std::vector<OriginalValue>& held, std::vector<odbc::Param>& params,
+                   const std::function<void(QStringList&)>& put)
 {
-    // (Asked row by row, as the caller counts rows.)
-    for (size_t k = 0; k < n; ++k)
-        if (keepGoing && !keepGoing(++done))
-            return false;
-    return true;
+    QStringList tuple{QStringLiteral("?")};
+    params.push_back(odbc::Param::text(QByteArray::number(rowid)));
+    put(tuple);
+    for (const OriginalValue& value : held)
+        if (value.type != StorageClass::Null)
+            tuple << exactValue(value, params);
+    return QLatin1Char('(') + tuple.join(QLatin1Char(',')) + QLatin1Char(')');
 }
 } // namespace
 
@@ -409,9 +426,8 @@ std::vector<bool> RowWriter::writeUnreadTogether(
     const std::vector<std::pair<const RowIdentity*, const RowChanges*>>& rows,
     const std::function<bool(size_t)>& keepGoing) const
 {
-    std::vector<bool> written(rows.size(), false);
     if (shape_.key != RowKey::RowId || shape_.isView)
-        return written;
+        return std::vector<bool>(rows.size(), false);
     // Rows alike: the columns changed, and the storage classes held before.
     using Shape = std::pair<std::vector<int>, std::vector<StorageClass>>;
     std::map<Shape, std::vector<size_t>> alike;
@@ -427,8 +443,8 @@ std::vector<bool> RowWriter::writeUnreadTogether(
             shape.second.push_back(value.type);
         alike[std::move(shape)].push_back(i);
     }
-    size_t done = 0;
-    InGroups<Shape>(alike, [&](const Shape& shape, const std::vector<size_t>& group) {
+    return InGroups<Shape>(rows.size(), alike, keepGoing, QStringLiteral("The paste was cancelled: nothing was written."),
+                           [&](const Shape& shape, const std::vector<size_t>& group) {
         // v.column1: the rowid; then the new values; then the values held before (not NULL).
         QStringList sets;
         int next = 2;
@@ -439,32 +455,22 @@ std::vector<bool> RowWriter::writeUnreadTogether(
         std::vector<odbc::Param> params;
         for (size_t i : group) {
             const auto& [identity, changes] = rows[i];
-            QStringList tuple{QStringLiteral("?")};
-            params.push_back(odbc::Param::text(QByteArray::number(*identity->rowid)));
-            for (const auto& entry : *changes) {
-                tuple << QStringLiteral("?");
-                params.push_back(odbc::Param::text(entry.second));
-            }
-            for (const OriginalValue& value : identity->values)
-                if (value.type != StorageClass::Null)
-                    tuple << exactValue(value, params);
-            tuples << QLatin1Char('(') + tuple.join(QLatin1Char(',')) + QLatin1Char(')');
+            tuples << GroupTuple(*identity->rowid, identity->values, params, [&](QStringList& tuple) {
+                for (const auto& entry : *changes) {
+                    tuple << QStringLiteral("?");
+                    params.push_back(odbc::Param::text(entry.second));
+                }
+            });
         }
-        if (updateTogether(sets, guards, tuples, params))
-            for (size_t i : group)
-                written[i] = true;
-        if (!AskEach(keepGoing, done, group.size()))
-            throw AppError(QStringLiteral("The paste was cancelled: nothing was written."));
+        return updateTogether(sets, guards, tuples, params);
     });
-    return written;
 }
 
 std::vector<bool> RowWriter::restoreTogether(const std::vector<std::pair<const RowIdentity*, const RowIdentity*>>& rows,
                                              const std::function<bool(size_t)>& keepGoing) const
 {
-    std::vector<bool> written(rows.size(), false);
     if (shape_.key != RowKey::RowId || shape_.isView)
-        return written;
+        return std::vector<bool>(rows.size(), false);
     // Rows alike: the columns put back, the storage classes they take, and those held now.
     using Shape = std::pair<std::vector<std::pair<int, StorageClass>>, std::vector<StorageClass>>;
     std::map<Shape, std::vector<size_t>> alike;
@@ -482,8 +488,8 @@ std::vector<bool> RowWriter::restoreTogether(const std::vector<std::pair<const R
         if (!shape.first.empty())
             alike[std::move(shape)].push_back(i);
     }
-    size_t done = 0;
-    InGroups<Shape>(alike, [&](const Shape& shape, const std::vector<size_t>& group) {
+    return InGroups<Shape>(rows.size(), alike, keepGoing, QStringLiteral("Cancelled: nothing was written."),
+                           [&](const Shape& shape, const std::vector<size_t>& group) {
         // v.column1: the rowid; then the values put back (not NULL); then the values held now (not NULL).
         QStringList sets;
         int next = 2;
@@ -495,23 +501,14 @@ std::vector<bool> RowWriter::restoreTogether(const std::vector<std::pair<const R
         std::vector<odbc::Param> params;
         for (size_t i : group) {
             const auto& [now, then] = rows[i];
-            QStringList tuple{QStringLiteral("?")};
-            params.push_back(odbc::Param::text(QByteArray::number(*now->rowid)));
-            for (const auto& [c, type] : shape.first)
-                if (type != StorageClass::Null)
-                    tuple << exactValue(then->values[size_t(c)], params);
-            for (const OriginalValue& value : now->values)
-                if (value.type != StorageClass::Null)
-                    tuple << exactValue(value, params);
-            tuples << QLatin1Char('(') + tuple.join(QLatin1Char(',')) + QLatin1Char(')');
+            tuples << GroupTuple(*now->rowid, now->values, params, [&](QStringList& tuple) {
+                for (const auto& [c, type] : shape.first)
+                    if (type != StorageClass::Null)
+                        tuple << exactValue(then->values[size_t(c)], params);
+            });
         }
-        if (updateTogether(sets, guards, tuples, params))
-            for (size_t i : group)
-                written[i] = true;
-        if (!AskEach(keepGoing, done, group.size()))
-            throw AppError(QStringLiteral("Cancelled: nothing was written."));
+        return updateTogether(sets, guards, tuples, params);
     });
-    return written;
 }
 
 std::vector<StoredRecord> RowWriter::readRowids(const std::vector<qint64>& rowids) const
