@@ -57,29 +57,29 @@ QString shownMatch(const QString& column, const StoredCell& cell, std::vector<od
 }
 
 // One original value as an expression that stores it exactly: storage class and value.
-QString exactValue(const OriginalValue& value, std::vector<odbc::Param>& params)
+QString exactValue(OriginalView value, std::vector<odbc::Param>& params)
 {
     switch (value.type) {
     case StorageClass::Null:
         return QStringLiteral("NULL");
     case StorageClass::Integer:
-        params.push_back(odbc::Param::text(value.bytes));
+        params.push_back(odbc::Param::text(value.bytes.toByteArray()));
         return QStringLiteral("CAST(? AS INTEGER)");
     case StorageClass::Real:
-        params.push_back(odbc::Param::text(value.bytes));
+        params.push_back(odbc::Param::text(value.bytes.toByteArray()));
         return QStringLiteral("CAST(? AS REAL)");
     case StorageClass::Text:
-        params.push_back(odbc::Param::bytes(value.bytes));
+        params.push_back(odbc::Param::bytes(value.bytes.toByteArray()));
         return QStringLiteral("CAST(? AS TEXT)");
     case StorageClass::Blob:
-        params.push_back(odbc::Param::bytes(value.bytes));
+        params.push_back(odbc::Param::bytes(value.bytes.toByteArray()));
         return QStringLiteral("?");
     }
     return {};
 }
 
 // One original value against its column: storage class and value, exactly.
-QString originalMatch(const QString& column, const OriginalValue& value, std::vector<odbc::Param>& params)
+QString originalMatch(const QString& column, OriginalView value, std::vector<odbc::Param>& params)
 {
     static const char* const types[] = {"null", "integer", "real", "text", "blob"};
     if (value.type == StorageClass::Null)
@@ -110,8 +110,12 @@ QString RowWriter::condition(const RowIdentity& identity, std::vector<odbc::Para
         parts << shape_.rowidAlias + QLatin1String(" = ?");
         params.push_back(odbc::Param::text(QByteArray::number(*identity.rowid)));
     }
-    for (int c = 0; c < int(identity.values.size()) && c < shape_.columns.size(); ++c)
-        parts << originalMatch(quoted(c), identity.values[size_t(c)], params);
+    int c = 0;
+    for (const OriginalView value : identity.values) {
+        if (c >= shape_.columns.size())
+            break;
+        parts << originalMatch(quoted(c++), value, params);
+    }
     return parts.join(QLatin1String(" AND "));
 }
 
@@ -140,33 +144,32 @@ std::vector<StoredRecord> RowWriter::read(const QString& condition, const std::v
             record.rowid = std::strtoll(buffer.c_str(), nullptr, 10);
             record.identity.rowid = record.rowid;
         }
-        StoredRow shown;
+        StoredRow& cells = record.cells;
         for (int c = 0; c < n; ++c) {
             const bool present = st.getData(lead + c, buffer);
-            shown.push_back(DeliveredCell(present, buffer));
+            cells.push_back(DeliveredCell(present, buffer));
         }
+        if (delivered)
+            delivered->push_back(cells);
+        OriginalValues& values = record.identity.values;
         for (int c = 0; c < n; ++c) {
             st.getData(lead + n + 2 * c, type);
             const bool present = st.getData(lead + n + 2 * c + 1, buffer);
-            OriginalValue value;
-            value.type = present ? storageClass(type) : StorageClass::Null;
-            const QByteArray text(buffer.data(), qsizetype(buffer.size()));
-            if (value.type == StorageClass::Integer || value.type == StorageClass::Real)
-                value.bytes = text;
-            else if (value.type != StorageClass::Null)
-                value.bytes = QByteArray::fromHex(text);
+            const StorageClass kind = present ? storageClass(type) : StorageClass::Null;
+            if (kind == StorageClass::Integer || kind == StorageClass::Real || kind == StorageClass::Null) {
+                values.push_back(kind, kind == StorageClass::Null ? QByteArrayView() : QByteArrayView(buffer.data(), qsizetype(buffer.size())));
+                continue;
+            }
+            const QByteArrayView bytes = values.pushHex(kind, buffer);
             // What the grid shows: the cell by its own storage class, text whole.
-            StoredCell cell = shown[size_t(c)];
-            if (value.type == StorageClass::Blob)
-                cell = {value.bytes, true};
-            else if (value.type == StorageClass::Text && (cell.blob || value.bytes.contains('\0')))
-                cell = {value.bytes, false};
-            record.cells.push_back(cell);
-            record.identity.values.push_back(value);
+            StoredCell& cell = cells[size_t(c)];
+            if (kind == StorageClass::Blob)
+                cell = {bytes.toByteArray(), true};
+            else if (cell.blob || bytes.contains('\0'))
+                cell = {bytes.toByteArray(), false};
         }
+        values.squeeze();
         records.push_back(std::move(record));
-        if (delivered)
-            delivered->push_back(std::move(shown));
     }
     });
     return records;
@@ -409,13 +412,13 @@ std::vector<bool> InGroups(size_t rows, const std::map<Shape, std::vector<size_t
     return written;
 }
 // One row's values in a group: its rowid, what `put` adds, then the values it holds now (not NULL).
-QString GroupTuple(qint64 rowid, const std::vector<OriginalValue>& held, std::vector<odbc::Param>& params,
+QString GroupTuple(qint64 rowid, const OriginalValues& held, std::vector<odbc::Param>& params,
                    const std::function<void(QStringList&)>& put)
 {
     QStringList tuple{QStringLiteral("?")};
     params.push_back(odbc::Param::text(QByteArray::number(rowid)));
     put(tuple);
-    for (const OriginalValue& value : held)
+    for (const OriginalView value : held)
         if (value.type != StorageClass::Null)
             tuple << exactValue(value, params);
     return QLatin1Char('(') + tuple.join(QLatin1Char(',')) + QLatin1Char(')');
@@ -439,7 +442,7 @@ std::vector<bool> RowWriter::writeUnreadTogether(
         Shape shape;
         for (const auto& entry : *changes)
             shape.first.push_back(entry.first);
-        for (const OriginalValue& value : identity->values)
+        for (const OriginalView value : identity->values)
             shape.second.push_back(value.type);
         alike[std::move(shape)].push_back(i);
     }
@@ -480,10 +483,11 @@ std::vector<bool> RowWriter::restoreTogether(const std::vector<std::pair<const R
             || int(now->values.size()) != shape_.columns.size() || then->values.size() != now->values.size())
             continue;
         Shape shape;
-        for (int c = 0; c < int(now->values.size()); ++c) {
-            if (!(now->values[size_t(c)] == then->values[size_t(c)]))
-                shape.first.emplace_back(c, then->values[size_t(c)].type);
-            shape.second.push_back(now->values[size_t(c)].type);
+        int c = 0;
+        for (auto held = now->values.begin(), back = then->values.begin(); held != now->values.end(); ++held, ++back, ++c) {
+            if (!(*held == *back))
+                shape.first.emplace_back(c, (*back).type);
+            shape.second.push_back((*held).type);
         }
         if (!shape.first.empty())
             alike[std::move(shape)].push_back(i);
@@ -502,9 +506,14 @@ std::vector<bool> RowWriter::restoreTogether(const std::vector<std::pair<const R
         for (size_t i : group) {
             const auto& [now, then] = rows[i];
             tuples << GroupTuple(*now->rowid, now->values, params, [&](QStringList& tuple) {
-                for (const auto& [c, type] : shape.first)
+                auto back = then->values.begin();
+                int at = 0;
+                for (const auto& [c, type] : shape.first) {
+                    for (; at < c; ++at)
+                        ++back;
                     if (type != StorageClass::Null)
-                        tuple << exactValue(then->values[size_t(c)], params);
+                        tuple << exactValue(*back, params);
+                }
             });
         }
         return updateTogether(sets, guards, tuples, params);
@@ -555,10 +564,12 @@ StoredRecord RowWriter::update(const RowIdentity& identity, const RowChanges& ch
                                                     ? *key->second
                                                     : QByteArray::number(*identity.rowid)));
     } else {
-        for (int c = 0; c < int(identity.values.size()); ++c) {
+        int c = 0;
+        for (const OriginalView value : identity.values) {
             const auto changed = changes.find(c);
             again << (changed != changes.end() ? typedMatch(quoted(c), changed->second, againParams)
-                                               : originalMatch(quoted(c), identity.values[size_t(c)], againParams));
+                                               : originalMatch(quoted(c), value, againParams));
+            ++c;
         }
     }
 
@@ -574,12 +585,13 @@ StoredRecord RowWriter::update(const RowIdentity& identity, const RowChanges& ch
             throw AppError(kViewNotApplied);
         // Written, but not found as typed (a trigger changed it): shown as typed.
         result.rowid = identity.rowid;
-        for (int c = 0; c < int(identity.values.size()); ++c) {
-            const auto changed = changes.find(c);
-            const OriginalValue& v = identity.values[size_t(c)];
+        int c = 0;
+        for (const OriginalView v : identity.values) {
+            const auto changed = changes.find(c++);
             result.cells.push_back(changed != changes.end() ? StoredCell{changed->second, false}
-                                   : v.type == StorageClass::Null ? StoredCell{}
-                                                                  : StoredCell{v.bytes, v.type == StorageClass::Blob});
+                                   : v.type == StorageClass::Null
+                                   ? StoredCell{}
+                                   : StoredCell{v.bytes.toByteArray(), v.type == StorageClass::Blob});
         }
     });
     return result;
@@ -636,9 +648,11 @@ void RowWriter::restore(const RowIdentity& now, const RowIdentity& then) const
         sets << shape_.rowidAlias + QLatin1String(" = ?");
         params.push_back(odbc::Param::text(QByteArray::number(*then.rowid)));
     }
-    for (int c = 0; c < int(then.values.size()) && c < int(now.values.size()); ++c)
-        if (!(now.values[size_t(c)] == then.values[size_t(c)]))
-            sets << quoted(c) + QLatin1String(" = ") + exactValue(then.values[size_t(c)], params);
+    int c = 0;
+    for (auto held = now.values.begin(), back = then.values.begin();
+         held != now.values.end() && back != then.values.end(); ++held, ++back, ++c)
+        if (!(*held == *back))
+            sets << quoted(c) + QLatin1String(" = ") + exactValue(*back, params);
     if (sets.isEmpty())
         return;
     std::vector<odbc::Param> whereParams;
@@ -658,9 +672,10 @@ StoredRecord RowWriter::reinsert(const RowIdentity& row) const
         values << QStringLiteral("?");
         params.push_back(odbc::Param::text(QByteArray::number(*row.rowid)));
     }
-    for (int c = 0; c < int(row.values.size()); ++c) {
-        names << quoted(c);
-        values << exactValue(row.values[size_t(c)], params);
+    int c = 0;
+    for (const OriginalView value : row.values) {
+        names << quoted(c++);
+        values << exactValue(value, params);
     }
     StoredRecord result;
     connection_->inTransaction([&] {

@@ -4,6 +4,7 @@
 // finds the row by it, and update, insert and delete, each one transaction
 // that must touch exactly one row.
 #include "connection.h"
+#include "originalvalues.h"
 #include "rowstore.h"
 #include "tableshape.h"
 
@@ -14,20 +15,10 @@
 
 namespace ADODB {
 
-enum class StorageClass { Null, Integer, Real, Text, Blob };
-
-struct OriginalValue {
-    StorageClass type = StorageClass::Null;
-    // Integer: its decimal text; Real: a text that reads back as the same double;
-    // Text: its UTF-8 bytes (NULs included); Blob: its bytes.
-    QByteArray bytes;
-    bool operator==(const OriginalValue&) const = default;
-};
-
 // Who a row is, taken when its first edit starts and renewed after each write.
 struct RowIdentity {
     std::optional<qint64> rowid; // where the table is keyed by rowid
-    std::vector<OriginalValue> values;
+    OriginalValues values;
 };
 
 // A row as read from the table: its rowid, the cells to show, and its identity.
