@@ -713,7 +713,19 @@ BlockOutcome RecordSet::writeBlock(std::vector<BlockRow> rows, const std::functi
     if ((updates && !shape_.canUpdate) || (inserts && !shape_.canInsert))
         throw AppError(readOnlyReason());
     BlockOutcome outcome;
-    std::vector<std::pair<size_t, StoredRecord>> stored; // taken into the rows shown once committed
+    // The rows as written, taken into the rows shown once committed: which
+    // row of the block, its rowid and identity, and its cells (held packed).
+    struct Written {
+        size_t i;
+        std::optional<qint64> rowid;
+        RowIdentity identity;
+    };
+    std::vector<Written> stored;
+    RowStore cellsWritten(shape_.columns.size());
+    const auto keep = [&](size_t i, StoredRecord&& record) {
+        stored.push_back({i, record.rowid, std::move(record.identity)});
+        cellsWritten.appendRow(record.cells);
+    };
     if (blockObserver())
         blockObserver()();
     writingBlock([&] {
@@ -742,7 +754,7 @@ BlockOutcome RecordSet::writeBlock(std::vector<BlockRow> rows, const std::functi
                 if (const std::optional<qint64> rowid = w.writeUnread(identity, row.changes)) {
                     unread.emplace_back(i, *rowid);
                 } else {
-                    stored.emplace_back(i, identity ? w.update(*identity, row.changes) : w.insert(row.changes));
+                    keep(i, identity ? w.update(*identity, row.changes) : w.insert(row.changes));
                 }
             } catch (const AppError& error) {
                 outcome.refused.emplace_back(i, error.description());
@@ -750,33 +762,44 @@ BlockOutcome RecordSet::writeBlock(std::vector<BlockRow> rows, const std::functi
             if (keepGoing && !keepGoing(i + 1))
                 throw AppError(QStringLiteral("The paste was cancelled: nothing was written."));
         }
-        std::vector<qint64> rowids;
-        for (const auto& entry : unread)
-            rowids.push_back(entry.second);
-        std::map<qint64, StoredRecord> back;
-        for (StoredRecord& record : w.readRowids(rowids))
-            back.emplace(record.rowid.value_or(0), std::move(record));
-        for (const auto& [i, rowid] : unread) {
-            auto found = back.find(rowid);
-            if (found == back.end())
-                throw AppError(QStringLiteral("A row written could not be read back (a trigger of the table "
-                                              "moved or deleted it): nothing was written."));
-            stored.emplace_back(i, std::move(found->second));
-            back.erase(found);
+        // Read back a few hundred at a time (what is held of each: its identity and packed cells).
+        constexpr size_t kReadBack = 500;
+        for (size_t from = 0; from < unread.size(); from += kReadBack) {
+            const size_t to = std::min(unread.size(), from + kReadBack);
+            std::vector<qint64> rowids;
+            for (size_t k = from; k < to; ++k)
+                rowids.push_back(unread[k].second);
+            std::map<qint64, StoredRecord> back;
+            for (StoredRecord& record : w.readRowids(rowids))
+                back.emplace(record.rowid.value_or(0), std::move(record));
+            for (size_t k = from; k < to; ++k) {
+                auto found = back.find(unread[k].second);
+                if (found == back.end())
+                    throw AppError(QStringLiteral("A row written could not be read back (a trigger of the table "
+                                                  "moved or deleted it): nothing was written."));
+                keep(unread[k].first, std::move(found->second));
+                back.erase(found);
+            }
         }
     });
-    // Taken into the rows shown; the identities written are kept for taking the block back.
-    std::sort(stored.begin(), stored.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    // Taken into the rows shown, in the block's order; the identities written
+    // are kept for taking the block back.
+    std::vector<size_t> order(stored.size());
+    for (size_t k = 0; k < order.size(); ++k)
+        order[k] = k;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return stored[a].i < stored[b].i; });
     outcome.written.reserve(stored.size());
-    for (auto& [i, record] : stored) {
-        if (rows[i].row >= 0)
-            storeRecord(rows[i].row, rows[i].identity->rowid, record);
+    for (size_t k : order) {
+        Written& written = stored[k];
+        BlockRow& row = rows[written.i];
+        const StoredRecord record{written.rowid, cellsWritten.row(qsizetype(k)), {}};
+        if (row.row >= 0)
+            storeRecord(row.row, row.identity->rowid, record);
         else
             storeAdded(record);
         outcome.written.push_back(
-            RowImage{rows[i].row >= 0 ? std::move(rows[i].identity) : std::nullopt, std::move(record.identity)});
-        record = StoredRecord();
-        rows[i] = BlockRow();
+            RowImage{row.row >= 0 ? std::move(row.identity) : std::nullopt, std::move(written.identity)});
+        row = BlockRow();
     }
     return outcome;
 }

@@ -83,29 +83,38 @@ bool DataGrid::pasteText(const QString& text)
     const qsizetype records = model_->records();
     const int columns = model_->columnCount();
 
-    // What goes where: record -> column -> text.
-    std::map<qsizetype, std::map<int, QString>> cells;
+    // What goes where: the records written, in order, and each one's
+    // (column, text) pairs. A block is taken row by row from the parsed
+    // text; one value filling the selection is laid out cell by cell.
+    std::vector<qsizetype> targets;
+    std::map<qsizetype, std::map<int, QString>> filled;
+    qsizetype top = 0;
+    int left = 0, fits = 0;
     qsizetype newRows = 0;
     std::vector<RecordRange> ranges = selectionRanges();
     ranges.insert(ranges.end(), heldSelection_.begin(), heldSelection_.end());
     qsizetype selected = 0;
     for (const RecordRange& range : ranges)
         selected += (range.bottom - range.top + 1) * (range.right - range.left + 1);
-    if (block.size() == 1 && block[0].size() == 1 && selected > 1) {
+    const bool fill = block.size() == 1 && block[0].size() == 1 && selected > 1;
+    if (fill) {
         // One value, several cells selected: it fills every one of them.
         for (const RecordRange& range : ranges)
             for (qsizetype r = range.top; r <= std::min(range.bottom, records - 1); ++r)
                 for (int c = range.left; c <= range.right; ++c)
-                    cells[r][c] = block[0][0];
+                    filled[r][c] = block[0][0];
+        block = {};
+        for (const auto& entry : filled)
+            targets.push_back(entry.first);
     } else {
-        const qsizetype top = currentRecord();
-        const int left = currentIndex().isValid() ? currentIndex().column() : 0;
+        top = currentRecord();
+        left = currentIndex().isValid() ? currentIndex().column() : 0;
         if (top < 0)
             return false;
         int width = 0;
         for (const QStringList& row : block)
             width = std::max(width, int(row.size()));
-        const int fits = std::min(width, columns - left);
+        fits = std::min(width, columns - left);
         const qsizetype existing = std::max<qsizetype>(0, std::min<qsizetype>(qsizetype(block.size()), records - top));
         qsizetype rest = qsizetype(block.size()) - existing;
         if (rest > 0) {
@@ -118,33 +127,46 @@ bool DataGrid::pasteText(const QString& text)
             if (MsgBox(question, vbYesNo | vbQuestion, Main::ApplicationTitle()) != vbYes)
                 rest = 0;
         }
-        for (qsizetype r = 0; r < existing + rest; ++r) {
-            for (int c = 0; c < fits; ++c)
-                if (c < block[size_t(r)].size())
-                    cells[top + r][left + c] = std::move(block[size_t(r)][c]);
-            block[size_t(r)] = QStringList(); // (the text is held once)
-        }
+        block.resize(size_t(existing + rest));
+        if (fits > 0)
+            for (qsizetype r = 0; r < existing + rest; ++r)
+                targets.push_back(top + r);
         newRows = rest;
     }
-    block = {};
-    if (cells.empty())
+    if (targets.empty())
         return false;
-    if ((cells.begin()->first < records && !rs->canUpdate()) || (newRows > 0 && !rs->canInsert())) {
+    // The texts of the k-th record written, given up as they are taken.
+    const auto takeValues = [&](size_t k) {
+        std::vector<std::pair<int, QString>> values;
+        if (fill) {
+            auto& row = filled[targets[k]];
+            for (auto& [column, text] : row)
+                values.emplace_back(column, std::move(text));
+            row.clear();
+        } else {
+            QStringList& row = block[k];
+            for (int c = 0; c < fits && c < row.size(); ++c)
+                values.emplace_back(left + c, std::move(row[c]));
+            row = QStringList();
+        }
+        return values;
+    };
+    if ((targets.front() < records && !rs->canUpdate()) || (newRows > 0 && !rs->canInsert())) {
         showRefused(rs->readOnlyReason());
         return false;
     }
 
     LongWork progress(window(), QStringLiteral("Pasting\u2026"), true);
-    const qsizetype total = qsizetype(cells.size());
+    const qsizetype total = qsizetype(targets.size());
     std::vector<ADODB::BlockRow> rows;
     std::vector<QString> labels; // each row's first column, as shown
-    rows.reserve(cells.size());
+    rows.reserve(targets.size());
     try {
         // Who each row is, taken from what is shown before anything is written.
         std::vector<qsizetype> shown;
-        for (const auto& entry : cells)
-            if (entry.first < records)
-                shown.push_back(entry.first);
+        for (qsizetype record : targets)
+            if (record < records)
+                shown.push_back(record);
         std::vector<std::optional<ADODB::RowIdentity>> identities;
         identities.reserve(shown.size());
         for (size_t from = 0; from < shown.size(); from += 500) {
@@ -156,16 +178,18 @@ bool DataGrid::pasteText(const QString& text)
             for (std::optional<ADODB::RowIdentity>& identity : rs->identifyRows(part))
                 identities.push_back(std::move(identity));
         }
+        shown = {};
         // The block pasted becomes the selection.
-        const qsizetype firstRecord = cells.begin()->first, lastRecord = cells.rbegin()->first;
+        const qsizetype firstRecord = targets.front(), lastRecord = targets.back();
         int leftColumn = columns, rightColumn = 0;
-        for (const auto& entry : cells)
-            if (!entry.second.empty()) {
-                leftColumn = std::min(leftColumn, entry.second.begin()->first);
-                rightColumn = std::max(rightColumn, entry.second.rbegin()->first);
-            }
         size_t next = 0;
-        for (auto& [record, values] : cells) {
+        for (size_t k = 0; k < targets.size(); ++k) {
+            const qsizetype record = targets[k];
+            const std::vector<std::pair<int, QString>> values = takeValues(k);
+            if (!values.empty()) {
+                leftColumn = std::min(leftColumn, values.front().first);
+                rightColumn = std::max(rightColumn, values.back().first);
+            }
             ADODB::BlockRow row;
             if (record < records) {
                 row.row = record;
@@ -178,15 +202,16 @@ bool DataGrid::pasteText(const QString& text)
                         row.changes[column] = rs->typedValue(column, value);
             } else {
                 // A new row: an empty field is left to the column's default, as on the new-row line.
-                const auto first = values.find(0);
-                labels.push_back(first != values.end() ? first->second : QString());
+                labels.push_back(!values.empty() && values.front().first == 0 ? values.front().second : QString());
                 for (const auto& [column, value] : values)
                     if (!value.isEmpty())
                         row.changes[column] = rs->typedValue(column, value);
             }
-            values.clear(); // (what is kept of the text: the changes)
             rows.push_back(std::move(row));
         }
+        block = {};
+        filled = {};
+        identities = {};
         ADODB::BlockOutcome outcome;
         const size_t pasted = rows.size();
         {
