@@ -2,20 +2,10 @@
 
 namespace ADODB {
 
-void OriginalValues::putLength(size_t length)
-{
-    // Seven bits a byte, the high bit set on all but the last.
-    while (length >= 0x80) {
-        packed_.append(char((length & 0x7f) | 0x80));
-        length >>= 7;
-    }
-    packed_.append(char(length));
-}
-
 QByteArrayView OriginalValues::push_back(StorageClass type, QByteArrayView bytes)
 {
     packed_.append(char(type));
-    putLength(size_t(bytes.size()));
+    packing::putLength(packed_, size_t(bytes.size()));
     const qsizetype at = packed_.size();
     packed_.append(bytes);
     ++count_;
@@ -29,7 +19,7 @@ QByteArrayView OriginalValues::pushHex(StorageClass type, std::string_view hex)
     };
     const size_t length = hex.size() / 2;
     packed_.append(char(type));
-    putLength(length);
+    packing::putLength(packed_, length);
     const qsizetype at = packed_.size();
     packed_.resize(at + qsizetype(length));
     char* out = packed_.data() + at;
@@ -55,13 +45,7 @@ void OriginalValues::const_iterator::read()
     }
     const char* p = at_;
     view_.type = StorageClass(static_cast<unsigned char>(*p++));
-    size_t length = 0;
-    for (int shift = 0;; shift += 7) {
-        const unsigned char b = static_cast<unsigned char>(*p++);
-        length |= size_t(b & 0x7f) << shift;
-        if (!(b & 0x80))
-            break;
-    }
+    const size_t length = packing::readLength(p);
     view_.bytes = QByteArrayView(p, qsizetype(length));
     next_ = p + length;
 }

@@ -11,6 +11,28 @@
 
 namespace ADODB {
 
+// Lengths in packed buffers: seven bits a byte, the high bit set on all but the last.
+namespace packing {
+inline void putLength(QByteArray& packed, size_t length)
+{
+    while (length >= 0x80) {
+        packed.append(char((length & 0x7f) | 0x80));
+        length >>= 7;
+    }
+    packed.append(char(length));
+}
+inline size_t readLength(const char*& p)
+{
+    size_t length = 0;
+    for (int shift = 0;; shift += 7) {
+        const unsigned char b = static_cast<unsigned char>(*p++);
+        length |= size_t(b & 0x7f) << shift;
+        if (!(b & 0x80))
+            return length;
+    }
+}
+} // namespace packing
+
 enum class StorageClass : unsigned char { Null, Integer, Real, Text, Blob };
 
 struct OriginalValue {
@@ -76,7 +98,6 @@ public:
     bool operator==(const OriginalValues& other) const = default;
 
 private:
-    void putLength(size_t length);
     QByteArray packed_;
     size_t count_ = 0;
 };

@@ -733,7 +733,7 @@ BlockOutcome RecordSet::writeBlock(std::vector<BlockRow> rows, const std::functi
         std::vector<std::pair<size_t, qint64>> unread;
         // Rows alike are written together first; the rest (and those of a
         // group that was refused) one by one, in order.
-        std::vector<std::pair<const RowIdentity*, const RowChanges*>> alike(rows.size(), {nullptr, nullptr});
+        std::vector<std::pair<const RowIdentity*, const PackedChanges*>> alike(rows.size(), {nullptr, nullptr});
         for (size_t i = 0; i < rows.size(); ++i)
             if (rows[i].row >= 0 && rows[i].identity)
                 alike[i] = {&*rows[i].identity, &rows[i].changes};
@@ -751,10 +751,11 @@ BlockOutcome RecordSet::writeBlock(std::vector<BlockRow> rows, const std::functi
                 if (row.row >= 0 && row.changes.empty())
                     continue;
                 const RowIdentity* identity = row.row >= 0 ? &*row.identity : nullptr;
-                if (const std::optional<qint64> rowid = w.writeUnread(identity, row.changes)) {
+                const RowChanges changes = row.changes.unpacked();
+                if (const std::optional<qint64> rowid = w.writeUnread(identity, changes)) {
                     unread.emplace_back(i, *rowid);
                 } else {
-                    keep(i, identity ? w.update(*identity, row.changes) : w.insert(row.changes));
+                    keep(i, identity ? w.update(*identity, changes) : w.insert(changes));
                 }
             } catch (const AppError& error) {
                 outcome.refused.emplace_back(i, error.description());

@@ -25,7 +25,7 @@ struct BlockRow {
     qsizetype row = -1;                  // -1: a new row
     std::optional<RowIdentity> identity; // an existing row: who it was (unset: `why` says why it is not known)
     QString why;
-    RowChanges changes;
+    PackedChanges changes;
 };
 
 // A row before and after a write, for taking the write back: no `before` for

@@ -426,7 +426,7 @@ QString GroupTuple(qint64 rowid, const OriginalValues& held, std::vector<odbc::P
 } // namespace
 
 std::vector<bool> RowWriter::writeUnreadTogether(
-    const std::vector<std::pair<const RowIdentity*, const RowChanges*>>& rows,
+    const std::vector<std::pair<const RowIdentity*, const PackedChanges*>>& rows,
     const std::function<bool(size_t)>& keepGoing) const
 {
     if (shape_.key != RowKey::RowId || shape_.isView)
@@ -436,12 +436,13 @@ std::vector<bool> RowWriter::writeUnreadTogether(
     std::map<Shape, std::vector<size_t>> alike;
     for (size_t i = 0; i < rows.size(); ++i) {
         const auto& [identity, changes] = rows[i];
-        if (!identity || !identity->rowid || !changes || changes->empty() || changes->count(shape_.rowidColumn)
+        if (!identity || !identity->rowid || !changes || changes->empty()
             || int(identity->values.size()) != shape_.columns.size())
             continue;
         Shape shape;
-        for (const auto& entry : *changes)
-            shape.first.push_back(entry.first);
+        shape.first = changes->columns();
+        if (std::find(shape.first.begin(), shape.first.end(), shape_.rowidColumn) != shape.first.end())
+            continue;
         for (const OriginalView value : identity->values)
             shape.second.push_back(value.type);
         alike[std::move(shape)].push_back(i);
@@ -459,7 +460,7 @@ std::vector<bool> RowWriter::writeUnreadTogether(
         for (size_t i : group) {
             const auto& [identity, changes] = rows[i];
             tuples << GroupTuple(*identity->rowid, identity->values, params, [&](QStringList& tuple) {
-                for (const auto& entry : *changes) {
+                for (const auto& entry : changes->unpacked()) {
                     tuple << QStringLiteral("?");
                     params.push_back(odbc::Param::text(entry.second));
                 }

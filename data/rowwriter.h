@@ -5,6 +5,7 @@
 // that must touch exactly one row.
 #include "connection.h"
 #include "originalvalues.h"
+#include "packedchanges.h"
 #include "rowstore.h"
 #include "tableshape.h"
 
@@ -28,7 +29,6 @@ struct StoredRecord {
     RowIdentity identity;
 };
 
-using RowChanges = std::map<int, CellValue>; // column -> new value (typed text, or NULL)
 
 class RowWriter {
 public:
@@ -57,7 +57,7 @@ public:
     // them is written, and they are left to writeUnread one by one, which says
     // why. Returns which rows were written (their rowids are their identities').
     // keepGoing(rows done) is asked for each row, after its group; AppError when it says no.
-    std::vector<bool> writeUnreadTogether(const std::vector<std::pair<const RowIdentity*, const RowChanges*>>& rows,
+    std::vector<bool> writeUnreadTogether(const std::vector<std::pair<const RowIdentity*, const PackedChanges*>>& rows,
                                           const std::function<bool(size_t)>& keepGoing) const;
     // Rows read back by rowid, many at once (those still in the table).
     std::vector<StoredRecord> readRowids(const std::vector<qint64>& rowids) const;

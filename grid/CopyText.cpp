@@ -67,56 +67,82 @@ QByteArray CopyText::html() const
         + QByteArrayLiteral("</table></body></html>\n");
 }
 
-std::vector<QStringList> ParseTsv(const QString& text)
+bool TsvReader::next(QStringList* row, int* fields)
 {
-    std::vector<QStringList> rows;
-    QStringList row;
-    QString field;
+    const QString& text = text_;
     const qsizetype n = text.size();
-    qsizetype i = 0;
-    bool rowOpen = false; // something of the current row has been read
+    qsizetype& i = at_;
+    if (i >= n)
+        return false;
+    if (row)
+        row->clear();
+    int count = 0;
+    QString field;
+    // A field ends: kept where the row is wanted, counted either way.
+    const auto endField = [&] {
+        if (row)
+            *row << field;
+        field.clear();
+        ++count;
+    };
+    qsizetype plain = i; // where the field's text not yet taken starts (unquoted text)
+    const auto takePlain = [&] {
+        if (row && i > plain)
+            field += QStringView(text).mid(plain, i - plain);
+    };
     while (i < n) {
         const QChar c = text[i];
-        if (c == QLatin1Char('"') && field.isEmpty()) {
+        if (c == QLatin1Char('"') && field.isEmpty() && i == plain) {
             // A quoted field, up to the quote not doubled; what follows it up to the next TAB or line break joins it.
             for (++i; i < n; ++i) {
                 if (text[i] == QLatin1Char('"')) {
                     if (i + 1 < n && text[i + 1] == QLatin1Char('"')) {
-                        field += QLatin1Char('"');
+                        if (row)
+                            field += QLatin1Char('"');
                         ++i;
                         continue;
                     }
                     ++i;
                     break;
                 }
-                field += text[i];
+                if (row)
+                    field += text[i];
             }
-            rowOpen = true;
+            if (!row)
+                field = QStringLiteral("\""); // (the field is no longer at its start)
+            plain = i;
             continue;
         }
         if (c == QLatin1Char('\t')) {
-            row << field;
-            field.clear();
-            rowOpen = true;
-            ++i;
+            takePlain();
+            endField();
+            plain = ++i;
             continue;
         }
         if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            row << field;
-            field.clear();
-            rows.push_back(row);
-            row.clear();
-            rowOpen = false;
+            takePlain();
+            endField();
             i += (c == QLatin1Char('\r') && i + 1 < n && text[i + 1] == QLatin1Char('\n')) ? 2 : 1;
-            continue;
+            if (fields)
+                *fields = count;
+            return true;
         }
-        field += c;
-        rowOpen = true;
         ++i;
     }
-    if (rowOpen) {
-        row << field;
+    // The last row, with no line break after it.
+    takePlain();
+    endField();
+    if (fields)
+        *fields = count;
+    return true;
+}
+
+std::vector<QStringList> ParseTsv(const QString& text)
+{
+    std::vector<QStringList> rows;
+    TsvReader reader(text);
+    QStringList row;
+    while (reader.next(&row))
         rows.push_back(row);
-    }
     return rows;
 }

@@ -17,6 +17,19 @@ QString TsvField(const QString& text);
 // another row. A quote opens a quoted field only at the field's start.
 std::vector<QStringList> ParseTsv(const QString& text);
 
+// The same, a row at a time (a paste of many rows never holds them all).
+class TsvReader {
+public:
+    explicit TsvReader(const QString& text) : text_(text) {}
+    // The next row's fields (where row is given) and how many there are;
+    // false when the text has ended.
+    bool next(QStringList* row, int* fields = nullptr);
+
+private:
+    const QString& text_;
+    qsizetype at_ = 0;
+};
+
 // Builds both forms a row at a time, as UTF-8 (a copy of a million rows is
 // built without a string per cell).
 class CopyText {

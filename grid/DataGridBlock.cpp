@@ -70,9 +70,21 @@ bool DataGrid::pasteText(const QString& text)
     const std::shared_ptr<ADODB::RecordSet> rs = model_->recordSet();
     if (!rs)
         return false;
-    std::vector<QStringList> block = ParseTsv(text);
-    if (block.empty())
+    // The block's size first; its rows are read one at a time as they are written.
+    qsizetype blockRows = 0;
+    int width = 0;
+    QStringList only;
+    {
+        TsvReader reader(text);
+        int fields = 0;
+        while (reader.next(blockRows == 0 ? &only : nullptr, &fields)) {
+            ++blockRows;
+            width = std::max(width, fields);
+        }
+    }
+    if (blockRows == 0)
         return false;
+    TsvReader block(text);
     commitOpenEditor();
     if (!commitPendingRow())
         return false;
@@ -96,14 +108,13 @@ bool DataGrid::pasteText(const QString& text)
     qsizetype selected = 0;
     for (const RecordRange& range : ranges)
         selected += (range.bottom - range.top + 1) * (range.right - range.left + 1);
-    const bool fill = block.size() == 1 && block[0].size() == 1 && selected > 1;
+    const bool fill = blockRows == 1 && width == 1 && selected > 1;
     if (fill) {
         // One value, several cells selected: it fills every one of them.
         for (const RecordRange& range : ranges)
             for (qsizetype r = range.top; r <= std::min(range.bottom, records - 1); ++r)
                 for (int c = range.left; c <= range.right; ++c)
-                    filled[r][c] = block[0][0];
-        block = {};
+                    filled[r][c] = only.front();
         for (const auto& entry : filled)
             targets.push_back(entry.first);
     } else {
@@ -111,12 +122,9 @@ bool DataGrid::pasteText(const QString& text)
         left = currentIndex().isValid() ? currentIndex().column() : 0;
         if (top < 0)
             return false;
-        int width = 0;
-        for (const QStringList& row : block)
-            width = std::max(width, int(row.size()));
         fits = std::min(width, columns - left);
-        const qsizetype existing = std::max<qsizetype>(0, std::min<qsizetype>(qsizetype(block.size()), records - top));
-        qsizetype rest = qsizetype(block.size()) - existing;
+        const qsizetype existing = std::max<qsizetype>(0, std::min<qsizetype>(blockRows, records - top));
+        qsizetype rest = blockRows - existing;
         if (rest > 0) {
             QString question = rest == 1 ? QStringLiteral("Add 1 new row for the rest?")
                                          : QStringLiteral("Add %1 new rows for the rest?").arg(rest);
@@ -127,7 +135,6 @@ bool DataGrid::pasteText(const QString& text)
             if (MsgBox(question, vbYesNo | vbQuestion, Main::ApplicationTitle()) != vbYes)
                 rest = 0;
         }
-        block.resize(size_t(existing + rest));
         if (fits > 0)
             for (qsizetype r = 0; r < existing + rest; ++r)
                 targets.push_back(top + r);
@@ -135,7 +142,8 @@ bool DataGrid::pasteText(const QString& text)
     }
     if (targets.empty())
         return false;
-    // The texts of the k-th record written, given up as they are taken.
+    // The texts of the k-th record written, given up as they are taken (in order).
+    QStringList row;
     const auto takeValues = [&](size_t k) {
         std::vector<std::pair<int, QString>> values;
         if (fill) {
@@ -144,10 +152,9 @@ bool DataGrid::pasteText(const QString& text)
                 values.emplace_back(column, std::move(text));
             row.clear();
         } else {
-            QStringList& row = block[k];
+            block.next(&row);
             for (int c = 0; c < fits && c < row.size(); ++c)
                 values.emplace_back(left + c, std::move(row[c]));
-            row = QStringList();
         }
         return values;
     };
@@ -199,17 +206,16 @@ bool DataGrid::pasteText(const QString& text)
                     row.why = ADODB::RowWriter::changedMessage();
                 for (const auto& [column, value] : values)
                     if (value != rs->text(record, column))
-                        row.changes[column] = rs->typedValue(column, value);
+                        row.changes.set(column, rs->typedValue(column, value));
             } else {
                 // A new row: an empty field is left to the column's default, as on the new-row line.
                 labels.push_back(!values.empty() && values.front().first == 0 ? values.front().second : QString());
                 for (const auto& [column, value] : values)
                     if (!value.isEmpty())
-                        row.changes[column] = rs->typedValue(column, value);
+                        row.changes.set(column, rs->typedValue(column, value));
             }
             rows.push_back(std::move(row));
         }
-        block = {};
         filled = {};
         identities = {};
         ADODB::BlockOutcome outcome;
@@ -332,7 +338,7 @@ int DataGrid::replaceAll(const FindText& text, const QString& with)
                 const QString now = rs->text(found->row, c);
                 const QString next = ReplacedText(now, text, with);
                 if (next != now)
-                    row.changes[c] = rs->typedValue(c, next);
+                    row.changes.set(c, rs->typedValue(c, next));
             }
             if (!row.changes.empty() || !row.identity)
                 rows.push_back(std::move(row));
@@ -397,7 +403,7 @@ DataGrid::FindOutcome DataGrid::replaceCurrent(const FindText& text, const QStri
                     ADODB::BlockRow row;
                     row.row = record;
                     row.identity = rs->identify(record).identity;
-                    row.changes[column] = rs->typedValue(column, next);
+                    row.changes.set(column, rs->typedValue(column, next));
                     ADODB::BlockOutcome outcome = rs->writeBlock({row}, {});
                     model_->history().push(std::move(outcome.written));
                     model_->rowsWritten();
