@@ -92,7 +92,7 @@ bool TsvReader::next(QStringList* row, int* fields)
     };
     while (i < n) {
         const QChar c = text[i];
-        if (c == QLatin1Char('"') && field.isEmpty() && i == plain) {
+        if (c == QLatin1Char('"') && i == plain) { // (a quoted part ends before a character that is no quote)
             // A quoted field, up to the quote not doubled; what follows it up to the next TAB or line break joins it.
             for (++i; i < n; ++i) {
                 if (text[i] == QLatin1Char('"')) {
@@ -108,8 +108,6 @@ bool TsvReader::next(QStringList* row, int* fields)
                 if (row)
                     field += text[i];
             }
-            if (!row)
-                field = QStringLiteral("\""); // (the field is no longer at its start)
             plain = i;
             continue;
         }

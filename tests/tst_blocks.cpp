@@ -66,6 +66,19 @@ private slots:
         QCOMPARE(ParseTsv("a\nb").size(), size_t(2));
         QCOMPARE(ParseTsv("one").front(), QStringList({"one"}));
         QCOMPARE(ParseTsv("\n").front(), QStringList({""}));
+        // Counting a row's fields without keeping them (a paste's first pass) agrees with reading them.
+        for (const QString& text : {sheet, QString("\"\"x\"\ty\n\"a\"\"\tb\"\t\"\"\n\"open\ttab"), QString("\t\n\n")}) {
+            TsvReader reader(text);
+            std::vector<int> counted;
+            int fields = 0;
+            while (reader.next(nullptr, &fields))
+                counted.push_back(fields);
+            std::vector<int> read;
+            for (const QStringList& row : ParseTsv(text))
+                read.push_back(int(row.size()));
+            QCOMPARE(counted, read);
+        }
+        QCOMPARE(ParseTsv("\"\"x\"\ty\n\"open\ttab").back(), QStringList({"open\ttab"}));
         // What Copy writes reads back as the same cells.
         CopyText copy;
         for (const QStringList& row : rows)
