@@ -21,16 +21,19 @@ const QString kViewNotApplied = QStringLiteral(
     "The change was not written: the view's INSTEAD OF trigger did not make it (the view does not "
     "show the row as it was changed).");
 
-StorageClass storageClass(const std::string& type)
+// The letter a read puts before each exact value.
+StorageClass storageClass(char letter)
 {
-    if (type == "integer")
+    switch (letter) {
+    case 'i':
         return StorageClass::Integer;
-    if (type == "real")
+    case 'r':
         return StorageClass::Real;
-    if (type == "text")
+    case 't':
         return StorageClass::Text;
-    if (type == "blob")
+    case 'b':
         return StorageClass::Blob;
+    }
     return StorageClass::Null;
 }
 
@@ -127,15 +130,16 @@ std::vector<StoredRecord> RowWriter::read(const QString& condition, const std::v
     QString sql = QLatin1String("SELECT ") + (withRowid ? shape_.rowidAlias + QLatin1String(", *") : QStringLiteral("*"));
     for (int c = 0; c < n; ++c) {
         const QString q = quoted(c);
-        sql += QLatin1String(", typeof(") + q + QLatin1String("), CASE typeof(") + q
-            + QLatin1String(") WHEN 'real' THEN quote(") + q + QLatin1String(") WHEN 'integer' THEN ") + q
-            + QLatin1String(" ELSE hex(") + q + QLatin1String(") END");
+        // One column for each value: its storage class's letter, then the value exactly (NULL for NULL).
+        sql += QLatin1String(", CASE typeof(") + q + QLatin1String(") WHEN 'real' THEN 'r' || quote(") + q
+            + QLatin1String(") WHEN 'integer' THEN 'i' || ") + q + QLatin1String(" WHEN 'text' THEN 't' || hex(") + q
+            + QLatin1String(") WHEN 'blob' THEN 'b' || hex(") + q + QLatin1String(") END");
     }
     sql += QLatin1String(" FROM ") + QuoteIdentifier(shape_.name) + QLatin1String(" WHERE ") + condition
         + QLatin1String(" LIMIT ") + QString::number(limit) + QLatin1Char(';');
     std::vector<StoredRecord> records;
     connection_->runPrepared(sql, params, [&](odbc::Statement& st) {
-    std::string buffer, type;
+    std::string buffer;
     const int lead = withRowid ? 1 : 0;
     while (st.fetch()) {
         StoredRecord record;
@@ -153,14 +157,14 @@ std::vector<StoredRecord> RowWriter::read(const QString& condition, const std::v
             delivered->push_back(cells);
         OriginalValues& values = record.identity.values;
         for (int c = 0; c < n; ++c) {
-            st.getData(lead + n + 2 * c, type);
-            const bool present = st.getData(lead + n + 2 * c + 1, buffer);
-            const StorageClass kind = present ? storageClass(type) : StorageClass::Null;
+            const bool present = st.getData(lead + n + c, buffer) && !buffer.empty();
+            const StorageClass kind = present ? storageClass(buffer.front()) : StorageClass::Null;
+            const std::string_view exact = present ? std::string_view(buffer).substr(1) : std::string_view();
             if (kind == StorageClass::Integer || kind == StorageClass::Real || kind == StorageClass::Null) {
-                values.push_back(kind, kind == StorageClass::Null ? QByteArrayView() : QByteArrayView(buffer.data(), qsizetype(buffer.size())));
+                values.push_back(kind, QByteArrayView(exact.data(), qsizetype(exact.size())));
                 continue;
             }
-            const QByteArrayView bytes = values.pushHex(kind, buffer);
+            const QByteArrayView bytes = values.pushHex(kind, exact);
             // What the grid shows: the cell by its own storage class, text whole.
             StoredCell& cell = cells[size_t(c)];
             if (kind == StorageClass::Blob)
