@@ -363,10 +363,17 @@ std::optional<FoundRow> RecordSet::find(qsizetype from, bool forward, const Find
             return;
         qint64 row = std::strtoll(cell.c_str(), nullptr, 10);
         if (byRowid) {
+            // Its place: the rows before it, or (nearer the end) all rows but
+            // those from it on; one statement, so both counts see one file.
             odbc::Statement count = read.statement();
-            read.runGivingWay(count, QLatin1String("SELECT count(*) FROM ") + table + QLatin1String(" WHERE ") + alias
-                                + QLatin1String(" < ?;"),
-                     {odbc::Param::text(QByteArray::number(row))});
+            const QString from = QLatin1String(" FROM ") + table;
+            const QString sql = QLatin1String("SELECT CASE WHEN CAST(? AS INTEGER) - (SELECT min(") + alias + QLatin1Char(')') + from
+                + QLatin1String(") <= (SELECT max(") + alias + QLatin1Char(')') + from
+                + QLatin1String(") - CAST(? AS INTEGER) THEN (SELECT count(*)") + from + QLatin1String(" WHERE ") + alias
+                + QLatin1String(" < CAST(? AS INTEGER)) ELSE (SELECT count(*)") + from + QLatin1String(") - (SELECT count(*)")
+                + from + QLatin1String(" WHERE ") + alias + QLatin1String(" >= CAST(? AS INTEGER)) END;");
+            const odbc::Param at = odbc::Param::text(QByteArray::number(row));
+            read.runGivingWay(count, sql, {at, at, at, at});
             row = count.fetch() && count.getData(0, cell) ? std::strtoll(cell.c_str(), nullptr, 10) : 0;
         }
         *found = FoundRow{qsizetype(row), QString::fromStdString(holding)};
