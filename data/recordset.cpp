@@ -746,10 +746,22 @@ BlockOutcome RecordSet::writeBlock(std::vector<BlockRow> rows, const std::functi
                 alike[i] = {&*rows[i].identity, &rows[i].changes};
         const std::vector<bool> together = w.writeUnreadTogether(alike, keepGoing);
         alike = {};
+        // New rows: runs alike inserted together as they come, so that rows
+        // keep the block's order; the rest one by one in their places.
+        std::vector<const PackedChanges*> fresh(rows.size(), nullptr);
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (rows[i].row < 0)
+                fresh[i] = &rows[i].changes;
+        std::vector<std::optional<qint64>> inserted(rows.size());
+        size_t triedUpTo = 0;
         for (size_t i = 0; i < rows.size(); ++i) {
             const BlockRow& row = rows[i];
-            if (together[i]) {
-                unread.emplace_back(i, *row.identity->rowid);
+            if (row.row < 0 && i >= triedUpTo)
+                triedUpTo = w.insertTogether(fresh, i, inserted);
+            if (together[i] || inserted[i]) {
+                unread.emplace_back(i, together[i] ? *row.identity->rowid : *inserted[i]);
+                if (inserted[i] && keepGoing && !keepGoing(i + 1))
+                    throw AppError(QStringLiteral("The paste was cancelled: nothing was written."));
                 continue;
             }
             try {

@@ -5,7 +5,9 @@
 #include "quote.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace ADODB {
 
@@ -523,6 +525,63 @@ std::vector<bool> RowWriter::restoreTogether(const std::vector<std::pair<const R
         }
         return updateTogether(sets, guards, tuples, params);
     });
+}
+
+size_t RowWriter::insertTogether(const std::vector<const PackedChanges*>& rows, size_t from,
+                                 std::vector<std::optional<qint64>>& rowids) const
+{
+    constexpr size_t kTogether = 40;
+    if (from >= rows.size() || !rows[from])
+        return from + 1;
+    const std::vector<int> columns = rows[from]->columns();
+    size_t to = from + 1;
+    while (to < rows.size() && to - from < kTogether && rows[to] && rows[to]->columns() == columns)
+        ++to;
+    const qint64 n = qint64(to - from);
+    if (shape_.key != RowKey::RowId || shape_.isView || n < 2 || columns.empty()
+        || std::find(columns.begin(), columns.end(), shape_.rowidColumn) != columns.end())
+        return to;
+    QStringList names, marks;
+    for (int c : columns) {
+        names << quoted(c);
+        marks << QStringLiteral("?");
+    }
+    const QString tuple = QLatin1Char('(') + marks.join(QLatin1Char(',')) + QLatin1Char(')');
+    QStringList tuples;
+    std::vector<odbc::Param> params;
+    for (size_t i = from; i < to; ++i) {
+        tuples << tuple;
+        for (const auto& entry : rows[i]->unpacked())
+            params.push_back(odbc::Param::text(entry.second));
+    }
+    const QString table = QuoteIdentifier(shape_.name), alias = shape_.rowidAlias;
+    try {
+        connection_->inTransaction([&] {
+            const qint64 last = connection_->queryNumber(QLatin1String("SELECT ifnull(max(") + alias
+                                                         + QLatin1String("), 0) FROM ") + table + QLatin1Char(';'));
+            if (last > std::numeric_limits<qint64>::max() - n)
+                throw AppError(kIgnored); // (the database picks rowids at random there)
+            SQLLEN affected = 0;
+            connection_->runPrepared(QLatin1String("INSERT OR ABORT INTO ") + table + QLatin1String(" (")
+                                         + names.join(QLatin1String(", ")) + QLatin1String(") VALUES ")
+                                         + tuples.join(QLatin1Char(',')) + QLatin1Char(';'),
+                                     params, [&](odbc::Statement& st) { affected = st.rowCount(); });
+            // Ours are exactly the n rowids after the last one: the last row
+            // inserted is there, and no other row stands past the old last.
+            const qint64 inserted = connection_->queryNumber(QStringLiteral("SELECT last_insert_rowid();"));
+            const qint64 past = connection_->queryNumber(QLatin1String("SELECT count(*) FROM ") + table
+                                                             + QLatin1String(" WHERE ") + alias + QLatin1String(" > ?;"),
+                                                         {odbc::Param::text(QByteArray::number(last))});
+            if (affected != SQLLEN(n) || inserted != last + n || past != n)
+                throw AppError(kIgnored); // (taken back: the rows are written one by one)
+            for (qint64 k = 0; k < n; ++k)
+                rowids[from + size_t(k)] = last + 1 + k;
+        });
+    } catch (const AppError&) {
+        for (size_t i = from; i < to; ++i)
+            rowids[i].reset();
+    }
+    return to;
 }
 
 std::vector<StoredRecord> RowWriter::readRowids(const std::vector<qint64>& rowids) const

@@ -59,6 +59,16 @@ public:
     // keepGoing(rows done) is asked for each row, after its group; AppError when it says no.
     std::vector<bool> writeUnreadTogether(const std::vector<std::pair<const RowIdentity*, const PackedChanges*>>& rows,
                                           const std::function<bool(size_t)>& keepGoing) const;
+    // New rows of a rowid table, inside a transaction: the run of rows from
+    // `from` (given: a new row and its values) that set the same columns, a
+    // few dozen at most, in one INSERT, in order. The run is kept only where
+    // its rows took the rowids right after the table's last one (no trigger
+    // added rows beside them, no AUTOINCREMENT gap); otherwise, or where the
+    // database refused one of them, it is taken back whole. Returns where
+    // the run ends; sets its rows' rowids where written (unset: left to
+    // writeUnread one by one, which says why).
+    size_t insertTogether(const std::vector<const PackedChanges*>& rows, size_t from,
+                          std::vector<std::optional<qint64>>& rowids) const;
     // Rows read back by rowid, many at once (those still in the table).
     std::vector<StoredRecord> readRowids(const std::vector<qint64>& rowids) const;
     // Why a row is refused that no longer holds what it held when read.
