@@ -12,6 +12,9 @@
 namespace ADODB {
 
 namespace {
+// Rows written together in one statement (a statement with too many parameters for the database is
+// refused, and its rows are written one by one).
+constexpr size_t kTogether = 80;
 const QString kNotFound = QStringLiteral(
     "The row was not written: it was changed or deleted by another program since it was read. "
     "Press Esc to undo your change.");
@@ -401,7 +404,6 @@ std::vector<bool> InGroups(size_t rows, const std::map<Shape, std::vector<size_t
                            const std::function<bool(size_t)>& keepGoing, const QString& cancelled,
                            const std::function<bool(const Shape&, const std::vector<size_t>&)>& group)
 {
-    constexpr size_t kTogether = 40;
     std::vector<bool> written(rows, false);
     size_t done = 0;
     for (const auto& [shape, members] : alike)
@@ -530,7 +532,6 @@ std::vector<bool> RowWriter::restoreTogether(const std::vector<std::pair<const R
 size_t RowWriter::insertTogether(const std::vector<const PackedChanges*>& rows, size_t from,
                                  std::vector<std::optional<qint64>>& rowids) const
 {
-    constexpr size_t kTogether = 40;
     if (from >= rows.size() || !rows[from])
         return from + 1;
     const std::vector<int> columns = rows[from]->columns();
