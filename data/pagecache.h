@@ -108,6 +108,8 @@ public:
     // Where the anchored rows stand in this generation.
     std::vector<AnchorPlace> place(const std::vector<RowAnchor>& anchors) const;
     bool samePage(qsizetype a, qsizetype b) const { return a / pageRows_ == b / pageRows_; }
+    // Whether the row's page is held (what a write changes of a row not held is read when its page is).
+    bool holdsPageOf(qsizetype row) const { return pages_.holds(row / pageRows_); }
     // Anchors closer than this to the table's start are counted at once; further
     // ones are pinned (above). The first anchor given to place is pinned by preference.
     // (Returns the value it replaces.)

@@ -726,12 +726,21 @@ BlockOutcome RecordSet::writeBlock(std::vector<BlockRow> rows, const std::functi
         size_t i;
         std::optional<qint64> rowid;
         RowIdentity identity;
+        qsizetype cells = -1; // in cellsWritten (none: the row is not held where it is shown)
     };
     std::vector<Written> stored;
     RowStore cellsWritten(shape_.columns.size());
     const auto keep = [&](size_t i, StoredRecord&& record) {
-        stored.push_back({i, record.rowid, std::move(record.identity)});
-        cellsWritten.appendRow(record.cells);
+        stored.push_back({i, record.rowid, std::move(record.identity), -1});
+        if (!record.cells.empty()) {
+            stored.back().cells = cellsWritten.rows();
+            cellsWritten.appendRow(record.cells);
+        }
+    };
+    // A table read in pages by rowid takes in only the rows of the pages it
+    // holds (the rest are read when shown); anything else takes in every row.
+    const auto showsCells = [&](const BlockRow& row) {
+        return !cache_ || ordered_ || !cache_->byRowid() || (row.row >= 0 && cache_->holdsPageOf(row.row));
     };
     if (blockObserver())
         blockObserver()();
@@ -786,12 +795,14 @@ BlockOutcome RecordSet::writeBlock(std::vector<BlockRow> rows, const std::functi
         constexpr size_t kReadBack = 500;
         for (size_t from = 0; from < unread.size(); from += kReadBack) {
             const size_t to = std::min(unread.size(), from + kReadBack);
-            std::vector<qint64> rowids;
+            std::vector<qint64> withCells, withoutCells;
             for (size_t k = from; k < to; ++k)
-                rowids.push_back(unread[k].second);
+                (showsCells(rows[unread[k].first]) ? withCells : withoutCells).push_back(unread[k].second);
             std::map<qint64, StoredRecord> back;
-            for (StoredRecord& record : w.readRowids(rowids))
-                back.emplace(record.rowid.value_or(0), std::move(record));
+            for (const bool cells : {true, false})
+                if (!(cells ? withCells : withoutCells).empty())
+                    for (StoredRecord& record : w.readRowids(cells ? withCells : withoutCells, cells))
+                        back.emplace(record.rowid.value_or(0), std::move(record));
             for (size_t k = from; k < to; ++k) {
                 auto found = back.find(unread[k].second);
                 if (found == back.end())
@@ -812,7 +823,7 @@ BlockOutcome RecordSet::writeBlock(std::vector<BlockRow> rows, const std::functi
     for (size_t k : order) {
         Written& written = stored[k];
         BlockRow& row = rows[written.i];
-        const StoredRecord record{written.rowid, cellsWritten.row(qsizetype(k)), {}};
+        const StoredRecord record{written.rowid, written.cells >= 0 ? cellsWritten.row(written.cells) : StoredRow(), {}};
         if (row.row >= 0)
             storeRecord(row.row, row.identity->rowid, record);
         else

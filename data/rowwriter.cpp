@@ -128,15 +128,20 @@ QString RowWriter::condition(const RowIdentity& identity, std::vector<odbc::Para
 }
 
 std::vector<StoredRecord> RowWriter::read(const QString& condition, const std::vector<odbc::Param>& params,
-                                          int limit, std::vector<StoredRow>* delivered) const
+                                          int limit, std::vector<StoredRow>* delivered, bool withCells) const
 {
     const bool withRowid = shape_.key == RowKey::RowId;
     const int n = int(shape_.columns.size());
-    QString sql = QLatin1String("SELECT ") + (withRowid ? shape_.rowidAlias + QLatin1String(", *") : QStringLiteral("*"));
+    QStringList columns;
+    if (withRowid)
+        columns << shape_.rowidAlias;
+    if (withCells)
+        columns << QStringLiteral("*");
+    QString sql = QLatin1String("SELECT ") + columns.join(QLatin1String(", "));
     for (int c = 0; c < n; ++c) {
         const QString q = quoted(c);
         // One column for each value: its storage class's letter, then the value exactly (NULL for NULL).
-        sql += QLatin1String(", CASE typeof(") + q + QLatin1String(") WHEN 'real' THEN 'r' || quote(") + q
+        sql += QLatin1String(columns.isEmpty() && c == 0 ? " CASE typeof(" : ", CASE typeof(") + q + QLatin1String(") WHEN 'real' THEN 'r' || quote(") + q
             + QLatin1String(") WHEN 'integer' THEN 'i' || ") + q + QLatin1String(" WHEN 'text' THEN 't' || hex(") + q
             + QLatin1String(") WHEN 'blob' THEN 'b' || hex(") + q + QLatin1String(") END");
     }
@@ -154,15 +159,16 @@ std::vector<StoredRecord> RowWriter::read(const QString& condition, const std::v
             record.identity.rowid = record.rowid;
         }
         StoredRow& cells = record.cells;
-        for (int c = 0; c < n; ++c) {
+        for (int c = 0; c < n && withCells; ++c) {
             const bool present = st.getData(lead + c, buffer);
             cells.push_back(DeliveredCell(present, buffer));
         }
+        const int exactFrom = lead + (withCells ? n : 0);
         if (delivered)
             delivered->push_back(cells);
         OriginalValues& values = record.identity.values;
         for (int c = 0; c < n; ++c) {
-            const bool present = st.getData(lead + n + c, buffer) && !buffer.empty();
+            const bool present = st.getData(exactFrom + c, buffer) && !buffer.empty();
             const StorageClass kind = present ? storageClass(buffer.front()) : StorageClass::Null;
             const std::string_view exact = present ? std::string_view(buffer).substr(1) : std::string_view();
             if (kind == StorageClass::Integer || kind == StorageClass::Real || kind == StorageClass::Null) {
@@ -170,6 +176,8 @@ std::vector<StoredRecord> RowWriter::read(const QString& condition, const std::v
                 continue;
             }
             const QByteArrayView bytes = values.pushHex(kind, exact);
+            if (!withCells)
+                continue;
             // What the grid shows: the cell by its own storage class, text whole.
             StoredCell& cell = cells[size_t(c)];
             if (kind == StorageClass::Blob)
@@ -585,7 +593,7 @@ size_t RowWriter::insertTogether(const std::vector<const PackedChanges*>& rows, 
     return to;
 }
 
-std::vector<StoredRecord> RowWriter::readRowids(const std::vector<qint64>& rowids) const
+std::vector<StoredRecord> RowWriter::readRowids(const std::vector<qint64>& rowids, bool withCells) const
 {
     std::vector<StoredRecord> records;
     constexpr size_t kBatch = 250;
@@ -598,7 +606,7 @@ std::vector<StoredRecord> RowWriter::readRowids(const std::vector<qint64>& rowid
         }
         std::vector<StoredRecord> found = read(shape_.rowidAlias + QLatin1String(" IN (") + marks.join(QLatin1Char(','))
                                                    + QLatin1Char(')'),
-                                               params, int(marks.size()));
+                                               params, int(marks.size()), nullptr, withCells);
         for (StoredRecord& record : found)
             records.push_back(std::move(record));
     }

@@ -69,8 +69,9 @@ public:
     // writeUnread one by one, which says why).
     size_t insertTogether(const std::vector<const PackedChanges*>& rows, size_t from,
                           std::vector<std::optional<qint64>>& rowids) const;
-    // Rows read back by rowid, many at once (those still in the table).
-    std::vector<StoredRecord> readRowids(const std::vector<qint64>& rowids) const;
+    // Rows read back by rowid, many at once (those still in the table);
+    // without cells, only their rowids and identities.
+    std::vector<StoredRecord> readRowids(const std::vector<qint64>& rowids, bool withCells = true) const;
     // Why a row is refused that no longer holds what it held when read.
     static const QString& changedMessage();
     void remove(const std::vector<RowIdentity>& rows) const;
@@ -99,7 +100,7 @@ private:
     bool updateTogether(const QStringList& sets, const QStringList& guards, const QStringList& tuples,
                         const std::vector<odbc::Param>& params) const;
     std::vector<StoredRecord> read(const QString& condition, const std::vector<odbc::Param>& params, int limit,
-                                   std::vector<StoredRow>* delivered = nullptr) const;
+                                   std::vector<StoredRow>* delivered = nullptr, bool withCells = true) const;
     void requireOneRow(const QString& statement, const QString& where, const std::vector<odbc::Param>& whereParams,
                        const std::vector<odbc::Param>& params) const;
     QString quoted(int column) const;
