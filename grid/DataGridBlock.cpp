@@ -143,18 +143,18 @@ bool DataGrid::pasteText(const QString& text)
     if (targets.empty())
         return false;
     // The texts of the k-th record written, given up as they are taken (in order).
-    QStringList row;
+    QStringList line;
     const auto takeValues = [&](size_t k) {
         std::vector<std::pair<int, QString>> values;
         if (fill) {
-            auto& row = filled[targets[k]];
-            for (auto& [column, text] : row)
+            std::map<int, QString>& cells = filled[targets[k]];
+            for (auto& [column, text] : cells)
                 values.emplace_back(column, std::move(text));
-            row.clear();
+            cells.clear();
         } else {
-            block.next(&row);
-            for (int c = 0; c < fits && c < row.size(); ++c)
-                values.emplace_back(left + c, std::move(row[c]));
+            block.next(&line);
+            for (int c = 0; c < fits && c < line.size(); ++c)
+                values.emplace_back(left + c, std::move(line[c]));
         }
         return values;
     };
