@@ -851,11 +851,23 @@ void RecordSet::applyImages(const std::vector<RowImage>& rows, bool undo, const 
         }
         const std::vector<bool> together = w.restoreTogether(alike, keepGoing);
         alike = {};
+        // Rows to delete (new rows taken back, deletes made again), alike together.
+        std::vector<const RowIdentity*> gone(rows.size(), nullptr);
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const std::optional<RowIdentity>& now = undo ? rows[i].after : rows[i].before;
+            const std::optional<RowIdentity>& then = undo ? rows[i].before : rows[i].after;
+            if (now && !then)
+                gone[i] = &*now;
+        }
+        const std::vector<bool> goneTogether = w.removeTogether(gone, keepGoing);
+        gone = {};
         for (size_t i = 0; i < rows.size(); ++i) {
             const std::optional<RowIdentity>& now = undo ? rows[i].after : rows[i].before;
             const std::optional<RowIdentity>& then = undo ? rows[i].before : rows[i].after;
             if (together[i]) {
                 // (put back with its group)
+            } else if (goneTogether[i]) {
+                removed.push_back(now->rowid.value_or(std::numeric_limits<qint64>::min()));
             } else if (now && then) {
                 w.restore(*now, *then);
             } else if (now) {

@@ -387,14 +387,19 @@ QStringList RowWriter::guardsTogether(const std::vector<StorageClass>& classes, 
 bool RowWriter::updateTogether(const QStringList& sets, const QStringList& guards, const QStringList& tuples,
                                const std::vector<odbc::Param>& params) const
 {
-    const QString sql = QLatin1String("UPDATE OR ABORT ") + QuoteIdentifier(shape_.name) + QLatin1String(" SET ")
-        + sets.join(QLatin1String(", ")) + QLatin1String(" FROM (VALUES ") + tuples.join(QLatin1Char(','))
-        + QLatin1String(") AS v WHERE ") + guards.join(QLatin1String(" AND ")) + QLatin1Char(';');
+    return writeTogether(QLatin1String("UPDATE OR ABORT ") + QuoteIdentifier(shape_.name) + QLatin1String(" SET ")
+                             + sets.join(QLatin1String(", ")) + QLatin1String(" FROM (VALUES ") + tuples.join(QLatin1Char(','))
+                             + QLatin1String(") AS v WHERE ") + guards.join(QLatin1String(" AND ")) + QLatin1Char(';'),
+                         params, tuples.size());
+}
+
+bool RowWriter::writeTogether(const QString& sql, const std::vector<odbc::Param>& params, qsizetype rows) const
+{
     try {
         connection_->inTransaction([&] {
             SQLLEN affected = 0;
             connection_->runPrepared(sql, params, [&](odbc::Statement& st) { affected = st.rowCount(); });
-            if (affected != SQLLEN(tuples.size()))
+            if (affected != SQLLEN(rows))
                 throw AppError(kIgnored); // (rolled back: the rows are written one by one)
         });
         return true;
@@ -591,6 +596,41 @@ size_t RowWriter::insertTogether(const std::vector<const PackedChanges*>& rows, 
             rowids[i].reset();
     }
     return to;
+}
+
+std::vector<bool> RowWriter::removeTogether(const std::vector<const RowIdentity*>& rows,
+                                            const std::function<bool(size_t)>& keepGoing) const
+{
+    if (shape_.key != RowKey::RowId || shape_.isView)
+        return std::vector<bool>(rows.size(), false);
+    // Rows alike: the storage classes they hold.
+    using Shape = std::vector<StorageClass>;
+    std::map<Shape, std::vector<size_t>> alike;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const RowIdentity* identity = rows[i];
+        if (!identity || !identity->rowid || int(identity->values.size()) != shape_.columns.size())
+            continue;
+        Shape shape;
+        for (const OriginalView value : identity->values)
+            shape.push_back(value.type);
+        alike[std::move(shape)].push_back(i);
+    }
+    return InGroups<Shape>(rows.size(), alike, keepGoing, QStringLiteral("Cancelled: nothing was written."),
+                           [&](const Shape& shape, const std::vector<size_t>& group) {
+        // v.column1: the rowid; then the values held now (not NULL).
+        int next = 2;
+        const QStringList guards = guardsTogether(shape, next);
+        QStringList tuples;
+        std::vector<odbc::Param> params;
+        for (size_t i : group)
+            tuples << GroupTuple(*rows[i]->rowid, rows[i]->values, params, [](QStringList&) {});
+        const QString table = QuoteIdentifier(shape_.name);
+        return writeTogether(QLatin1String("DELETE FROM ") + table + QLatin1String(" WHERE ") + shape_.rowidAlias
+                                 + QLatin1String(" IN (SELECT v.column1 FROM (VALUES ") + tuples.join(QLatin1Char(','))
+                                 + QLatin1String(") AS v, ") + table + QLatin1String(" WHERE ")
+                                 + guards.join(QLatin1String(" AND ")) + QLatin1String(");"),
+                             params, tuples.size());
+    });
 }
 
 std::vector<StoredRecord> RowWriter::readRowids(const std::vector<qint64>& rowids, bool withCells) const

@@ -85,6 +85,11 @@ public:
     std::vector<bool> restoreTogether(const std::vector<std::pair<const RowIdentity*, const RowIdentity*>>& rows,
                                       const std::function<bool(size_t)>& keepGoing) const;
     StoredRecord reinsert(const RowIdentity& row) const;
+    // Many deletes at once, inside a transaction, as writeUnreadTogether
+    // writes (each given: a row of a rowid table by its identity). Returns
+    // which rows were deleted; the rest are left to remove.
+    std::vector<bool> removeTogether(const std::vector<const RowIdentity*>& rows,
+                                     const std::function<bool(size_t)>& keepGoing) const;
     // The row of that rowid as the table holds it now.
     std::optional<StoredRecord> find(qint64 rowid) const;
 
@@ -99,6 +104,8 @@ private:
     QStringList guardsTogether(const std::vector<StorageClass>& classes, int& next) const;
     bool updateTogether(const QStringList& sets, const QStringList& guards, const QStringList& tuples,
                         const std::vector<odbc::Param>& params) const;
+    // One statement that must touch exactly `rows` rows, or is taken back whole (false).
+    bool writeTogether(const QString& sql, const std::vector<odbc::Param>& params, qsizetype rows) const;
     std::vector<StoredRecord> read(const QString& condition, const std::vector<odbc::Param>& params, int limit,
                                    std::vector<StoredRow>* delivered = nullptr, bool withCells = true) const;
     void requireOneRow(const QString& statement, const QString& where, const std::vector<odbc::Param>& whereParams,
