@@ -729,6 +729,7 @@ BlockOutcome RecordSet::writeBlock(std::vector<BlockRow> rows, const std::functi
         qsizetype cells = -1; // in cellsWritten (none: the row is not held where it is shown)
     };
     std::vector<Written> stored;
+    stored.reserve(rows.size());
     RowStore cellsWritten(shape_.columns.size());
     const auto keep = [&](size_t i, StoredRecord&& record) {
         stored.push_back({i, record.rowid, std::move(record.identity), -1});

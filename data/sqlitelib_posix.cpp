@@ -1,4 +1,5 @@
 #include "sqlitelib.h"
+#include "sqlitememory.h"
 
 #include <mutex>
 #include <sqlite3.h>
@@ -12,6 +13,7 @@ void Prepare()
         // SQLITE_MISUSE when the library is already initialised: then it keeps
         // its defaults, which are correct, only slower.
         sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        SqliteMemory::Install();
     });
 }
 
