@@ -2,8 +2,18 @@
 
 #include "common/errorreport.h"
 #include "data/error.h"
+#include "platform/heap.h"
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+namespace {
+// Before Qt takes its first blocks.
+int& PreparedArgc(int& argc)
+{
+    Heap::Prepare();
+    return argc;
+}
+} // namespace
+
+Application::Application(int& argc, char** argv) : QApplication(PreparedArgc(argc), argv) {}
 
 void ReportUntrappedError(std::exception_ptr error)
 {
