@@ -24,7 +24,7 @@ PageCache::PageCache(MakeStatement statement, QString source, QString alias, int
                      std::vector<bool> keyDescending)
     : statement_(std::move(statement)), source_(std::move(source)), alias_(std::move(alias)),
       keyOrder_(std::move(keyOrder)), keyDescending_(std::move(keyDescending)), columns_(columns),
-      pageRows_(std::max<qsizetype>(1, pageRows)), pages_(std::max<size_t>(2, maxPages)),
+      pageRows_(std::max<qsizetype>(1, pageRows)), pages_(std::max<size_t>(2, maxPages)), starts_(pageRows_),
       openReader_(std::move(openReader))
 {
     keyDescending_.resize(size_t(keyOrder_.size()), false);
@@ -36,7 +36,6 @@ PageCache::PageCache(MakeStatement statement, QString source, QString alias, int
     }
     layout_ = std::make_shared<const Layout>(Layout{source_, alias_, keyOrder_, forward.join(QLatin1String(", ")),
                                                     backward.join(QLatin1String(", ")), columns_, pageRows_});
-    starts_[0] = std::numeric_limits<qint64>::min();
     count_ = std::max<qsizetype>(minimumRows, 1);
     dataVersion_ = dataVersion();
     if (byRowid()) {
@@ -54,7 +53,7 @@ PageCache::PageCache(MakeStatement statement, QString source, QString alias, int
         minRowid_ = *low;
         maxRowid_ = *high;
         estimateFromSpan(minRowid_, maxRowid_);
-        starts_[0] = minRowid_;
+        starts_.set(0, minRowid_);
     } else if (keyOrder_.size() == 1) {
         // Read by position in the order of one key: where the key holds integers
         // only, their span is the first estimate, as for a rowid.
@@ -164,7 +163,7 @@ bool PageCache::pollCount()
     countKnown_ = true;
     placeTail(estimate);
     if (byRowid() && spanCurrent_ && count_ > 0 && quint64(maxRowid_) - quint64(minRowid_) == quint64(count_ - 1))
-        denseFrom_ = minRowid_;
+        starts_.setDense(minRowid_, count_);
     return count_ != before;
 }
 
@@ -178,7 +177,7 @@ void PageCache::placeTail(qsizetype estimate)
         tailShift_ = TailShift{tailFrom_ * pageRows_, count_ - estimate};
         discardReadAhead();
         pages_.eraseFrom(tailFrom_);
-        starts_.erase(starts_.lower_bound(tailFrom_), starts_.end());
+        starts_.forgetFrom(tailFrom_);
     }
     tailFrom_ = -1;
 }
@@ -296,9 +295,9 @@ void PageCache::readAhead(qsizetype index) const
     qsizetype skip = 0;
     if (byRowid()) {
         // From the nearest page start known before it, stepping over the pages between.
-        const auto known = std::prev(starts_.upper_bound(index));
-        from = known->second;
-        skip = index - known->first;
+        const auto [page, start] = starts_.atOrBefore(index);
+        from = start;
+        skip = index - page;
     }
     const qsizetype known = endCount();
     // (Nothing of this object is used on the other thread but the shared layout.)
@@ -313,28 +312,23 @@ qint64 PageCache::pageStart(qsizetype index) const
 {
     if (!byRowid())
         return index * pageRows_;
-    if (const auto known = starts_.find(index); known != starts_.end())
-        return known->second;
-    if (denseFrom_ && quint64(index) * quint64(pageRows_) < quint64(count_)) {
-        const qint64 start = *denseFrom_ + index * pageRows_;
-        starts_[index] = start;
-        return start;
-    }
+    if (const std::optional<qint64> known = starts_.find(index))
+        return *known;
     // Stepping from the nearest page start known before it, or back from the
     // end of the table or from the pinned pages where that is nearer.
-    const auto before = std::prev(starts_.lower_bound(index));
-    const qsizetype forward = (index - before->first) * pageRows_;
+    const auto [beforePage, beforeStart] = starts_.before(index);
+    const qsizetype forward = (index - beforePage) * pageRows_;
     const qsizetype back = count_ - index * pageRows_ - 1;
-    const auto pinStart = pinned() ? starts_.find(pin_.fromPage) : starts_.end();
-    if (pinStart != starts_.end() && index < pin_.fromPage && (pin_.fromPage - index) * pageRows_ < forward
+    const std::optional<qint64> pinStart = pinned() ? starts_.known(pin_.fromPage) : std::nullopt;
+    if (pinStart && index < pin_.fromPage && (pin_.fromPage - index) * pageRows_ < forward
         && !((countKnown_ || spanEstimate_) && back >= 0 && back < (pin_.fromPage - index) * pageRows_)) {
-        const std::optional<qint64> start = startBefore(pinStart->second, (pin_.fromPage - index) * pageRows_);
+        const std::optional<qint64> start = startBefore(*pinStart, (pin_.fromPage - index) * pageRows_);
         if (start) {
             // The pinned pages reach back to this one: what was read between from the start goes.
             pages_.eraseFrom(index, pin_.fromPage);
-            starts_.erase(starts_.upper_bound(index), starts_.lower_bound(pin_.fromPage));
+            starts_.forgetBetween(index, pin_.fromPage);
             pin_.fromPage = index;
-            starts_[index] = *start;
+            starts_.set(index, *start);
             return *start;
         }
     }
@@ -348,13 +342,13 @@ qint64 PageCache::pageStart(qsizetype index) const
     } else {
         st.execute(QLatin1String("SELECT ") + alias_ + QLatin1String(" FROM ") + source_ + QLatin1String(" WHERE ")
                        + alias_ + QLatin1String(" >= ? ORDER BY ") + alias_ + QLatin1String(" LIMIT 1 OFFSET ?;"),
-                   {odbc::Param::text(QByteArray::number(before->second)),
+                   {odbc::Param::text(QByteArray::number(beforeStart)),
                     odbc::Param::text(QByteArray::number(forward))});
     }
     const std::optional<qint64> start = st.fetch() ? number(st, 0) : std::nullopt;
     if (!start)
         throw RowGoneError(kGone);
-    starts_[index] = *start;
+    starts_.set(index, *start);
     return *start;
 }
 
@@ -399,7 +393,7 @@ PageCache::Page& PageCache::page(qsizetype index) const
     // counted back from its end, or the first one pinned.)
     if (byRowid() && fresh.rows.rows() == pageRows_ && fresh.rowids.back() < std::numeric_limits<qint64>::max()
         && !startsRun(index + 1))
-        starts_[index + 1] = fresh.rowids.back() + 1;
+        starts_.set(index + 1, fresh.rowids.back() + 1);
     Page& added = pages_.add(index, std::move(fresh));
     // Reading on in order: the next pages are read on other connections meanwhile.
     if (openReader_ && lastRead_ >= 0 && index == lastRead_ + 1) {
@@ -467,9 +461,8 @@ void PageCache::updateRow(qsizetype row, qint64 oldRowid, qint64 newRowid, const
 void PageCache::forgetAll() const
 {
     discardReadAhead();
-    denseFrom_.reset();
     pages_.clear();
-    starts_.erase(std::next(starts_.begin()), starts_.end());
+    starts_.forgetAll();
     tailFrom_ = -1;
     if (pinned()) {
         pin_ = Pin();
@@ -480,20 +473,17 @@ void PageCache::forgetAll() const
 void PageCache::forgetFromRowid(qint64 rowid)
 {
     discardReadAhead();
-    denseFrom_.reset();
-    // A page start means "the first row at or after this rowid": it stays true
-    // up to the changed rowid. A page that is not full, or whose rows reach the
-    // changed rowid, is read again.
-    const auto pinStart = pinned() ? starts_.find(pin_.fromPage) : starts_.end();
-    if (pinned() && (pinStart == starts_.end() || pinStart->second > rowid)) {
+    // The page starts past the changed rowid go; a page that is not full, or
+    // whose rows reach the changed rowid, is read again.
+    const std::optional<qint64> pinStart = pinned() ? starts_.known(pin_.fromPage) : std::nullopt;
+    if (pinned() && (!pinStart || *pinStart > rowid)) {
         // Rows placed by counting from the start move under the pinned ones: all are placed again.
         forgetAll();
         ++generation_;
         return;
     }
-    for (auto it = std::next(starts_.begin()); it != starts_.end();)
-        it = it->second > rowid ? starts_.erase(it) : std::next(it);
-    if (tailFrom_ >= 0 && starts_.lower_bound(tailFrom_) == starts_.end())
+    starts_.forgetPast(rowid);
+    if (tailFrom_ >= 0 && !starts_.anyFrom(tailFrom_))
         tailFrom_ = -1; // nothing counted back from the end is left
     pages_.eraseIf([&](const Page& p) {
         return p.rowids.empty() || p.rows.rows() < pageRows_ || p.rowids.back() >= rowid;
@@ -578,7 +568,7 @@ bool PageCache::checkVersion() const
     // Another program wrote the file: nothing read before is trusted. The
     // count read so far stands as the estimate until the new one arrives.
     forgetAll();
-    starts_[0] = std::numeric_limits<qint64>::min();
+    starts_.restart();
     spanCurrent_ = false;
     spanEstimate_ = false;
     lastRead_ = -1;
@@ -785,7 +775,7 @@ bool PageCache::placePinned(const std::vector<RowAnchor>& anchors, const std::ve
         return false; // fewer rows before the anchors than the page needs: few enough to count
     forgetAll();
     pin_ = Pin{lowest / pageRows_, at, *pinned.rowid};
-    starts_[pin_.fromPage] = *start;
+    starts_.set(pin_.fromPage, *start);
     count_ = std::max(count_, positions.back() + 1);
     startPinCount();
     for (size_t k = 0; k < keyed.size(); ++k) {
@@ -856,7 +846,7 @@ bool PageCache::settlePin() const
     const qsizetype from = pin.fromPage * pageRows_;
     discardReadAhead();
     pages_.eraseFrom(pin.fromPage);
-    starts_.erase(starts_.lower_bound(pin.fromPage), starts_.end());
+    starts_.forgetFrom(pin.fromPage);
     moved_ = Moved{generation_, from, delta};
     ++generation_;
     return true;

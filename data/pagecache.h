@@ -23,6 +23,7 @@
 // generation whose anchors are moved alike, without counting again).
 #include "backgroundread.h"
 #include "odbc.h"
+#include "pagestarts.h"
 #include "pagestore.h"
 #include "reader.h"
 #include "rowcount.h"
@@ -204,8 +205,6 @@ private:
     mutable QDeadlineTimer heldUntil_;
     mutable QString heldWhy_;
     bool readsHeld_ = false;
-    // Rowids from first to first + count - 1, each present: a row's rowid is known without a search.
-    mutable std::optional<qint64> denseFrom_;
     qint64 minRowid_ = 0, maxRowid_ = 0;
     mutable bool spanCurrent_ = true; // minRowid_ and maxRowid_ are this generation's
     mutable bool spanEstimate_ = false;
@@ -214,7 +213,7 @@ private:
     std::optional<TailShift> tailShift_;
     qsizetype pageRows_;
     mutable PageStore<Page> pages_;
-    mutable std::map<qsizetype, qint64> starts_; // page -> its first rowid (rows >= it)
+    mutable PageStarts starts_;
 
     // Pages from fromPage on are placed so that the pinned row stands at `at`.
     struct Pin {

@@ -9,6 +9,7 @@
 #include "data/tableshape.h"
 #include "data/odbc.h"
 #include "data/orderedrows.h"
+#include "data/pagestarts.h"
 #include "data/pagestore.h"
 #include "data/piecegate.h"
 #include "data/rowcount.h"
@@ -453,6 +454,45 @@ private slots:
         QStringList left;
         store.forEach([&](qsizetype index, const QString& page) { left << QString::number(index) + page; });
         QCOMPARE(left, QStringList{"2c"});
+    }
+
+    // Page starts: page 0 always has one; a change at a rowid takes away only
+    // the starts past it; gapless rowids give every start up to the last row,
+    // and no longer once a row has changed.
+    void pageStartsFollowChanges()
+    {
+        PageStarts starts(100);
+        QCOMPARE(starts.known(0), std::optional<qint64>(std::numeric_limits<qint64>::min()));
+        starts.restart(5);
+        starts.set(3, 400);
+        starts.set(7, 900);
+        QCOMPARE(starts.before(7), (std::pair<qsizetype, qint64>(3, 400)));
+        QCOMPARE(starts.atOrBefore(7), (std::pair<qsizetype, qint64>(7, 900)));
+        QCOMPARE(starts.before(3), (std::pair<qsizetype, qint64>(0, 5)));
+        QVERIFY(!starts.find(5));
+        starts.forgetPast(400); // a start equal to the rowid stays true
+        QCOMPARE(starts.known(3), std::optional<qint64>(400));
+        QVERIFY(!starts.known(7) && !starts.anyFrom(4));
+        starts.forgetPast(-10); // page 0 stays whatever changed
+        QCOMPARE(starts.known(0), std::optional<qint64>(5));
+        QVERIFY(!starts.anyFrom(1));
+
+        starts.setDense(5, 250); // rows 5..254: pages 0, 1 and 2
+        QCOMPARE(starts.find(2), std::optional<qint64>(205));
+        QVERIFY(!starts.find(3));
+        starts.set(9, 2000);
+        starts.forgetBetween(2, 9); // 2 and 9 stay
+        QCOMPARE(starts.known(2), std::optional<qint64>(205));
+        QCOMPARE(starts.known(9), std::optional<qint64>(2000));
+        starts.forgetPast(150);
+        QVERIFY(!starts.known(2) && !starts.find(1)); // gapless no longer
+        starts.set(4, 120);
+        starts.forgetFrom(0); // page 0 stays
+        QCOMPARE(starts.known(0), std::optional<qint64>(5));
+        QVERIFY(!starts.anyFrom(1));
+        starts.setDense(5, 1000);
+        starts.forgetAll();
+        QVERIFY(!starts.find(1));
     }
 
     // Readers walking in pieces side by side: another reader's pieces go on
