@@ -45,6 +45,7 @@ OrderedRows::OrderedRows(OpenReader openReader, Source source, RowView view, qsi
         identity_ = source_.columns;
     filter_ = FilterWhere(source_.columns, view_.filters);
     order_ = OrderClause(source_.columns, view_.order, identity_);
+    scannedOrder_ = OrderClause(source_.columns, view_.order, identity_, true);
     list_ = openReader_();
     {
         // The list lives in a file of its own beside the temporary files,
@@ -55,7 +56,11 @@ OrderedRows::OrderedRows(OpenReader openReader, Source source, RowView view, qsi
         cache.execute(QStringLiteral("PRAGMA temp.cache_size = -16384;"));
     }
     indexed_ = indexServes();
-    buildAfterFirst_ = indexed_;
+    // Where an index serves the order, the first rows come from it at once and
+    // the list is built after them. Under a filter the index is walked only
+    // for the first rows (the matches may be few and far between): the list
+    // is built beside them, from the table read in its own order.
+    buildAfterFirst_ = indexed_ && filter_.where.isEmpty();
     if (buildAfterFirst_ && knownRows >= 0 && filter_.where.isEmpty() && source_.identity == Identity::Rowid) {
         // Every row, in an order an index serves: read from the index at once, wherever the user goes.
         readsByIndex_ = true;
@@ -252,7 +257,7 @@ void OrderedRows::startBuild(bool keptAreAll)
     if (!kept.empty())
         fill += (where.isEmpty() ? QLatin1String(" WHERE ") : QLatin1String(" AND ")) + source_.alias
             + QLatin1String(" NOT IN (SELECT rid FROM ") + kList + QLatin1Char(')');
-    fill += QLatin1Char(' ') + order_ + QLatin1Char(';');
+    fill += QLatin1Char(' ') + (filter_.where.isEmpty() ? order_ : scannedOrder_) + QLatin1Char(';');
     // A rowid table is read a piece at a time. In the table's own order its
     // rowids are listed piece after piece; in another, each piece's rowids and
     // sort keys are copied beside the list, and sorted there once all are in,

@@ -129,6 +129,8 @@ private:
     RowView view_;
     FilterSql filter_;
     QString order_;
+    // The list's order where a filter is set: the table scanned and the matches sorted.
+    QString scannedOrder_;
     QStringList identity_; // the identity's columns, the order's last keys
     int columns_;
     qsizetype pageRows_;

@@ -98,16 +98,20 @@ FilterSql FilterWhere(const QStringList& columns, const std::map<int, QString>& 
     return all;
 }
 
-QString OrderClause(const QStringList& columns, const std::vector<SortKey>& order, const QStringList& identity)
+QString OrderClause(const QStringList& columns, const std::vector<SortKey>& order, const QStringList& identity,
+                    bool scanned)
 {
     if (order.empty())
         return QString();
-    QStringList terms;
-    for (const SortKey& key : order)
-        terms << columns.value(key.column) + (key.descending ? QLatin1String(" DESC") : QLatin1String(" ASC"));
+    QStringList terms, keyed;
+    for (const SortKey& key : order) {
+        keyed << columns.value(key.column);
+        terms << (scanned ? QLatin1String("+") : QLatin1String("")) + columns.value(key.column)
+                + (key.descending ? QLatin1String(" DESC") : QLatin1String(" ASC"));
+    }
     const bool descending = order.back().descending;
     for (const QString& column : identity)
-        if (!terms.contains(column + QLatin1String(" ASC")) && !terms.contains(column + QLatin1String(" DESC")))
+        if (!keyed.contains(column))
             terms << column + (descending ? QLatin1String(" DESC") : QLatin1String(" ASC"));
     return QLatin1String("ORDER BY ") + terms.join(QLatin1String(", "));
 }

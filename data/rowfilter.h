@@ -27,8 +27,12 @@ FilterSql FilterCondition(const QString& column, const QString& text);
 // All boxes, joined with AND; columns are the quoted names by index.
 FilterSql FilterWhere(const QStringList& columns, const std::map<int, QString>& filters);
 // "ORDER BY ..." for the keys, then the identity columns (quoted) in the last key's
-// direction; empty where there are no keys.
-QString OrderClause(const QStringList& columns, const std::vector<SortKey>& order, const QStringList& identity);
+// direction; empty where there are no keys. scanned: the keys as expressions
+// ("+name", still by the column's collation), so that the database reads the
+// table in its own order and sorts the rows that match, rather than walking
+// an index of the key and looking up every row it names.
+QString OrderClause(const QStringList& columns, const std::vector<SortKey>& order, const QStringList& identity,
+                    bool scanned = false);
 // The condition that a row holds it, on those column expressions; with
 // cellsHolding, an expression of which cells hold it ('0' or '1' by column),
 // whose parameters come first (bound before the condition's).
