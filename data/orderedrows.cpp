@@ -665,10 +665,11 @@ std::vector<odbc::Param> OrderedRows::identityParams(const StoredRow& cells, std
     return params;
 }
 
-void OrderedRows::rowUpdated(qsizetype row, const StoredRow& cells, std::optional<qint64> rowid)
+void OrderedRows::rowUpdated(qsizetype row, const StoredRow& cells, std::optional<qint64> rowid,
+                             std::optional<qint64> previousRowid)
 {
     const qsizetype index = row / pageRows_;
-    if (Page* found = pages_.find(index); found && row % pageRows_ < found->rows.rows()) {
+    if (Page* found = pages_.find(index); found && row % pageRows_ < found->rows.rows() && !cells.empty()) {
         found->rows.replaceRow(row % pageRows_, cells);
         if (rowid && !found->rowids.empty())
             found->rowids[size_t(row % pageRows_)] = *rowid;
@@ -678,6 +679,9 @@ void OrderedRows::rowUpdated(qsizetype row, const StoredRow& cells, std::optiona
             keptFirst_[size_t(row)] = *rowid;
         return;
     }
+    // A row that keeps its rowid is listed as it was.
+    if (source_.identity == Identity::Rowid && rowid == previousRowid)
+        return;
     // The list knows the row by its new identity, in the same place.
     QStringList sets;
     const QStringList names = identityColumns().split(QLatin1Char(','));

@@ -74,10 +74,15 @@ public:
 
     // Our own writes: a row changed stays in its place (its identity renewed
     // in the list), a row added is listed last, deleted rows leave the list.
-    void rowUpdated(qsizetype row, const StoredRow& cells, std::optional<qint64> rowid);
+    // (A row of a page not held may come without its cells where the list
+    // holds rowids: it is read when shown.)
+    void rowUpdated(qsizetype row, const StoredRow& cells, std::optional<qint64> rowid,
+                    std::optional<qint64> previousRowid);
     void rowAdded(const StoredRow& cells, std::optional<qint64> rowid);
     void rowsDeleted(const std::vector<qsizetype>& rows);
     void forgetRow(qsizetype row);
+    bool holdsPageOf(qsizetype row) const { return pages_.holds(row / pageRows_); }
+    bool listsRowids() const { return source_.identity == Identity::Rowid; }
     // A write of ours is about to run: the build is interrupted (it holds the
     // file's read lock); resume starts it again, the first rows kept where
     // they were shown.

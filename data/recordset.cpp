@@ -557,7 +557,7 @@ const RowWriter& RecordSet::writer(bool allowed, bool writing) const
 void RecordSet::storeRecord(qsizetype row, std::optional<qint64> oldRowid, const StoredRecord& record)
 {
     if (ordered_) {
-        ordered_->rowUpdated(row, record.cells, record.rowid ? record.rowid : oldRowid);
+        ordered_->rowUpdated(row, record.cells, record.rowid ? record.rowid : oldRowid, oldRowid);
         return;
     }
     if (cache_) {
@@ -738,10 +738,13 @@ BlockOutcome RecordSet::writeBlock(std::vector<BlockRow> rows, const std::functi
             cellsWritten.appendRow(record.cells);
         }
     };
-    // A table read in pages by rowid takes in only the rows of the pages it
-    // holds (the rest are read when shown); anything else takes in every row.
+    // A table read in pages by rowid, or in an order listing rowids, takes in
+    // only the rows of the pages it holds (the rest are read when shown);
+    // anything else takes in every row.
     const auto showsCells = [&](const BlockRow& row) {
-        return !cache_ || ordered_ || !cache_->byRowid() || (row.row >= 0 && cache_->holdsPageOf(row.row));
+        if (ordered_)
+            return row.row < 0 || !ordered_->listsRowids() || ordered_->holdsPageOf(row.row);
+        return !cache_ || !cache_->byRowid() || (row.row >= 0 && cache_->holdsPageOf(row.row));
     };
     if (blockObserver())
         blockObserver()();
@@ -833,6 +836,8 @@ BlockOutcome RecordSet::writeBlock(std::vector<BlockRow> rows, const std::functi
             RowImage{row.row >= 0 ? std::move(row.identity) : std::nullopt, std::move(written.identity)});
         row = BlockRow();
     }
+    if (ordered_)
+        ordered_->followFile(); // (the rows written are read again where shown)
     return outcome;
 }
 

@@ -113,6 +113,10 @@ private slots:
         });
         QVERIFY(grid->pasteText(text));
         ADODB::setBlockObserver(nullptr);
+        // Shown as written, on pages held and not (those read when shown).
+        for (int r : {598, 0, 299})
+            QCOMPARE(shown(grid, r, 1) + shown(grid, r, 2),
+                     QStringLiteral("%1n%2").arg(1000 + nameAt(r, sorted)).arg(nameAt(r, sorted)));
         QCOMPARE(env.boxes.size(), 1);
         const QString message = env.boxes[0].text;
         QVERIFY2(message.startsWith("2 rows of 600 were not pasted:"), qPrintable(message));
