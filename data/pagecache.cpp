@@ -24,6 +24,10 @@ PageCache::PageCache(MakeStatement statement, QString source, QString alias, int
                      std::vector<bool> keyDescending)
     : statement_(std::move(statement)), source_(std::move(source)), alias_(std::move(alias)),
       keyOrder_(std::move(keyOrder)), keyDescending_(std::move(keyDescending)), columns_(columns),
+      // (A view has no order to read backwards: its last page is read beside the
+      // count, so that the end of it shows at once.)
+      counter_(CountQuery{source_, alias_, columns, alias_.isEmpty() && keyOrder_.isEmpty() ? std::max<qsizetype>(1, pageRows) : 0},
+               statement_),
       pageRows_(std::max<qsizetype>(1, pageRows)), pages_(std::max<size_t>(2, maxPages)), starts_(pageRows_),
       openReader_(std::move(openReader))
 {
@@ -87,26 +91,11 @@ PageCache::PageCache(MakeStatement statement, QString source, QString alias, int
 
 void PageCache::startCount() const
 {
-    if (counting_.valid()) {
-        // One count at a time on the reading connection: the one on its way is
-        // taken as stale when it arrives, and this one started then.
-        recountWanted_ = true;
-        return;
-    }
-    // A view has no order to read backwards: its last page is read beside the
-    // count, so that the end of it shows at once.
-    const CountQuery query{source_, alias_, columns_, !byRowid() && keyOrder_.isEmpty() ? pageRows_ : 0};
-    Reader* r = reader(2);
-    if (!r) {
-        // (Without a connection of its own, the count is taken here.)
-        odbc::Statement st = statement_();
-        st.execute(CountStatement(query));
-        count_ = st.fetch() ? qsizetype(number(st, 0).value_or(0)) : 0;
+    // (Without a connection of its own, the count is taken here.)
+    if (const std::optional<CountedRows> counted = counter_.start(reader(2))) {
+        count_ = counted->rows;
         countKnown_ = true;
-        return;
     }
-    // (Nothing of this object is touched on the other thread: it may be gone before the count ends.)
-    counting_ = CountRows(*r, query);
 }
 
 // The counts and pages read on other threads are interrupted, not waited for.
@@ -130,41 +119,29 @@ Reader* PageCache::reader(int which) const
 
 bool PageCache::pollCount()
 {
-    if (countKnown_ || !counting_.ready())
+    if (countKnown_)
         return false;
-    const qsizetype before = count_;
-    const qsizetype estimate = count_;
-    if (recountWanted_) {
-        try {
-            counting_.get();
-        } catch (...) {
-            // a count of an older generation: taken again below
-        }
-        recountWanted_ = false;
-        startCount();
-        return false;
-    }
+    std::optional<CountedRows> counted;
     try {
-        CountedRows counted = counting_.get();
-        count_ = counted.rows;
-        if (counted.lastIndex >= 0 && !pages_.holds(counted.lastIndex))
-            pages_.add(counted.lastIndex, Page{std::move(counted.last), {}});
-    } catch (const ReadInterrupted&) {
-        startCount(); // a write of ours came between: counted again
-        return false;
+        counted = counter_.take(reader(2));
     } catch (...) {
-        // Taken again here; where that fails too, the count stays as it was and the failure reaches the caller.
-        counting_ = {};
-        countKnown_ = true;
-        odbc::Statement st = statement_();
-        st.execute(CountStatement(CountQuery{source_, alias_, columns_, 0}));
-        count_ = st.fetch() ? qsizetype(number(st, 0).value_or(0)) : 0;
+        countKnown_ = true; // the count stays as it was, and why reaches the caller
+        throw;
     }
+    return counted && takeCount(std::move(*counted));
+}
+
+bool PageCache::takeCount(CountedRows counted)
+{
+    const qsizetype estimate = count_;
+    count_ = counted.rows;
+    if (counted.lastIndex >= 0 && !pages_.holds(counted.lastIndex))
+        pages_.add(counted.lastIndex, Page{std::move(counted.last), {}});
     countKnown_ = true;
     placeTail(estimate);
     if (byRowid() && spanCurrent_ && count_ > 0 && quint64(maxRowid_) - quint64(minRowid_) == quint64(count_ - 1))
         starts_.setDense(minRowid_, count_);
-    return count_ != before;
+    return count_ != estimate;
 }
 
 void PageCache::placeTail(qsizetype estimate)
@@ -185,10 +162,9 @@ void PageCache::placeTail(qsizetype estimate)
 void PageCache::waitForCount()
 {
     while (!countKnown_) {
-        if (!counting_.valid())
+        if (!counter_.running())
             startCount(); // (on this connection where there is no other)
-        if (counting_.valid())
-            counting_.wait();
+        counter_.wait();
         pollCount();
     }
 }
@@ -572,7 +548,7 @@ bool PageCache::checkVersion() const
     spanCurrent_ = false;
     spanEstimate_ = false;
     lastRead_ = -1;
-    if (countKnown_ || counting_.valid()) {
+    if (countKnown_ || counter_.running()) {
         countKnown_ = false;
         startCount();
     }

@@ -165,6 +165,8 @@ private:
     void placeTail(qsizetype estimate);
     void forgetAll() const;
     void startCount() const;
+    // The count has arrived: true when count() changed.
+    bool takeCount(CountedRows counted);
     qint64 dataVersion() const;
     // Counts of the rows before each key, in key order (keys given sorted);
     // without fromStart, of the rows from the first key on.
@@ -197,8 +199,7 @@ private:
     mutable qsizetype count_ = 0;
     mutable bool countKnown_ = false;
     // The count, taken on another connection (and for a view its last page).
-    mutable Pending<CountedRows> counting_;
-    mutable bool recountWanted_ = false; // the count on its way belongs to an older generation
+    mutable RowCounter counter_;
     mutable quint64 generation_ = 0;
     mutable qint64 dataVersion_ = 0;
     // The file could not be read when last asked (another program held it?): why, and until when not to ask.

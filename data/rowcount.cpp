@@ -60,3 +60,57 @@ Pending<CountedRows> CountRows(const Reader& reader, const CountQuery& query)
         return counted;
     });
 }
+
+RowCounter::RowCounter(CountQuery query, std::function<odbc::Statement()> statement)
+    : query_(std::move(query)), statement_(std::move(statement))
+{
+}
+
+std::optional<CountedRows> RowCounter::start(Reader* reader)
+{
+    if (counting_.valid()) {
+        stale_ = true; // this one starts when the one on its way arrives
+        return std::nullopt;
+    }
+    if (!reader)
+        return countHere();
+    // (Nothing of this object is touched on the other thread: it may be gone before the count ends.)
+    counting_ = CountRows(*reader, query_);
+    return std::nullopt;
+}
+
+std::optional<CountedRows> RowCounter::take(Reader* reader)
+{
+    if (!counting_.ready())
+        return std::nullopt;
+    if (std::exchange(stale_, false)) {
+        try {
+            counting_.get();
+        } catch (...) {
+            // of an older reading of the file: counted again below
+        }
+        return start(reader);
+    }
+    try {
+        return counting_.get();
+    } catch (const ReadInterrupted&) {
+        return start(reader); // a write of ours came between: counted again
+    } catch (...) {
+        return countHere(); // (the last page of a view is then read when shown)
+    }
+}
+
+void RowCounter::wait() const
+{
+    if (counting_.valid())
+        counting_.wait();
+}
+
+CountedRows RowCounter::countHere() const
+{
+    odbc::Statement st = statement_();
+    st.execute(CountStatement(query_));
+    CountedRows counted;
+    counted.rows = st.fetch() ? qsizetype(NumberAt(st, 0)) : 0;
+    return counted;
+}

@@ -435,6 +435,24 @@ private slots:
         QCOMPARE(view.lastIndex, 2);
         QCOMPARE(view.last.rows(), 1);
         QCOMPARE(QString::fromUtf8(view.last.bytes(0, 0)), QStringLiteral("highest"));
+
+        // One count at a time: one asked for while another is on its way
+        // follows it, and the older one is never taken.
+        RowCounter counter(CountQuery{"r", "rowid", 1, 0, 1}, [this] { return db_->statement(); });
+        Reader other = reader();
+        QVERIFY(!counter.start(&other));
+        counter.wait(); // (it has counted five)
+        db_->Execute("INSERT INTO r(a) VALUES ('later')");
+        QVERIFY(!counter.start(&other));
+        std::optional<CountedRows> taken;
+        while (!(taken = counter.take(&other)))
+            counter.wait();
+        QCOMPARE(taken->rows, 6);
+        QVERIFY(!counter.running());
+        // Without a connection of its own, counted at once on the reading one.
+        const std::optional<CountedRows> here = counter.start(nullptr);
+        QVERIFY(here);
+        QCOMPARE(here->rows, 6);
     }
 
     // The store of pages: the page used least recently goes when it is full;
