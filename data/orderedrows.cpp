@@ -338,9 +338,18 @@ void OrderedRows::startFirstRows()
     const bool byRowid = source_.identity == Identity::Rowid;
     // (A filter alone on a rowid table: in the table's own order, as its list is.)
     const QString order = byRowid && view_.order.empty() ? QLatin1String("ORDER BY ") + source_.alias : order_;
+    // A filter in the table's own order: its first rows are sought among the
+    // first rowids only. Further ones come with the list, built beside them in
+    // the same order, so that where few rows match two scans do not run side
+    // by side to the table's end.
+    const bool reachBounded = byRowid && view_.order.empty() && !filter_.where.isEmpty();
+    const QString reach = reachBounded ? QLatin1String(" AND ") + source_.alias + QLatin1String(" < (SELECT min(")
+            + source_.alias + QLatin1String(") FROM main.") + source_.table + QLatin1String(") + ")
+            + QString::number(kFirstRowsReach)
+                                       : QString();
     const QString sql = QLatin1String("SELECT ") + (byRowid ? source_.alias + QLatin1String(", ") : QString())
-        + QLatin1String("* FROM main.") + source_.table + where + QLatin1Char(' ') + order + QLatin1String(" LIMIT ")
-        + QString::number(firstLimit()) + QLatin1Char(';');
+        + QLatin1String("* FROM main.") + source_.table + where + reach + QLatin1Char(' ') + order
+        + QLatin1String(" LIMIT ") + QString::number(firstLimit()) + QLatin1Char(';');
     auto rows = std::make_shared<Page>();
     rows->rows = RowStore(columns_);
     firstRows_ = rows;
@@ -376,8 +385,10 @@ void OrderedRows::startFirstRows()
         pieceTail = filter + QLatin1String(" ORDER BY ") + alias + QLatin1String(" LIMIT ");
     }
     const qsizetype wanted = firstLimit();
+    const qsizetype pieces = reachBounded ? std::max<qsizetype>(1, kFirstRowsReach / pieceRows) : -1;
     first_ = BackgroundRead::start(openReader_(), [=, params = filter_.params, table = source_.table,
                                                    gate = pieces_](BackgroundRead& read) {
+        qsizetype piecesLeft = pieces;
         {
             // In one statement while no other program waits to write (as the list is).
             odbc::Statement st = read.statement();
@@ -397,7 +408,7 @@ void OrderedRows::startFirstRows()
             if (sorted)
                 return true;
             FetchRows(st, rows->rows, &rows->rowids);
-            return rows->rows.rows() < wanted;
+            return rows->rows.rows() < wanted && --piecesLeft != 0;
         });
         if (sorted) {
             odbc::Statement st = read.statement();

@@ -129,6 +129,7 @@ private:
     odbc::Statement listStatement() const;
 
     static inline qsizetype pieceRows = 250000;
+    static constexpr qsizetype kFirstRowsReach = 1000000; // rowids sought for a filter's first rows
     OpenReader openReader_;
     Source source_;
     RowView view_;
