@@ -24,8 +24,9 @@ int RecordSetModel::spanRows() { return maxSpanRows; }
 
 RecordSetModel::RecordSetModel(QObject* parent) : QAbstractTableModel(parent), countTimer_(new QTimer(this))
 {
-    // A large table's count arrives after its first rows are shown.
-    countTimer_->setInterval(50);
+    // A large table's count arrives after its first rows are shown (an order, a
+    // filter or a find waits for it: taken within a frame or so of its arrival).
+    countTimer_->setInterval(20);
     connect(countTimer_, &QTimer::timeout, this, [this] {
         if (!recordset_) {
             countTimer_->stop();
