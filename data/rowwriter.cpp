@@ -64,26 +64,38 @@ QString shownMatch(const QString& column, const StoredCell& cell, std::vector<od
         + QLatin1String(" AS TEXT) = CAST(? AS TEXT) COLLATE BINARY");
 }
 
-// One original value as an expression that stores it exactly: storage class and value.
-QString exactValue(OriginalView value, std::vector<odbc::Param>& params)
+// An original value's parameter (not NULL): exactCast turns it into the value stored.
+void exactParam(OriginalView value, std::vector<odbc::Param>& params)
 {
-    switch (value.type) {
+    const bool number = value.type == StorageClass::Integer || value.type == StorageClass::Real;
+    params.push_back(number ? odbc::Param::text(value.bytes.toByteArray()) : odbc::Param::bytes(value.bytes.toByteArray()));
+}
+
+// The expression that gives the parameter of an original value of that
+// storage class (exactParam) as it was stored: storage class and value.
+QString exactCast(StorageClass type, const QString& parameter)
+{
+    switch (type) {
     case StorageClass::Null:
         return QStringLiteral("NULL");
     case StorageClass::Integer:
-        params.push_back(odbc::Param::text(value.bytes.toByteArray()));
-        return QStringLiteral("CAST(? AS INTEGER)");
+        return QLatin1String("CAST(") + parameter + QLatin1String(" AS INTEGER)");
     case StorageClass::Real:
-        params.push_back(odbc::Param::text(value.bytes.toByteArray()));
-        return QStringLiteral("CAST(? AS REAL)");
+        return QLatin1String("CAST(") + parameter + QLatin1String(" AS REAL)");
     case StorageClass::Text:
-        params.push_back(odbc::Param::bytes(value.bytes.toByteArray()));
-        return QStringLiteral("CAST(? AS TEXT)");
+        return QLatin1String("CAST(") + parameter + QLatin1String(" AS TEXT)");
     case StorageClass::Blob:
-        params.push_back(odbc::Param::bytes(value.bytes.toByteArray()));
-        return QStringLiteral("?");
+        return parameter;
     }
     return {};
+}
+
+// One original value as an expression that stores it exactly: storage class and value.
+QString exactValue(OriginalView value, std::vector<odbc::Param>& params)
+{
+    if (value.type != StorageClass::Null)
+        exactParam(value, params);
+    return exactCast(value.type, QStringLiteral("?"));
 }
 
 // One original value against its column: storage class and value, exactly.
@@ -378,19 +390,20 @@ QStringList RowWriter::guardsTogether(const std::vector<StorageClass>& classes, 
             continue;
         }
         guards << QLatin1String("typeof(") + column + QLatin1String(") = '") + QLatin1String(types[int(classes[size_t(c)])])
-                + QLatin1String("' AND ") + column + QLatin1String(" = v.column") + QString::number(next++)
+                + QLatin1String("' AND ") + column + QLatin1String(" = ")
+                + exactCast(classes[size_t(c)], QLatin1String("v.column") + QString::number(next++))
                 + (classes[size_t(c)] == StorageClass::Text ? QLatin1String(" COLLATE BINARY") : QLatin1String(""));
     }
     return guards;
 }
 
-bool RowWriter::updateTogether(const QStringList& sets, const QStringList& guards, const QStringList& tuples,
+bool RowWriter::updateTogether(const QStringList& sets, const QStringList& guards, const QString& tuples, qsizetype rows,
                                const std::vector<odbc::Param>& params) const
 {
     return writeTogether(QLatin1String("UPDATE OR ABORT ") + QuoteIdentifier(shape_.name) + QLatin1String(" SET ")
-                             + sets.join(QLatin1String(", ")) + QLatin1String(" FROM (VALUES ") + tuples.join(QLatin1Char(','))
+                             + sets.join(QLatin1String(", ")) + QLatin1String(" FROM (VALUES ") + tuples
                              + QLatin1String(") AS v WHERE ") + guards.join(QLatin1String(" AND ")) + QLatin1Char(';'),
-                         params, tuples.size());
+                         params, rows);
 }
 
 bool RowWriter::writeTogether(const QString& sql, const std::vector<odbc::Param>& params, qsizetype rows) const
@@ -432,17 +445,32 @@ std::vector<bool> InGroups(size_t rows, const std::map<Shape, std::vector<size_t
         }
     return written;
 }
-// One row's values in a group: its rowid, what `put` adds, then the values it holds now (not NULL).
-QString GroupTuple(qint64 rowid, const OriginalValues& held, std::vector<odbc::Param>& params,
-                   const std::function<void(QStringList&)>& put)
+// The parameters of a group's rows, each its rowid, what `put` adds, then
+// the values it holds now (not NULL), as exactParam gives them. Rows alike
+// give as many each: returns their tuples ("(?,?),(?,?)").
+QString GroupValues(const std::vector<size_t>& group, std::vector<odbc::Param>& params,
+                    const std::function<std::pair<qint64, const OriginalValues*>(size_t)>& row,
+                    const std::function<void(size_t)>& put)
 {
-    QStringList tuple{QStringLiteral("?")};
-    params.push_back(odbc::Param::text(QByteArray::number(rowid)));
-    put(tuple);
-    for (const OriginalView value : held)
-        if (value.type != StorageClass::Null)
-            tuple << exactValue(value, params);
-    return QLatin1Char('(') + tuple.join(QLatin1Char(',')) + QLatin1Char(')');
+    const size_t first = params.size();
+    for (size_t i : group) {
+        const auto [rowid, held] = row(i);
+        params.push_back(odbc::Param::text(QByteArray::number(rowid)));
+        put(i);
+        for (const OriginalView value : *held)
+            if (value.type != StorageClass::Null)
+                exactParam(value, params);
+    }
+    const size_t each = group.empty() ? 0 : (params.size() - first) / group.size();
+    QString tuple = QStringLiteral("(?");
+    for (size_t k = 1; k < each; ++k)
+        tuple += QLatin1String(",?");
+    tuple += QLatin1Char(')');
+    QString tuples;
+    tuples.reserve(qsizetype(group.size()) * (tuple.size() + 1));
+    for (size_t k = 0; k < group.size(); ++k)
+        tuples += (k ? QLatin1String(",") : QLatin1String("")) + tuple;
+    return tuples;
 }
 } // namespace
 
@@ -476,18 +504,14 @@ std::vector<bool> RowWriter::writeUnreadTogether(
         for (int c : shape.first)
             sets << quoted(c) + QLatin1String(" = v.column") + QString::number(next++);
         const QStringList guards = guardsTogether(shape.second, next);
-        QStringList tuples;
         std::vector<odbc::Param> params;
-        for (size_t i : group) {
-            const auto& [identity, changes] = rows[i];
-            tuples << GroupTuple(*identity->rowid, identity->values, params, [&](QStringList& tuple) {
-                for (const auto& entry : changes->unpacked()) {
-                    tuple << QStringLiteral("?");
+        const QString tuples = GroupValues(
+            group, params, [&](size_t i) { return std::pair(*rows[i].first->rowid, &rows[i].first->values); },
+            [&](size_t i) {
+                for (const auto& entry : rows[i].second->unpacked())
                     params.push_back(odbc::Param::text(entry.second));
-                }
             });
-        }
-        return updateTogether(sets, guards, tuples, params);
+        return updateTogether(sets, guards, tuples, qsizetype(group.size()), params);
     });
 }
 
@@ -521,24 +545,22 @@ std::vector<bool> RowWriter::restoreTogether(const std::vector<std::pair<const R
         int next = 2;
         for (const auto& [c, type] : shape.first)
             sets << quoted(c) + QLatin1String(" = ")
-                    + (type == StorageClass::Null ? QStringLiteral("NULL") : QLatin1String("v.column") + QString::number(next++));
+                    + exactCast(type, type == StorageClass::Null ? QString() : QLatin1String("v.column") + QString::number(next++));
         const QStringList guards = guardsTogether(shape.second, next);
-        QStringList tuples;
         std::vector<odbc::Param> params;
-        for (size_t i : group) {
-            const auto& [now, then] = rows[i];
-            tuples << GroupTuple(*now->rowid, now->values, params, [&](QStringList& tuple) {
-                auto back = then->values.begin();
+        const QString tuples = GroupValues(
+            group, params, [&](size_t i) { return std::pair(*rows[i].first->rowid, &rows[i].first->values); },
+            [&](size_t i) {
+                auto back = rows[i].second->values.begin();
                 int at = 0;
                 for (const auto& [c, type] : shape.first) {
-                    for (; at < c; ++at)
-                        ++back;
+                    for (; at < c; ++at, ++back) {
+                    }
                     if (type != StorageClass::Null)
-                        tuple << exactValue(*back, params);
+                        exactParam(*back, params);
                 }
             });
-        }
-        return updateTogether(sets, guards, tuples, params);
+        return updateTogether(sets, guards, tuples, qsizetype(group.size()), params);
     });
 }
 
@@ -620,16 +642,15 @@ std::vector<bool> RowWriter::removeTogether(const std::vector<const RowIdentity*
         // v.column1: the rowid; then the values held now (not NULL).
         int next = 2;
         const QStringList guards = guardsTogether(shape, next);
-        QStringList tuples;
         std::vector<odbc::Param> params;
-        for (size_t i : group)
-            tuples << GroupTuple(*rows[i]->rowid, rows[i]->values, params, [](QStringList&) {});
+        const QString tuples = GroupValues(
+            group, params, [&](size_t i) { return std::pair(*rows[i]->rowid, &rows[i]->values); }, [](size_t) {});
         const QString table = QuoteIdentifier(shape_.name);
         return writeTogether(QLatin1String("DELETE FROM ") + table + QLatin1String(" WHERE ") + shape_.rowidAlias
-                                 + QLatin1String(" IN (SELECT v.column1 FROM (VALUES ") + tuples.join(QLatin1Char(','))
+                                 + QLatin1String(" IN (SELECT v.column1 FROM (VALUES ") + tuples
                                  + QLatin1String(") AS v, ") + table + QLatin1String(" WHERE ")
                                  + guards.join(QLatin1String(" AND ")) + QLatin1String(");"),
-                             params, tuples.size());
+                             params, qsizetype(group.size()));
     });
 }
 

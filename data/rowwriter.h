@@ -102,7 +102,7 @@ private:
     // For rows written together: the guards of rows that held those storage
     // classes (their values from v.column<next> on), and the statement.
     QStringList guardsTogether(const std::vector<StorageClass>& classes, int& next) const;
-    bool updateTogether(const QStringList& sets, const QStringList& guards, const QStringList& tuples,
+    bool updateTogether(const QStringList& sets, const QStringList& guards, const QString& tuples, qsizetype rows,
                         const std::vector<odbc::Param>& params) const;
     // One statement that must touch exactly `rows` rows, or is taken back whole (false).
     bool writeTogether(const QString& sql, const std::vector<odbc::Param>& params, qsizetype rows) const;
