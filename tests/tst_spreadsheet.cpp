@@ -91,7 +91,9 @@ private slots:
         const QString handler = env.path("fakecalc.sh");
         QFile script(handler);
         QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write(("#!/bin/sh\necho \"$1\" >> '" + opened + "'\n").toUtf8());
+        // (Written aside and moved in whole: the test sees the file only once it holds the line.)
+        script.write(("#!/bin/sh\necho \"$1\" > '" + opened + ".part' && mv '" + opened + ".part' '" + opened + "'\n")
+                         .toUtf8());
         script.close();
         QFile::setPermissions(handler, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
