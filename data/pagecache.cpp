@@ -28,7 +28,8 @@ PageCache::PageCache(MakeStatement statement, QString source, QString alias, int
       // count, so that the end of it shows at once.)
       counter_(CountQuery{source_, alias_, columns, alias_.isEmpty() && keyOrder_.isEmpty() ? std::max<qsizetype>(1, pageRows) : 0},
                statement_),
-      pageRows_(std::max<qsizetype>(1, pageRows)), pages_(std::max<size_t>(2, maxPages)), starts_(pageRows_),
+      pageRows_(std::max<qsizetype>(1, pageRows)), tail_(pageRows_), pages_(std::max<size_t>(2, maxPages)),
+      starts_(pageRows_), pin_(source_, alias_, pageRows_),
       openReader_(std::move(openReader))
 {
     keyDescending_.resize(size_t(keyOrder_.size()), false);
@@ -56,7 +57,7 @@ PageCache::PageCache(MakeStatement statement, QString source, QString alias, int
         }
         minRowid_ = *low;
         maxRowid_ = *high;
-        estimateFromSpan(minRowid_, maxRowid_);
+        count_ = tail_.fromSpan(minRowid_, maxRowid_, count_);
         starts_.set(0, minRowid_);
     } else if (keyOrder_.size() == 1) {
         // Read by position in the order of one key: where the key holds integers
@@ -73,7 +74,7 @@ PageCache::PageCache(MakeStatement statement, QString source, QString alias, int
         const bool high = first && st.getData(2, type) && type == "integer";
         const std::optional<qint64> last = high ? number(st, 3) : std::nullopt;
         if (first && last && *last >= *first)
-            estimateFromSpan(*first, *last);
+            count_ = tail_.fromSpan(*first, *last, count_);
     }
     // The first page at once; a short one is the whole table.
     const Page& first = page(0);
@@ -84,7 +85,7 @@ PageCache::PageCache(MakeStatement statement, QString source, QString alias, int
     }
     if (count_ <= pageRows_) {
         count_ = pageRows_ + 1; // a full page: more may follow
-        spanEstimate_ = false;
+        tail_.drop();
     }
     startCount();
 }
@@ -138,25 +139,15 @@ bool PageCache::takeCount(CountedRows counted)
     if (counted.lastIndex >= 0 && !pages_.holds(counted.lastIndex))
         pages_.add(counted.lastIndex, Page{std::move(counted.last), {}});
     countKnown_ = true;
-    placeTail(estimate);
+    if (const std::optional<qsizetype> from = tail_.place(estimate, count_)) {
+        // The pages counted back from the estimated end stand elsewhere.
+        discardReadAhead();
+        pages_.eraseFrom(*from);
+        starts_.forgetFrom(*from);
+    }
     if (byRowid() && spanCurrent_ && count_ > 0 && quint64(maxRowid_) - quint64(minRowid_) == quint64(count_ - 1))
         starts_.setDense(minRowid_, count_);
     return count_ != estimate;
-}
-
-void PageCache::placeTail(qsizetype estimate)
-{
-    if (tailFrom_ < 0)
-        return;
-    if (count_ != estimate) {
-        // A row read back from the end was put at estimate - 1 - (rows after it);
-        // it stands at count - 1 - (rows after it).
-        tailShift_ = TailShift{tailFrom_ * pageRows_, count_ - estimate};
-        discardReadAhead();
-        pages_.eraseFrom(tailFrom_);
-        starts_.forgetFrom(tailFrom_);
-    }
-    tailFrom_ = -1;
 }
 
 void PageCache::waitForCount()
@@ -181,21 +172,6 @@ void PageCache::discardReadAhead() const
         }
     }
     ahead_.clear();
-}
-
-void PageCache::markTail(qsizetype index) const
-{
-    tailFrom_ = tailFrom_ < 0 ? index : std::min(tailFrom_, index);
-}
-
-void PageCache::estimateFromSpan(qint64 low, qint64 high)
-{
-    // The span of distinct integer keys is the count where they are dense: the first estimate.
-    const quint64 span = quint64(high) - quint64(low);
-    if (span < quint64(std::numeric_limits<int>::max() - 2) && qsizetype(span) + 1 >= count_) {
-        count_ = qsizetype(span) + 1;
-        spanEstimate_ = true;
-    }
 }
 
 bool PageCache::readsFromEnd(qint64 position, qsizetype knownCount) const
@@ -295,23 +271,24 @@ qint64 PageCache::pageStart(qsizetype index) const
     const auto [beforePage, beforeStart] = starts_.before(index);
     const qsizetype forward = (index - beforePage) * pageRows_;
     const qsizetype back = count_ - index * pageRows_ - 1;
-    const std::optional<qint64> pinStart = pinned() ? starts_.known(pin_.fromPage) : std::nullopt;
-    if (pinStart && index < pin_.fromPage && (pin_.fromPage - index) * pageRows_ < forward
-        && !((countKnown_ || spanEstimate_) && back >= 0 && back < (pin_.fromPage - index) * pageRows_)) {
-        const std::optional<qint64> start = startBefore(*pinStart, (pin_.fromPage - index) * pageRows_);
+    const qsizetype pinPage = pin_.fromPage();
+    const std::optional<qint64> pinStart = pinned() ? starts_.known(pinPage) : std::nullopt;
+    if (pinStart && index < pinPage && (pinPage - index) * pageRows_ < forward
+        && !((countKnown_ || tail_.active()) && back >= 0 && back < (pinPage - index) * pageRows_)) {
+        const std::optional<qint64> start = startBefore(*pinStart, (pinPage - index) * pageRows_);
         if (start) {
             // The pinned pages reach back to this one: what was read between from the start goes.
-            pages_.eraseFrom(index, pin_.fromPage);
-            starts_.forgetBetween(index, pin_.fromPage);
-            pin_.fromPage = index;
+            pages_.eraseFrom(index, pinPage);
+            starts_.forgetBetween(index, pinPage);
+            pin_.reachBack(index);
             starts_.set(index, *start);
             return *start;
         }
     }
     odbc::Statement st = statement_();
-    if ((countKnown_ || spanEstimate_) && back >= 0 && back < forward && !(pinned() && index >= pin_.fromPage)) {
+    if ((countKnown_ || tail_.active()) && back >= 0 && back < forward && !(pinned() && index >= pinPage)) {
         if (!countKnown_)
-            markTail(index);
+            tail_.mark(index);
         st.execute(QLatin1String("SELECT ") + alias_ + QLatin1String(" FROM ") + source_ + QLatin1String(" ORDER BY ")
                        + alias_ + QLatin1String(" DESC LIMIT 1 OFFSET ?;"),
                    {odbc::Param::text(QByteArray::number(back))});
@@ -364,7 +341,7 @@ PageCache::Page& PageCache::page(qsizetype index) const
         }
     }
     if (!byRowid() && !countKnown_ && readsFromEnd(index * pageRows_, endCount()))
-        markTail(index);
+        tail_.mark(index);
     // (A page counted from the table's start does not place the first one
     // counted back from its end, or the first one pinned.)
     if (byRowid() && fresh.rows.rows() == pageRows_ && fresh.rowids.back() < std::numeric_limits<qint64>::max()
@@ -439,11 +416,8 @@ void PageCache::forgetAll() const
     discardReadAhead();
     pages_.clear();
     starts_.forgetAll();
-    tailFrom_ = -1;
-    if (pinned()) {
-        pin_ = Pin();
-        pinCountStale_ = pinCount_.valid();
-    }
+    tail_.forget();
+    pin_.clear();
 }
 
 void PageCache::forgetFromRowid(qint64 rowid)
@@ -451,7 +425,7 @@ void PageCache::forgetFromRowid(qint64 rowid)
     discardReadAhead();
     // The page starts past the changed rowid go; a page that is not full, or
     // whose rows reach the changed rowid, is read again.
-    const std::optional<qint64> pinStart = pinned() ? starts_.known(pin_.fromPage) : std::nullopt;
+    const std::optional<qint64> pinStart = pinned() ? starts_.known(pin_.fromPage()) : std::nullopt;
     if (pinned() && (!pinStart || *pinStart > rowid)) {
         // Rows placed by counting from the start move under the pinned ones: all are placed again.
         forgetAll();
@@ -459,8 +433,8 @@ void PageCache::forgetFromRowid(qint64 rowid)
         return;
     }
     starts_.forgetPast(rowid);
-    if (tailFrom_ >= 0 && !starts_.anyFrom(tailFrom_))
-        tailFrom_ = -1; // nothing counted back from the end is left
+    if (const std::optional<qsizetype> tail = tail_.first(); tail && !starts_.anyFrom(*tail))
+        tail_.forget(); // nothing counted back from the end is left
     pages_.eraseIf([&](const Page& p) {
         return p.rowids.empty() || p.rows.rows() < pageRows_ || p.rowids.back() >= rowid;
     });
@@ -517,8 +491,8 @@ bool PageCache::followFile(bool settle) const
 {
     bool changed = checkVersion();
     do {
-        if (settle && pinned() && pinCount_.valid())
-            pinCount_.wait();
+        if (settle && pinned())
+            pin_.wait();
         changed = settlePin() || changed;
     } while (settle && pinned());
     return changed;
@@ -546,7 +520,7 @@ bool PageCache::checkVersion() const
     forgetAll();
     starts_.restart();
     spanCurrent_ = false;
-    spanEstimate_ = false;
+    tail_.drop();
     lastRead_ = -1;
     if (countKnown_ || counter_.running()) {
         countKnown_ = false;
@@ -682,9 +656,9 @@ std::vector<AnchorPlace> PageCache::place(const std::vector<RowAnchor>& anchors)
         const RowAnchor& anchor = anchors[i];
         if (anchor.generation == generation_) {
             places[i] = {anchor.position, true};
-        } else if (moved_ && anchor.generation == moved_->generation && moved_->generation + 1 == generation_) {
+        } else if (const std::optional<qsizetype> moved = pin_.movedPosition(anchor, generation_)) {
             // Placed while pinned, and the pin settled since: moved as the pinned rows moved.
-            places[i] = {anchor.position >= moved_->from ? anchor.position + moved_->delta : anchor.position, true};
+            places[i] = {*moved, true};
         } else if (byRowid() ? bool(anchor.rowid) : !keyColumns_.empty() && !anchor.cells.empty()) {
             keyed.push_back(&anchor);
         } else {
@@ -750,10 +724,9 @@ bool PageCache::placePinned(const std::vector<RowAnchor>& anchors, const std::ve
     if (!start)
         return false; // fewer rows before the anchors than the page needs: few enough to count
     forgetAll();
-    pin_ = Pin{lowest / pageRows_, at, *pinned.rowid};
-    starts_.set(pin_.fromPage, *start);
+    pin_.set(lowest / pageRows_, at, *pinned.rowid, *reader(3));
+    starts_.set(pin_.fromPage(), *start);
     count_ = std::max(count_, positions.back() + 1);
-    startPinCount();
     for (size_t k = 0; k < keyed.size(); ++k) {
         const size_t i = size_t(keyed[k] - anchors.data());
         places[i] = {positions[k], present[k]};
@@ -770,60 +743,19 @@ std::optional<qint64> PageCache::startBefore(qint64 rowid, qsizetype rows) const
     return st.fetch() ? number(st, 0) : std::nullopt;
 }
 
-void PageCache::startPinCount() const
-{
-    if (pinCount_.valid()) {
-        pinCountStale_ = true; // the one on its way is dropped when it arrives, and this one started then
-        return;
-    }
-    Reader* r = reader(3);
-    const QString sql = QLatin1String("SELECT count(*) FROM ") + source_ + QLatin1String(" WHERE ") + alias_
-        + QLatin1String(" < ?;");
-    pinCount_ = Pending<qsizetype>(*r, [sql, rowid = pin_.rowid](BackgroundRead& read) -> qsizetype {
-        odbc::Statement st = read.statement();
-        read.run(st, sql, {odbc::Param::text(QByteArray::number(rowid))});
-        return st.fetch() ? qsizetype(number(st, 0).value_or(0)) : 0;
-    });
-}
-
 bool PageCache::settlePin() const
 {
-    if (!pinCount_.ready())
-        return false;
-    qsizetype before = 0;
-    try {
-        before = pinCount_.get();
-    } catch (const ReadInterrupted&) {
-        // A write of ours came between: counted again (a stale count is not needed).
-        pinCountStale_ = false;
-        if (pinned())
-            startPinCount();
-        return false;
-    } catch (...) {
-        if (!std::exchange(pinCountStale_, false) && pinned()) {
-            // Not counted (the table cannot be read now?): the rows are placed again
-            // by counting, and a table that cannot be read says so where it is read.
-            forgetAll();
-            ++generation_;
-            return true;
-        }
+    const RowPin::Settled settled = pin_.settle(pin_.counting() ? reader(3) : nullptr, generation_);
+    if (settled.failed) {
+        forgetAll();
+        ++generation_;
+        return true;
     }
-    if (std::exchange(pinCountStale_, false)) {
-        if (pinned())
-            startPinCount();
+    if (settled.fromPage < 0)
         return false;
-    }
-    if (!pinned())
-        return false;
-    const Pin pin = std::exchange(pin_, Pin());
-    const qsizetype delta = before - pin.at;
-    if (delta == 0)
-        return false; // the pinned rows stand where they were put
-    const qsizetype from = pin.fromPage * pageRows_;
     discardReadAhead();
-    pages_.eraseFrom(pin.fromPage);
-    starts_.forgetFrom(pin.fromPage);
-    moved_ = Moved{generation_, from, delta};
+    pages_.eraseFrom(settled.fromPage);
+    starts_.forgetFrom(settled.fromPage);
     ++generation_;
     return true;
 }

@@ -21,6 +21,9 @@
 // (pinned), another connection counts the rows before it meanwhile, and when
 // that count arrives the pinned rows move to their true positions (a new
 // generation whose anchors are moved alike, without counting again).
+// The pieces on their own: PageStore (the pages held), PageStarts (where a
+// page starts), RowCounter (the count), TailEstimate (the last pages before
+// the count), RowPin (the pinned rows).
 #include "backgroundread.h"
 #include "odbc.h"
 #include "pagestarts.h"
@@ -28,7 +31,9 @@
 #include "reader.h"
 #include "rowcount.h"
 #include "rowanchor.h"
+#include "rowpin.h"
 #include "rowstore.h"
+#include "tailestimate.h"
 
 #include <QDeadlineTimer>
 #include <QString>
@@ -77,9 +82,9 @@ public:
     // estimate. Pages near the end are then read back from the end, at the
     // positions the estimate gives them; when the count arrives, the rows from
     // `from` on stand `delta` positions elsewhere.
-    bool endReadableUncounted() const { return spanEstimate_ && !countKnown_; }
+    bool endReadableUncounted() const { return tail_.active() && !countKnown_; }
     // The move of those rows, once, after the count arrived.
-    std::optional<TailShift> takeTailShift() { return std::exchange(tailShift_, std::nullopt); }
+    std::optional<TailShift> takeTailShift() { return tail_.takeShift(); }
 
     // The store holding the row and its index there; loads the page. Throws AppError.
     const RowStore& locate(qsizetype row, qsizetype* index) const;
@@ -115,7 +120,7 @@ public:
     // ones are pinned (above). The first anchor given to place is pinned by preference.
     // (Returns the value it replaces.)
     static qsizetype setPinFrom(qsizetype rows) { return std::exchange(pinFrom, rows); }
-    bool pinned() const { return pin_.fromPage >= 0; }
+    bool pinned() const { return pin_.active(); }
     // The user came back to rows that could not be read: they are read again at once.
     void readAgain() { heldUntil_ = QDeadlineTimer(); }
     // While a block of ours is written in one transaction, this connection
@@ -151,18 +156,13 @@ private:
                          qsizetype skipPages, qsizetype knownCount);
     static bool readsFromEnd(const Layout& layout, qint64 position, qsizetype knownCount);
     void readAhead(qsizetype index) const;
-    void estimateFromSpan(qint64 low, qint64 high);
-    // The page is counted back from the estimated end, until the count arrives.
-    void markTail(qsizetype index) const;
     // By position in key order: whether the row is read back from the end, nearer to it.
     bool readsFromEnd(qint64 position, qsizetype knownCount) const;
     // The count a page is placed by: exact, or the span estimate until the count arrives.
-    qsizetype endCount() const { return countKnown_ || spanEstimate_ ? count_ : -1; }
+    qsizetype endCount() const { return countKnown_ || tail_.active() ? count_ : -1; }
     qint64 pageStart(qsizetype index) const;
     // Forgets every page and page start that a change at this rowid moves.
     void forgetFromRowid(qint64 rowid);
-    // The count has arrived: pages counted back from the estimated end move.
-    void placeTail(qsizetype estimate);
     void forgetAll() const;
     void startCount() const;
     // The count has arrived: true when count() changed.
@@ -181,9 +181,8 @@ private:
     std::optional<qint64> startBefore(qint64 rowid, qsizetype rows) const;
     // The pinned rows take their true positions once the rows before the pin are counted.
     bool settlePin() const;
-    void startPinCount() const;
     // Whether a page starts a run of pages placed otherwise than from the table's start.
-    bool startsRun(qsizetype index) const { return index == tailFrom_ || (pinned() && index == pin_.fromPage); }
+    bool startsRun(qsizetype index) const { return tail_.startsAt(index) || (pinned() && index == pin_.fromPage()); }
     bool checkVersion() const;
     Reader* reader(int which) const;
     static inline qsizetype pinFrom = 100000;
@@ -208,30 +207,11 @@ private:
     bool readsHeld_ = false;
     qint64 minRowid_ = 0, maxRowid_ = 0;
     mutable bool spanCurrent_ = true; // minRowid_ and maxRowid_ are this generation's
-    mutable bool spanEstimate_ = false;
-    // The first page read back from the estimated end while the count was on its way (-1: none).
-    mutable qsizetype tailFrom_ = -1;
-    std::optional<TailShift> tailShift_;
     qsizetype pageRows_;
+    mutable TailEstimate tail_;
     mutable PageStore<Page> pages_;
     mutable PageStarts starts_;
-
-    // Pages from fromPage on are placed so that the pinned row stands at `at`.
-    struct Pin {
-        qsizetype fromPage = -1;
-        qsizetype at = 0;
-        qint64 rowid = 0;
-    };
-    mutable Pin pin_;
-    mutable Pending<qsizetype> pinCount_; // the rows before the pinned row, counted on another connection
-    mutable bool pinCountStale_ = false;       // the count on its way belongs to an older pin
-    // How the pin that settled last moved the positions of its generation.
-    struct Moved {
-        quint64 generation;
-        qsizetype from;
-        qsizetype delta;
-    };
-    mutable std::optional<Moved> moved_;
+    mutable RowPin pin_;
 
     mutable OpenReader openReader_;
     // Reading on other connections: two pages ahead (by the page's parity), the count, and the pin's count.

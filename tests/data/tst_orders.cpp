@@ -13,6 +13,8 @@
 #include "data/pagestore.h"
 #include "data/piecegate.h"
 #include "data/rowcount.h"
+#include "data/rowpin.h"
+#include "data/tailestimate.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -455,6 +457,48 @@ private slots:
         QCOMPARE(here->rows, 6);
     }
 
+    // A pin settles once the rows before it are counted: the pinned pages and
+    // the anchors placed meanwhile move by the difference. A count of a pin
+    // that went is never taken for the one after it, and a count that fails
+    // says so.
+    void pinSettlesOnItsOwnCount()
+    {
+        db_->Execute("CREATE TABLE p(a)");
+        db_->Execute("WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 10) "
+                     "INSERT INTO p(rowid, a) SELECT i, i FROM c");
+        auto connection = connectTo(path_);
+        Reader other{connection, [connection] { return connection->statement(); }};
+        const auto settled = [&](RowPin& pin, quint64 generation) {
+            RowPin::Settled result;
+            do {
+                pin.wait();
+                result = pin.settle(&other, generation);
+            } while (pin.counting());
+            return result;
+        };
+
+        RowPin pin("p", "rowid", 5);
+        pin.set(2, 9, 8, other); // rowid 8 put at 9: it stands at 7
+        QVERIFY(pin.active() && pin.fromPage() == 2);
+        RowPin::Settled moved = settled(pin, 4);
+        QVERIFY(!moved.failed && moved.fromPage == 2 && !pin.active());
+        RowAnchor pinnedRow{12, 4, 9, {}}, early{3, 4, 4, {}};
+        QCOMPARE(pin.movedPosition(pinnedRow, 5), std::optional<qsizetype>(10));
+        QCOMPARE(pin.movedPosition(early, 5), std::optional<qsizetype>(3));
+        QVERIFY(!pin.movedPosition(pinnedRow, 6)); // only into the generation that follows
+
+        pin.set(1, 20, 8, other); // this count is on its way when the pin goes...
+        pin.clear();
+        QVERIFY(!pin.active() && pin.counting());
+        pin.set(1, 2, 3, other); // ...and another pin comes: rowid 3 at 2, where it stands
+        moved = settled(pin, 7);
+        QVERIFY(!moved.failed && moved.fromPage == -1 && !pin.active());
+
+        db_->Execute("DROP TABLE p"); // not counted: every row is placed again
+        pin.set(1, 2, 3, other);
+        QVERIFY(settled(pin, 8).failed);
+    }
+
     // The store of pages: the page used least recently goes when it is full;
     // a page erased is not found again through the one found last.
     void pageStoreEvictsTheLeastUsed()
@@ -521,6 +565,41 @@ private slots:
         starts.setDense(5, 1000);
         starts.forgetAll();
         QVERIFY(!starts.find(1));
+    }
+
+    // The span of integer keys stands for the count only where it could be
+    // dense; the pages read back from the estimated end move once, by the
+    // difference, when the count arrives, and not at all when it agrees.
+    void tailEstimateMovesOnce()
+    {
+        TailEstimate tail(100);
+        QCOMPARE(tail.fromSpan(11, 20, 50), qsizetype(50)); // fewer keys than rows known: not dense
+        QVERIFY(!tail.active());
+        QCOMPARE(tail.fromSpan(std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max(), 1),
+                 qsizetype(1)); // a span too wide to be a count
+        QVERIFY(!tail.active());
+        QCOMPARE(tail.fromSpan(-5, 994, 1), qsizetype(1000));
+        QVERIFY(tail.active());
+
+        QVERIFY(!tail.place(1000, 900)); // nothing read back from the end: nothing moves
+        QVERIFY(!tail.takeShift());
+        tail.mark(9);
+        tail.mark(7);
+        tail.mark(8);
+        QVERIFY(tail.startsAt(7) && !tail.startsAt(8));
+        QCOMPARE(tail.place(1000, 930), std::optional<qsizetype>(7));
+        const std::optional<TailShift> shift = tail.takeShift();
+        QVERIFY(shift && shift->from == 700 && shift->delta == -70);
+        QVERIFY(!tail.takeShift() && !tail.first());
+
+        tail.mark(9);
+        QVERIFY(!tail.place(1000, 1000)); // the estimate was right
+        QVERIFY(!tail.takeShift() && !tail.first());
+        tail.mark(4);
+        tail.forget();
+        QVERIFY(!tail.place(1000, 2000));
+        tail.drop();
+        QVERIFY(!tail.active());
     }
 
     // Readers walking in pieces side by side: another reader's pieces go on
