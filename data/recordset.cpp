@@ -7,6 +7,7 @@
 #include "orderedrows.h"
 #include "pagecache.h"
 #include "rowfilter.h"
+#include "rowidsearch.h"
 
 #include <thread>
 
@@ -323,60 +324,48 @@ std::optional<FoundRow> RecordSet::find(qsizetype from, bool forward, const Find
     std::vector<odbc::Param> params(match.params.begin(), match.params.begin() + qsizetype(half));
     const std::vector<odbc::Param> condition(match.params.begin() + qsizetype(half), match.params.end());
     const QString towards = forward ? QStringLiteral(" >= ") : QStringLiteral(" <= ");
-    const bool byRowid = cache_ && cache_->byRowid();
-    QString sql;
-    if (byRowid) {
-        // By rowid from the row on; its place is then the rows before it.
+    if (cache_ && cache_->byRowid()) {
+        // By rowid from the row on, to the table's last rowid that way and past it.
         const QString& alias = shape_.rowidAlias;
-        params.push_back(odbc::Param::text(QByteArray::number(cache_->rowid(from))));
-        sql = QLatin1String("SELECT ") + alias + QLatin1String(", ") + cells + QLatin1String(" FROM ") + table
-            + QLatin1String(" WHERE ") + alias + towards + QLatin1String("? AND (") + match.where
-            + QLatin1String(") ORDER BY ") + alias + (forward ? "" : " DESC") + QLatin1String(" LIMIT 1;");
-        params.insert(params.end(), condition.begin(), condition.end());
-    } else {
-        // Numbered in the order the rows are shown (named apart from every column).
-        QString n = QStringLiteral("vestrel_row");
-        while (columns_.contains(n, Qt::CaseInsensitive))
-            n += QLatin1Char('_');
-        const FilterSql filter = FilterWhere(quotedColumns(), view_.filters);
-        QString order = OrderClause(quotedColumns(), view_.order, identityColumns());
-        if (order.isEmpty() && shape_.key == RowKey::RowId)
-            order = QLatin1String("ORDER BY ") + shape_.rowidAlias;
-        else if (order.isEmpty() && shape_.key == RowKey::PrimaryKey && !shape_.isView)
-            order = QLatin1String("ORDER BY ") + identityColumns().join(QLatin1String(", "));
-        sql = QLatin1String("SELECT ") + n + QLatin1String(" - 1, ") + cells + QLatin1String(" FROM (SELECT row_number() OVER (")
-            + order + QLatin1String(") AS ") + n + QLatin1String(", * FROM ") + table
-            + (filter.where.isEmpty() ? QString() : QLatin1String(" WHERE ") + filter.where) + QLatin1String(") WHERE ")
-            + n + towards + QLatin1String("CAST(? AS INTEGER) AND (") + match.where + QLatin1String(") ORDER BY ") + n
-            + (forward ? "" : " DESC") + QLatin1String(" LIMIT 1;");
-        params.insert(params.end(), filter.params.begin(), filter.params.end());
-        params.push_back(odbc::Param::text(QByteArray::number(from + 1)));
-        params.insert(params.end(), condition.begin(), condition.end());
+        odbc::Statement st = connection_->statement();
+        st.execute(QLatin1String(forward ? "SELECT max(" : "SELECT min(") + alias + QLatin1String(") FROM ") + table
+                   + QLatin1Char(';'));
+        std::string last;
+        if (!st.fetch() || !st.getData(0, last))
+            return std::nullopt; // no rows left
+        st.close();
+        const RowidSearch search{table, alias, cells, params, match.where, condition, cache_->rowid(from), forward};
+        const std::optional<RowidFound> found =
+            SearchByRowid(readersBeside(*connection_), search, std::strtoll(last.c_str(), nullptr, 10), keepGoing);
+        if (!found)
+            return std::nullopt;
+        return FoundRow{found->position, QString::fromStdString(found->cells)};
     }
+    // Numbered in the order the rows are shown (named apart from every column).
+    QString n = QStringLiteral("vestrel_row");
+    while (columns_.contains(n, Qt::CaseInsensitive))
+        n += QLatin1Char('_');
+    const FilterSql filter = FilterWhere(quotedColumns(), view_.filters);
+    QString order = OrderClause(quotedColumns(), view_.order, identityColumns());
+    if (order.isEmpty() && shape_.key == RowKey::RowId)
+        order = QLatin1String("ORDER BY ") + shape_.rowidAlias;
+    else if (order.isEmpty() && shape_.key == RowKey::PrimaryKey && !shape_.isView)
+        order = QLatin1String("ORDER BY ") + identityColumns().join(QLatin1String(", "));
+    const QString sql = QLatin1String("SELECT ") + n + QLatin1String(" - 1, ") + cells
+        + QLatin1String(" FROM (SELECT row_number() OVER (") + order + QLatin1String(") AS ") + n
+        + QLatin1String(", * FROM ") + table + (filter.where.isEmpty() ? QString() : QLatin1String(" WHERE ") + filter.where)
+        + QLatin1String(") WHERE ") + n + towards + QLatin1String("CAST(? AS INTEGER) AND (") + match.where
+        + QLatin1String(") ORDER BY ") + n + (forward ? "" : " DESC") + QLatin1String(" LIMIT 1;");
+    params.insert(params.end(), filter.params.begin(), filter.params.end());
+    params.push_back(odbc::Param::text(QByteArray::number(from + 1)));
+    params.insert(params.end(), condition.begin(), condition.end());
     auto found = std::make_shared<std::optional<FoundRow>>();
-    const bool finished = RunWhile(readersBeside(*connection_)(), [sql, params, found, byRowid, table,
-                                                                   alias = shape_.rowidAlias](BackgroundRead& read) {
+    const bool finished = RunWhile(readersBeside(*connection_)(), [sql, params, found](BackgroundRead& read) {
         odbc::Statement st = read.statement();
         read.runGivingWay(st, sql, params);
         std::string cell, holding;
-        if (!st.fetch() || !st.getData(0, cell) || !st.getData(1, holding))
-            return;
-        qint64 row = std::strtoll(cell.c_str(), nullptr, 10);
-        if (byRowid) {
-            // Its place: the rows before it, or (nearer the end) all rows but
-            // those from it on; one statement, so both counts see one file.
-            odbc::Statement count = read.statement();
-            const QString from = QLatin1String(" FROM ") + table;
-            const QString sql = QLatin1String("SELECT CASE WHEN CAST(? AS INTEGER) - (SELECT min(") + alias + QLatin1Char(')') + from
-                + QLatin1String(") <= (SELECT max(") + alias + QLatin1Char(')') + from
-                + QLatin1String(") - CAST(? AS INTEGER) THEN (SELECT count(*)") + from + QLatin1String(" WHERE ") + alias
-                + QLatin1String(" < CAST(? AS INTEGER)) ELSE (SELECT count(*)") + from + QLatin1String(") - (SELECT count(*)")
-                + from + QLatin1String(" WHERE ") + alias + QLatin1String(" >= CAST(? AS INTEGER)) END;");
-            const odbc::Param at = odbc::Param::text(QByteArray::number(row));
-            read.runGivingWay(count, sql, {at, at, at, at});
-            row = count.fetch() && count.getData(0, cell) ? std::strtoll(cell.c_str(), nullptr, 10) : 0;
-        }
-        *found = FoundRow{qsizetype(row), QString::fromStdString(holding)};
+        if (st.fetch() && st.getData(0, cell) && st.getData(1, holding))
+            *found = FoundRow{qsizetype(std::strtoll(cell.c_str(), nullptr, 10)), QString::fromStdString(holding)};
     }, keepGoing);
     return finished ? *found : std::nullopt;
 }

@@ -13,6 +13,7 @@
 #include "data/pagestore.h"
 #include "data/piecegate.h"
 #include "data/rowcount.h"
+#include "data/rowidsearch.h"
 #include "data/rowpin.h"
 #include "data/tailestimate.h"
 
@@ -497,6 +498,54 @@ private slots:
         db_->Execute("DROP TABLE p"); // not counted: every row is placed again
         pin.set(1, 2, 3, other);
         QVERIFY(settled(pin, 8).failed);
+    }
+
+    // A find cut into pieces searched side by side: the first match in the
+    // search's order wins whichever piece ends first; rows on the pieces'
+    // bounds are searched; a row another program adds past the last rowid
+    // is found; a cancelled search finds nothing.
+    void searchInPiecesFindsTheFirst()
+    {
+        db_->Execute("CREATE TABLE s(a)");
+        db_->Execute("WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 2000) "
+                     "INSERT INTO s(rowid, a) SELECT i, 'r' || i FROM c");
+        // (500 ends the first of four pieces from 1, found after 501 at the next one's start.)
+        db_->Execute("UPDATE s SET a = 'hit' WHERE rowid IN (500, 501, 1500, 1999)");
+        db_->Execute("UPDATE s SET a = 'edge' WHERE rowid = 1251"); // a bound of four pieces from 1001
+        const auto before = SetSearchPieces(1, 4);
+        const QString path = path_;
+        const OpenReader open = [path] {
+            auto connection = connectTo(path);
+            return Reader{connection, [connection] { return connection->statement(); }};
+        };
+        const auto search = [&](qint64 from, bool forward, qint64 last, const char* value = "hit",
+                                std::function<bool()> keepGoing = [] { return true; }) {
+            const RowidSearch what{"s", "rowid", "a", {}, "a = ?", {odbc::Param::text(value)}, from, forward};
+            const std::optional<RowidFound> found = SearchByRowid(open, what, last, keepGoing);
+            return found ? std::pair(found->rowid, found->position) : std::pair<qint64, qsizetype>(-1, -1);
+        };
+        using Found = std::pair<qint64, qsizetype>;
+        for (int again = 0; again < 5; ++again)
+            QCOMPARE(search(1, true, 2000), Found(500, 499));
+        QCOMPARE(search(501, true, 2000), Found(501, 500));
+        QCOMPARE(search(502, true, 2000), Found(1500, 1499));
+        QCOMPARE(search(1001, true, 2000, "edge"), Found(1251, 1250));
+        QCOMPARE(search(1998, false, 1), Found(1500, 1499));
+        QCOMPARE(search(1499, false, 1), Found(501, 500));
+        QCOMPARE(search(1500, false, 1), Found(1500, 1499));
+        QCOMPARE(search(2000, true, 2000).first, -1);
+        // Added by another program once the last rowid was taken.
+        connectTo(path_)->Execute("INSERT INTO s(rowid, a) VALUES (5000, 'hit')");
+        QCOMPARE(search(2000, true, 2000), Found(5000, 2000));
+        {
+            // Waiting for another program's write to end, the search is cancelled at once.
+            OtherProgram writing(path_);
+            QElapsedTimer clock;
+            clock.start();
+            QCOMPARE(search(1, true, 2000, "hit", [&] { return clock.elapsed() < 200; }).first, -1);
+            QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        }
+        SetSearchPieces(before.first, before.second);
     }
 
     // The store of pages: the page used least recently goes when it is full;
