@@ -18,37 +18,22 @@ void CopyText::addRow(const QStringList& cells)
     endRow();
 }
 
-void CopyText::beginRow()
-{
-    firstCell_ = true;
-    rows_ += "<tr>";
-}
-
 void CopyText::addCell(std::string_view utf8)
 {
     if (!std::exchange(firstCell_, false))
         text_ += '\t';
-    const bool quoted = utf8.find_first_of("\t\r\n\"") != std::string_view::npos;
-    if (quoted)
-        text_ += '"';
-    rows_ += "<td>";
-    for (const char c : utf8) {
-        if (c == '"' && quoted)
-            text_ += "\"\"";
-        else
-            text_ += c;
-        switch (c) {
-        case '&': rows_ += "&amp;"; break;
-        case '<': rows_ += "&lt;"; break;
-        case '>': rows_ += "&gt;"; break;
-        case '"': rows_ += "&quot;"; break;
-        case '\n': rows_ += "<br>"; break;
-        default: rows_ += c;
-        }
+    if (utf8.find_first_of("\t\r\n\"") == std::string_view::npos) {
+        text_.append(utf8.data(), qsizetype(utf8.size()));
+        return;
     }
-    if (quoted)
-        text_ += '"';
-    rows_ += "</td>";
+    text_ += '"';
+    size_t from = 0;
+    for (size_t quote; (quote = utf8.find('"', from)) != std::string_view::npos; from = quote + 1) {
+        text_.append(utf8.data() + from, qsizetype(quote + 1 - from));
+        text_ += '"'; // (doubled)
+    }
+    text_.append(utf8.data() + from, qsizetype(utf8.size() - from));
+    text_ += '"';
 }
 
 void CopyText::endRow()
@@ -58,13 +43,62 @@ void CopyText::endRow()
 #else
     text_ += '\n';
 #endif
-    rows_ += "</tr>\n";
 }
 
-QByteArray CopyText::html() const
+QByteArray TsvHtml(const QByteArray& tsv)
 {
-    return QByteArrayLiteral("<html><head><meta charset=\"utf-8\"></head><body><table>\n") + rows_
-        + QByteArrayLiteral("</table></body></html>\n");
+    QByteArray html = QByteArrayLiteral("<html><head><meta charset=\"utf-8\"></head><body><table>\n");
+    html.reserve(html.size() + tsv.size() * 2);
+    const char* p = tsv.constData();
+    const char* const end = p + tsv.size();
+    const auto escaped = [&html](char c) {
+        switch (c) {
+        case '&': html += "&amp;"; break;
+        case '<': html += "&lt;"; break;
+        case '>': html += "&gt;"; break;
+        case '"': html += "&quot;"; break;
+        case '\n': html += "<br>"; break;
+        default: html += c;
+        }
+    };
+    bool inRow = false;
+    while (p < end) {
+        if (!std::exchange(inRow, true))
+            html += "<tr>";
+        html += "<td>";
+        if (*p == '"') {
+            // Quoted: up to the quote not doubled; what follows up to the next TAB or line break joins it.
+            for (++p; p < end; ++p) {
+                if (*p == '"') {
+                    if (p + 1 < end && p[1] == '"') {
+                        escaped(*p++);
+                        continue;
+                    }
+                    ++p;
+                    break;
+                }
+                escaped(*p);
+            }
+        }
+        while (p < end && *p != '\t' && *p != '\r' && *p != '\n')
+            escaped(*p++);
+        html += "</td>";
+        if (p < end && *p == '\t') {
+            if (++p == end)
+                html += "<td></td>"; // (an empty last field)
+            continue;
+        }
+        if (p < end && *p == '\r')
+            ++p;
+        if (p < end && *p == '\n')
+            ++p;
+        html += "</tr>\n";
+        inRow = false;
+    }
+    if (inRow)
+        html += "</tr>\n";
+    html += "</table></body></html>\n";
+    return html;
 }
 
 bool TsvReader::next(QStringList* row, int* fields)

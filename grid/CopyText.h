@@ -30,12 +30,17 @@ private:
     qsizetype at_ = 0;
 };
 
-// Builds both forms a row at a time, as UTF-8 (a copy of a million rows is
-// built without a string per cell).
+// Tab-separated text (UTF-8, as CopyText writes it) as an HTML table: a row
+// per line, a cell per field.
+QByteArray TsvHtml(const QByteArray& tsv);
+
+// Builds the tab-separated text a row at a time, as UTF-8 (a copy of a
+// million rows is built without a string per cell); the HTML table is made
+// from it when asked for.
 class CopyText {
 public:
     void addRow(const QStringList& cells);
-    void beginRow();
+    void beginRow() { firstCell_ = true; }
     void addCell(std::string_view utf8);
     void addCell(const QString& text)
     {
@@ -45,10 +50,10 @@ public:
     void endRow();
     // The rows, each followed by the platform's line break (CR LF on Windows, LF elsewhere).
     QString text() const { return QString::fromUtf8(text_); }
-    QByteArray html() const;
+    const QByteArray& utf8() const { return text_; }
+    QByteArray html() const { return TsvHtml(text_); }
 
 private:
     QByteArray text_;
-    QByteArray rows_;
     bool firstCell_ = true;
 };

@@ -3,6 +3,7 @@
 // database for the next row holding the text.
 #include "DataGrid.h"
 
+#include "ClipboardCells.h"
 #include "CopyText.h"
 #include "FilterLine.h"
 #include "FindWindow.h"
@@ -17,7 +18,6 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QMenu>
-#include <QMimeData>
 #include <set>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -370,9 +370,6 @@ bool DataGrid::copySelection(bool withNames)
         showRefused(DescribeException(std::current_exception()));
         return false;
     }
-    auto* data = new QMimeData;
-    data->setText(copy.text());
-    data->setData(QStringLiteral("text/html"), copy.html());
-    QGuiApplication::clipboard()->setMimeData(data);
+    QGuiApplication::clipboard()->setMimeData(new ClipboardCells(copy.utf8()));
     return true;
 }

@@ -84,6 +84,18 @@ private slots:
         for (const QStringList& row : rows)
             copy.addRow(row);
         QCOMPARE(ParseTsv(copy.text()), rows);
+        // And its HTML table holds the same cells, a row per row.
+        copy.addRow({"<b>&", "", "x\ty"});
+        copy.addRow({""});
+        QCOMPARE(copy.html(), QByteArray("<html><head><meta charset=\"utf-8\"></head><body><table>\n"
+                                         "<tr><td>plain</td><td>tab\there</td><td>say &quot;hi&quot;</td></tr>\n"
+                                         "<tr><td>two\r<br>lines</td><td></td><td></td></tr>\n"
+                                         "<tr><td>last</td><td>mid&quot;quote</td><td>end</td></tr>\n"
+                                         "<tr><td>&lt;b&gt;&amp;</td><td></td><td>x\ty</td></tr>\n"
+                                         "<tr><td></td></tr>\n"
+                                         "</table></body></html>\n"));
+        QCOMPARE(TsvHtml("a\t"), QByteArray("<html><head><meta charset=\"utf-8\"></head><body><table>\n"
+                                            "<tr><td>a</td><td></td></tr>\n</table></body></html>\n"));
     }
 
     // A block pasted over 600 rows: identities are taken, then another
