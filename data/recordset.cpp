@@ -298,6 +298,8 @@ void RecordSet::cancelView()
         openPaged(shape_.key == RowKey::RowId ? shape_.rowidAlias : QString());
 }
 
+void RecordSet::setSearchPieces(quint64 rowidsPerPiece, int mostPieces) { SetSearchPieces(rowidsPerPiece, mostPieces); }
+
 bool RecordSet::isGone(qsizetype row) const
 {
     return ordered_ && ordered_->isGone(row);

@@ -125,6 +125,8 @@ public:
     // which at most maxPages are kept; pageRows 0 sizes pages by the
     // table's width.
     static void setPaging(qsizetype threshold, qsizetype pageRows, size_t maxPages = 16);
+    // A find is cut into pieces of this many rowids at least, this many at most (0: one per core).
+    static void setSearchPieces(quint64 rowidsPerPiece, int mostPieces);
     RowKey rowKey() const { return shape_.key; }
     bool canUpdate() const { return writer_ && shape_.canUpdate; }
     bool canInsert() const { return writer_ && shape_.canInsert; }

@@ -106,7 +106,6 @@ public:
 };
 
 #include "data/adodb.h"
-#include "data/rowidsearch.h"
 #include "grid/RecordSetModel.h"
 
 #include <QApplication>
@@ -137,7 +136,7 @@ template <typename Suite> int RunWholeAndPaged(int argc, char** argv)
     Suite whole;
     int failed = QTest::qExec(&whole, argc, argv);
     ADODB::RecordSet::setPaging(1, 3, 2); // two pages kept: others are really evicted
-    SetSearchPieces(2, 3);                // and a find searches three pieces side by side
+    ADODB::RecordSet::setSearchPieces(2, 3); // and a find searches three pieces side by side
     Suite paged;
     paged.paged = true;
     failed += QTest::qExec(&paged, argc, argv);
