@@ -4,6 +4,7 @@
 #include "fetch.h"
 #include "piecegate.h"
 #include "quote.h"
+#include "threadpriority.h"
 
 #include <algorithm>
 #include <limits>
@@ -54,6 +55,10 @@ OrderedRows::OrderedRows(OpenReader openReader, Source source, RowView view, qsi
         st.execute(QStringLiteral("PRAGMA temp_store = FILE;"));
         odbc::Statement cache = list_.statement();
         cache.execute(QStringLiteral("PRAGMA temp.cache_size = -16384;"));
+        // The sort of a long order is shared with the database's helper
+        // threads (at the build's lower priority: see startBuild).
+        odbc::Statement threads = list_.statement();
+        threads.execute(QStringLiteral("PRAGMA threads = 2;"));
     }
     indexed_ = indexServes();
     // Where an index serves the order, the first rows come from it at once and
@@ -286,7 +291,10 @@ void OrderedRows::startBuild(bool keptAreAll)
     auto listed = std::make_shared<qint64>(0);
     build_ = BackgroundRead::start(list_, [create, fill, params, kept, keptAreAll, listed, inPieces, pieceHead,
                                            pieceTail, keysCreate, keysSort, keys, source = source_.table,
-                                           alias = source_.alias, gate = pieces_](BackgroundRead& read) {
+                                           alias = source_.alias, gate = pieces_, sorted](BackgroundRead& read) {
+        // A sort gives way to the first rows read beside it, which the user waits for.
+        if (sorted)
+            ThreadPriority::LowerThisThread();
         FreshDatabase(read, kListDb, create);
         for (size_t i = 0; i < kept.size(); i += kParamsPerInsert) {
             const size_t n = std::min<size_t>(kParamsPerInsert, kept.size() - i);
@@ -804,20 +812,33 @@ std::optional<FoundRow> OrderedRows::find(qsizetype from, bool forward, const Fi
     QString cells;
     const FilterSql match = FindCondition(columns, text, &cells);
     const size_t half = match.params.size() / 2;
-    std::vector<odbc::Param> params(match.params.begin(), match.params.begin() + qsizetype(half));
-    params.push_back(odbc::Param::text(QByteArray::number(positionOf(from))));
-    params.insert(params.end(), match.params.begin() + qsizetype(half), match.params.end());
+    const std::vector<odbc::Param> selected(match.params.begin(), match.params.begin() + qsizetype(half));
+    const std::vector<odbc::Param> matched(match.params.begin() + qsizetype(half), match.params.end());
     const QString sql = QLatin1String("SELECT o.pos, ") + cells + QLatin1String(" FROM ") + list
-        + QLatin1String(" WHERE o.pos ") + (forward ? QLatin1String(">=") : QLatin1String("<="))
-        + QLatin1String(" ? AND (") + match.where + QLatin1String(") ORDER BY o.pos") + (forward ? "" : " DESC")
-        + QLatin1String(" LIMIT 1;");
+        + QLatin1String(" WHERE o.pos BETWEEN ? AND ? AND (") + match.where + QLatin1String(") ORDER BY o.pos")
+        + (forward ? "" : " DESC") + QLatin1String(" LIMIT 1;");
+    // The list is searched a piece of positions at a time, each a read of its
+    // own, so the file's lock is let go between them wherever the system
+    // cannot tell that another program waits to write.
+    const qint64 start = positionOf(from), last = listed_, step = std::max<qint64>(1, pieceRows);
     auto found = std::make_shared<std::optional<std::pair<qint64, QString>>>();
-    if (!RunWhile(list_, [sql, params, found](BackgroundRead& read) {
-            odbc::Statement st = read.statement();
-            read.runGivingWay(st, sql, params);
-            std::string pos, holding;
-            if (st.fetch() && st.getData(0, pos) && st.getData(1, holding))
-                *found = std::pair(std::strtoll(pos.c_str(), nullptr, 10), QString::fromStdString(holding));
+    if (!RunWhile(list_, [sql, selected, matched, found, start, last, step, forward](BackgroundRead& read) {
+            for (qint64 at = start; at >= 1 && at <= last;) {
+                const qint64 low = forward ? at : std::max<qint64>(1, at - (step - 1));
+                const qint64 high = forward ? std::min(last, at + (step - 1)) : at;
+                std::vector<odbc::Param> params = selected;
+                params.push_back(odbc::Param::text(QByteArray::number(low)));
+                params.push_back(odbc::Param::text(QByteArray::number(high)));
+                params.insert(params.end(), matched.begin(), matched.end());
+                odbc::Statement st = read.statement();
+                read.runGivingWay(st, sql, params);
+                std::string pos, holding;
+                if (st.fetch() && st.getData(0, pos) && st.getData(1, holding)) {
+                    *found = std::pair(std::strtoll(pos.c_str(), nullptr, 10), QString::fromStdString(holding));
+                    return;
+                }
+                at = forward ? high + 1 : low - 1;
+            }
         }, keepGoing) || !*found)
         return std::nullopt;
     return FoundRow{rowOf((*found)->first), (*found)->second};

@@ -299,6 +299,7 @@ void RecordSet::cancelView()
 }
 
 void RecordSet::setSearchPieces(quint64 rowidsPerPiece, int mostPieces) { SetSearchPieces(rowidsPerPiece, mostPieces); }
+void RecordSet::setOrderPieces(qsizetype rows) { OrderedRows::setPieceRows(rows); }
 
 bool RecordSet::isGone(qsizetype row) const
 {

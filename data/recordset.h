@@ -127,6 +127,8 @@ public:
     static void setPaging(qsizetype threshold, qsizetype pageRows, size_t maxPages = 16);
     // A find is cut into pieces of this many rowids at least, this many at most (0: one per core).
     static void setSearchPieces(quint64 rowidsPerPiece, int mostPieces);
+    // An order or a filter reads and searches the table a piece of this many rows at a time at most.
+    static void setOrderPieces(qsizetype rows);
     RowKey rowKey() const { return shape_.key; }
     bool canUpdate() const { return writer_ && shape_.canUpdate; }
     bool canInsert() const { return writer_ && shape_.canInsert; }

@@ -137,6 +137,7 @@ template <typename Suite> int RunWholeAndPaged(int argc, char** argv)
     int failed = QTest::qExec(&whole, argc, argv);
     ADODB::RecordSet::setPaging(1, 3, 2); // two pages kept: others are really evicted
     ADODB::RecordSet::setSearchPieces(2, 3); // and a find searches three pieces side by side
+    ADODB::RecordSet::setOrderPieces(3);     // and orders and filters are read three rows at a time
     Suite paged;
     paged.paged = true;
     failed += QTest::qExec(&paged, argc, argv);

@@ -19,6 +19,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <atomic>
@@ -907,17 +908,25 @@ private slots:
     {
         QTest::addColumn<bool>("paged");
         QTest::addColumn<bool>("sorted");
-        QTest::newRow("whole") << false << false;
-        QTest::newRow("whole, sorted") << false << true;
-        QTest::newRow("paged") << true << false;
-        QTest::newRow("paged, sorted") << true << true;
+        QTest::addColumn<qsizetype>("pieceRows"); // how much of an order one read searches (0: as shipped)
+        QTest::newRow("whole") << false << false << qsizetype(0);
+        QTest::newRow("whole, sorted") << false << true << qsizetype(0);
+        QTest::newRow("paged") << true << false << qsizetype(0);
+        QTest::newRow("paged, sorted") << true << true << qsizetype(0);
+        QTest::newRow("paged, sorted, two rows a read") << true << true << qsizetype(2);
     }
     void find()
     {
         QFETCH(bool, paged);
         QFETCH(bool, sorted);
+        QFETCH(qsizetype, pieceRows);
         if (paged)
             RecordSet::setPaging(1, 3, 2);
+        const qsizetype before = pieceRows > 0 ? OrderedRows::setPieceRows(pieceRows) : 0;
+        const auto restore = qScopeGuard([before] {
+            if (before > 0)
+                OrderedRows::setPieceRows(before);
+        });
         RecordSet rs;
         open(rs, "t");
         if (sorted)
