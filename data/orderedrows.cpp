@@ -2,6 +2,7 @@
 
 #include "error.h"
 #include "fetch.h"
+#include "keyorder.h"
 #include "piecegate.h"
 #include "quote.h"
 #include "threadpriority.h"
@@ -190,6 +191,52 @@ void FreshTable(BackgroundRead& read, const QString& name, const QString& create
     odbc::Statement st = read.statement();
     read.run(st, create);
 }
+// Walks a table without a rowid in pieces of at most `rows` rows, in its key
+// order, as InPieces walks rowids: a piece ends at the key `rows` rows on from
+// where the one before ended (found by a seek). The keys a piece lies between
+// are kept in tables beside the list, so they are compared as the table holds
+// them (storage class and collation), never as text. (A key ordered
+// descending in part cannot be sought as a row value: see the caller.)
+void InKeyPieces(BackgroundRead& read, const QString& table, const QStringList& key, const std::vector<bool>& descending,
+                 qsizetype rows, const std::vector<odbc::Param>& after,
+                 const std::function<bool(const QString&, const std::vector<odbc::Param>&)>& piece)
+{
+    const QString low = kListDb + QLatin1String(".vestrel_low"), high = kListDb + QLatin1String(".vestrel_high");
+    QStringList columns;
+    for (qsizetype k = 0; k < key.size(); ++k)
+        columns << QStringLiteral("c%1").arg(k);
+    const QString shape = QLatin1Char('(') + columns.join(QLatin1String(", ")) + QLatin1String(");");
+    FreshTable(read, low, QLatin1String("CREATE TABLE ") + low + shape);
+    FreshTable(read, high, QLatin1String("CREATE TABLE ") + high + shape);
+    const auto valuesOf = [](const QString& bound) {
+        return [bound](size_t k) { return QStringLiteral("(SELECT c%1 FROM %2)").arg(k).arg(bound); };
+    };
+    const QString pastLow = KeyCondition(key, descending, KeySide::After, valuesOf(low));
+    const QString upToHigh = KeyCondition(key, descending, KeySide::AtOrBefore, valuesOf(high));
+    const auto exec = [&read](const QString& sql) {
+        odbc::Statement st = read.statement();
+        read.run(st, sql);
+    };
+    for (bool first = true;; first = false) {
+        exec(QLatin1String("DELETE FROM ") + high + QLatin1Char(';'));
+        exec(QLatin1String("INSERT INTO ") + high + QLatin1String(" SELECT ") + key.join(QLatin1String(", "))
+             + QLatin1String(" FROM main.") + table + (first ? QString() : QLatin1String(" WHERE ") + pastLow)
+             + QLatin1String(" ORDER BY ") + KeyOrder(key, descending) + QLatin1String(" LIMIT 1 OFFSET ")
+             + QString::number(std::max<qsizetype>(1, rows) - 1) + QLatin1Char(';'));
+        odbc::Statement ended = read.statement();
+        read.run(ended, QLatin1String("SELECT count(*) FROM ") + high + QLatin1Char(';'));
+        const bool last = numberOf(ended) == 0;
+        QStringList range;
+        if (!first)
+            range << pastLow;
+        if (!last)
+            range << upToHigh;
+        if (!piece(range.isEmpty() ? QStringLiteral("1") : range.join(QLatin1String(" AND ")), after) || last)
+            return;
+        exec(QLatin1String("DELETE FROM ") + low + QLatin1Char(';'));
+        exec(QLatin1String("INSERT INTO ") + low + QLatin1String(" SELECT * FROM ") + high + QLatin1Char(';'));
+    }
+}
 bool Attached(BackgroundRead& read, const QString& database)
 {
     odbc::Statement st = read.statement();
@@ -220,7 +267,17 @@ void FreshDatabase(BackgroundRead& read, const QString& database, const QString&
 
 QString OrderedRows::keysTable(const QString& name) const
 {
-    QStringList columns{QStringLiteral("rid INTEGER")};
+    QStringList columns;
+    if (source_.identity == Identity::Key) {
+        // The key's values as the table holds them, compared by the key's own collations.
+        for (size_t k = 0; k < source_.keyColumns.size(); ++k) {
+            const QString collation = source_.collations.value(source_.keyColumns[k]);
+            columns << QStringLiteral("i%1").arg(k)
+                    + (collation.isEmpty() ? QString() : QLatin1String(" COLLATE ") + QuoteIdentifier(collation));
+        }
+    } else {
+        columns << QStringLiteral("rid INTEGER");
+    }
     for (size_t k = 0; k < view_.order.size(); ++k) {
         const QString collation = source_.collations.value(view_.order[k].column);
         columns << QStringLiteral("k%1").arg(k)
@@ -230,23 +287,43 @@ QString OrderedRows::keysTable(const QString& name) const
         + QLatin1String(");");
 }
 
+QString OrderedRows::keysIdentity(const QString& prefix) const
+{
+    if (source_.identity != Identity::Key)
+        return prefix + QLatin1String("rid");
+    QStringList names;
+    for (size_t k = 0; k < source_.keyColumns.size(); ++k)
+        names << prefix + QStringLiteral("i%1").arg(k);
+    return names.join(QLatin1String(", "));
+}
+
 QString OrderedRows::keysOrder(const QString& prefix) const
 {
     QStringList terms;
     for (size_t k = 0; k < view_.order.size(); ++k)
         terms << prefix + QStringLiteral("k%1").arg(k)
                 + (view_.order[k].descending ? QLatin1String(" DESC") : QLatin1String(" ASC"));
-    terms << prefix + QLatin1String("rid")
-            + (!view_.order.empty() && view_.order.back().descending ? QLatin1String(" DESC") : QLatin1String(" ASC"));
+    const QString direction =
+        !view_.order.empty() && view_.order.back().descending ? QLatin1String(" DESC") : QLatin1String(" ASC");
+    for (const QString& name : keysIdentity(prefix).split(QLatin1String(", ")))
+        terms << name + direction;
     return QLatin1String(" ORDER BY ") + terms.join(QLatin1String(", "));
 }
 
 QString OrderedRows::keysOf() const
 {
-    QString keys = source_.alias;
+    QString keys = source_.identity == Identity::Key ? keyNames().join(QLatin1String(", ")) : source_.alias;
     for (const SortKey& key : view_.order)
         keys += QLatin1String(", ") + source_.columns.value(key.column);
     return keys;
+}
+
+QStringList OrderedRows::keyNames() const
+{
+    QStringList names;
+    for (int c : source_.keyColumns)
+        names << source_.columns.value(c);
+    return names;
 }
 
 void OrderedRows::startBuild(bool keptAreAll)
@@ -263,27 +340,36 @@ void OrderedRows::startBuild(bool keptAreAll)
         fill += (where.isEmpty() ? QLatin1String(" WHERE ") : QLatin1String(" AND ")) + source_.alias
             + QLatin1String(" NOT IN (SELECT rid FROM ") + kList + QLatin1Char(')');
     fill += QLatin1Char(' ') + (filter_.where.isEmpty() ? order_ : scannedOrder_) + QLatin1Char(';');
-    // A rowid table is read a piece at a time. In the table's own order its
-    // rowids are listed piece after piece; in another, each piece's rowids and
-    // sort keys are copied beside the list, and sorted there once all are in,
-    // by the columns' own collations: the sort holds no lock on the file.
-    const bool inPieces = source_.identity == Identity::Rowid;
+    // A table is read a piece at a time, by rowid or by key. In the table's
+    // own order its identities are listed piece after piece; in another, each
+    // piece's identities and sort keys are copied beside the list, and sorted
+    // there once all are in, by the columns' own collations: the sort holds no
+    // lock on the file. (Not a key ordered descending in part, which the
+    // database cannot seek as a row value: it is listed in one statement that
+    // gives way to other programs.)
+    const QStringList key = keyNames();
+    const bool byKey = source_.identity == Identity::Key
+        && std::find(source_.keyDescending.begin(), source_.keyDescending.end(), true) == source_.keyDescending.end();
+    const bool inPieces = source_.identity == Identity::Rowid || byKey;
     const bool sorted = !view_.order.empty();
     QString pieceHead, pieceTail, keysCreate, keysSort;
     const QString keys = kKeysDb + QLatin1String(".vestrel_keys");
     if (inPieces) {
-        const QString& alias = source_.alias;
+        const QString identity = byKey ? key.join(QLatin1String(", ")) : source_.alias;
+        const QString tableOrder = byKey ? KeyOrder(key, {}) : source_.alias;
         pieceHead = (sorted ? QLatin1String("INSERT INTO ") + keys + QLatin1String(" SELECT ") + keysOf()
-                            : QLatin1String("INSERT INTO ") + kList + QLatin1String("(rid) SELECT ") + alias)
+                            : QLatin1String("INSERT INTO ") + kList + QLatin1Char('(') + identityColumns()
+                                  + QLatin1String(") SELECT ") + identity)
             + QLatin1String(" FROM main.") + source_.table + QLatin1String(" WHERE ");
         pieceTail = (filter_.where.isEmpty() ? QString() : QLatin1String(" AND (") + filter_.where + QLatin1Char(')'))
             + (kept.empty() ? QString()
-                            : QLatin1String(" AND ") + alias + QLatin1String(" NOT IN (SELECT rid FROM ") + kList
-                                  + QLatin1Char(')'))
-            + (sorted ? QString() : QLatin1String(" ORDER BY ") + alias) + QLatin1Char(';');
+                            : QLatin1String(" AND ") + source_.alias + QLatin1String(" NOT IN (SELECT rid FROM ")
+                                  + kList + QLatin1Char(')'))
+            + (sorted ? QString() : QLatin1String(" ORDER BY ") + tableOrder) + QLatin1Char(';');
         if (sorted) {
             keysCreate = keysTable(keys);
-            keysSort = QLatin1String("INSERT INTO ") + kList + QLatin1String("(rid) SELECT rid FROM ") + keys
+            keysSort = QLatin1String("INSERT INTO ") + kList + QLatin1Char('(') + identityColumns()
+                + QLatin1String(") SELECT ") + keysIdentity(QString()) + QLatin1String(" FROM ") + keys
                 + keysOrder(QString()) + QLatin1Char(';');
         }
     }
@@ -291,7 +377,7 @@ void OrderedRows::startBuild(bool keptAreAll)
     auto listed = std::make_shared<qint64>(0);
     build_ = BackgroundRead::start(list_, [create, fill, params, kept, keptAreAll, listed, inPieces, pieceHead,
                                            pieceTail, keysCreate, keysSort, keys, source = source_.table,
-                                           alias = source_.alias, gate = pieces_, sorted](BackgroundRead& read) {
+                                           alias = source_.alias, gate = pieces_, sorted, byKey, key](BackgroundRead& read) {
         // A sort gives way to the first rows read beside it, which the user waits for.
         if (sorted)
             ThreadPriority::LowerThisThread();
@@ -318,11 +404,15 @@ void OrderedRows::startBuild(bool keptAreAll)
         if (!done && inPieces) {
             if (!keysCreate.isEmpty())
                 FreshDatabase(read, kKeysDb, keysCreate);
-            InPieces(read, gate.get(), source, alias, pieceRows, params, [&](const QString& range, const std::vector<odbc::Param>& all) {
+            const auto piece = [&](const QString& range, const std::vector<odbc::Param>& all) {
                 odbc::Statement st = read.statement();
                 read.run(st, pieceHead + range + pieceTail, all);
                 return true;
-            });
+            };
+            if (byKey)
+                InKeyPieces(read, source, key, {}, pieceRows, params, piece);
+            else
+                InPieces(read, gate.get(), source, alias, pieceRows, params, piece);
             if (!keysSort.isEmpty()) {
                 odbc::Statement sort = read.statement();
                 read.run(sort, keysSort);

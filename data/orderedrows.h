@@ -35,6 +35,7 @@ public:
         QString alias;        // Rowid: how the rowid is named
         QStringList columns;  // quoted, in the grid's order
         std::vector<int> keyColumns; // Key: the key's columns
+        std::vector<bool> keyDescending; // Key: by key column, declared DESC (the table's own order)
         QStringList collations; // by column, as declared ("" when none)
     };
 
@@ -115,7 +116,9 @@ private:
     // table, with each key column's collation, and their order.
     QString keysTable(const QString& name) const;
     QString keysOrder(const QString& prefix) const;
-    QString keysOf() const; // the rowid and the sort keys, of the table
+    QString keysIdentity(const QString& prefix) const; // the identity's columns there
+    QString keysOf() const; // the identity and the sort keys, of the table
+    QStringList keyNames() const; // Key: the key's columns, quoted, in key order
 
     qint64 positionOf(qsizetype row) const; // the list's pos of a row
     qsizetype rowOf(qint64 position) const;

@@ -2,7 +2,9 @@
 
 #include "error.h"
 #include "fetch.h"
+#include "keyorder.h"
 
+#include <algorithm>
 #include <chrono>
 #include <limits>
 
@@ -33,14 +35,10 @@ PageCache::PageCache(MakeStatement statement, QString source, QString alias, int
       openReader_(std::move(openReader))
 {
     keyDescending_.resize(size_t(keyOrder_.size()), false);
-    QStringList forward, backward;
-    for (qsizetype k = 0; k < keyOrder_.size(); ++k) {
-        const bool descending = keyDescending_[size_t(k)];
-        forward << keyOrder_[k] + (descending ? QLatin1String(" DESC") : QLatin1String(" ASC"));
-        backward << keyOrder_[k] + (descending ? QLatin1String(" ASC") : QLatin1String(" DESC"));
-    }
-    layout_ = std::make_shared<const Layout>(Layout{source_, alias_, keyOrder_, forward.join(QLatin1String(", ")),
-                                                    backward.join(QLatin1String(", ")), columns_, pageRows_});
+    std::vector<bool> reversed(keyDescending_.size());
+    std::transform(keyDescending_.begin(), keyDescending_.end(), reversed.begin(), [](bool d) { return !d; });
+    layout_ = std::make_shared<const Layout>(Layout{source_, alias_, keyOrder_, KeyOrder(keyOrder_, keyDescending_),
+                                                    KeyOrder(keyOrder_, reversed), columns_, pageRows_});
     count_ = std::max<qsizetype>(minimumRows, 1);
     dataVersion_ = dataVersion();
     if (byRowid()) {
@@ -556,40 +554,19 @@ QString PageCache::keyCondition(const char* comparison, const RowAnchor& anchor,
         params.push_back(odbc::Param::text(QByteArray::number(*anchor.rowid)));
         return alias_ + QLatin1Char(' ') + QLatin1String(comparison) + QLatin1String(" ?");
     }
-    const auto param = [&](size_t k) {
+    const QLatin1String how(comparison);
+    KeySide side = KeySide::At;
+    if (how == QLatin1String("<"))
+        side = KeySide::Before;
+    else if (how == QLatin1String(">="))
+        side = KeySide::AtOrAfter;
+    else if (how != QLatin1String("="))
+        throw AppError(QStringLiteral("Unsupported key comparison %1.").arg(how));
+    return KeyCondition(keyOrder_, keyDescending_, side, [&](size_t k) {
         const StoredCell& cell = anchor.cells[size_t(keyColumns_[k])];
         params.push_back(cell.blob ? odbc::Param::bytes(cell.value) : odbc::Param::text(cell.value));
-    };
-    const QString how = QLatin1String(comparison);
-    if (how == QLatin1String("=") || std::find(keyDescending_.begin(), keyDescending_.end(), true) == keyDescending_.end()) {
-        // The key as a row value, compared by the key columns' own collations.
-        QStringList names, marks;
-        for (size_t k = 0; k < keyColumns_.size(); ++k) {
-            names << keyOrder_[qsizetype(k)];
-            marks << QStringLiteral("?");
-            param(k);
-        }
-        return QLatin1Char('(') + names.join(QLatin1Char(',')) + QLatin1String(") ") + how + QLatin1String(" (")
-            + marks.join(QLatin1Char(',')) + QLatin1Char(')');
-    }
-    // A key ordered descending in part: "before in the key's order", column by column.
-    QStringList any;
-    for (size_t k = 0; k < keyColumns_.size(); ++k) {
-        QStringList all;
-        for (size_t e = 0; e < k; ++e) {
-            all << keyOrder_[qsizetype(e)] + QLatin1String(" = ?");
-            param(e);
-        }
-        all << keyOrder_[qsizetype(k)] + (keyDescending_[k] ? QLatin1String(" > ?") : QLatin1String(" < ?"));
-        param(k);
-        any << QLatin1Char('(') + all.join(QLatin1String(" AND ")) + QLatin1Char(')');
-    }
-    const QString before = QLatin1Char('(') + any.join(QLatin1String(" OR ")) + QLatin1Char(')');
-    if (how == QLatin1String("<"))
-        return before;
-    if (how == QLatin1String(">="))
-        return QLatin1String("NOT ") + before;
-    throw AppError(QStringLiteral("Unsupported key comparison %1.").arg(how));
+        return QStringLiteral("?");
+    });
 }
 
 bool PageCache::holdsKey(const RowAnchor& anchor) const

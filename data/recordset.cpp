@@ -281,6 +281,7 @@ void RecordSet::setView(const RowView& view)
     } else if (shape_.key == RowKey::PrimaryKey && !shape_.isView) {
         source.identity = OrderedRows::Identity::Key;
         source.keyColumns = shape_.keyColumns;
+        source.keyDescending = shape_.keyDescending;
     }
     ordered_ = std::make_unique<OrderedRows>(readersBeside(*connection_), source, view,
                                              pageRowsFor(int(columns_.size())), cachedPages, knownRows);

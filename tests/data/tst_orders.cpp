@@ -416,6 +416,38 @@ private slots:
         QCOMPARE(column(rs, 2), expected);
     }
 
+    // A table without a rowid, its key of several storage classes under a
+    // collation of its own, sorted and filtered while another program writes
+    // the file: listed a piece of the key at a time, the pieces ending on
+    // keys that compare only as the table holds them (1 and '1' and 1.5).
+    void keyTableInPieces_data()
+    {
+        QTest::addColumn<bool>("sorted");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("sorted, filtered") << true << "SELECT b FROM kt WHERE b LIKE '%1%' ORDER BY v DESC, a DESC, b DESC";
+        QTest::newRow("filtered, the table's order") << false << "SELECT b FROM kt WHERE b LIKE '%1%'";
+    }
+    void keyTableInPieces()
+    {
+        QFETCH(bool, sorted);
+        QFETCH(QString, expected);
+        db_->Execute("CREATE TABLE kt(a, b TEXT COLLATE NOCASE, v, PRIMARY KEY(a, b)) WITHOUT ROWID");
+        db_->Execute("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 2000) "
+                     "INSERT INTO kt SELECT CASE x % 3 WHEN 0 THEN x % 5 WHEN 1 THEN CAST(x % 5 AS TEXT) ELSE (x % 5) + 0.5 END, "
+                     "CASE x % 2 WHEN 0 THEN 'K' ELSE 'k' END || x, x % 13 FROM c");
+        const QStringList rows = queried(*db_, expected);
+        QVERIFY(rows.size() > 500);
+        RecordSet::setPaging(100, 50, 2);
+        const qsizetype before = OrderedRows::setPieceRows(64);
+        const auto restore = qScopeGuard([before] { OrderedRows::setPieceRows(before); });
+        OtherProgram other(path_);
+        RecordSet rs;
+        open(rs, "kt");
+        rs.setView(sorted ? RowView{{{2, true}}, {{1, "1"}}} : RowView{{}, {{1, "1"}}});
+        waitReady(rs);
+        QCOMPARE(column(rs, 1), rows);
+    }
+
     // Counts on a connection of their own: a rowid table in pieces (rowids
     // far apart, negative, the highest there is, pieces ending on the last
     // row), a view whole with its last page.
