@@ -194,14 +194,14 @@ void FreshTable(BackgroundRead& read, const QString& name, const QString& create
 // Walks a table without a rowid in pieces of at most `rows` rows, in its key
 // order, as InPieces walks rowids: a piece ends at the key `rows` rows on from
 // where the one before ended (found by a seek). The keys a piece lies between
-// are kept in tables beside the list, so they are compared as the table holds
+// are kept in temporary tables, so they are compared as the table holds
 // them (storage class and collation), never as text. (A key ordered
 // descending in part cannot be sought as a row value: see the caller.)
 void InKeyPieces(BackgroundRead& read, const QString& table, const QStringList& key, const std::vector<bool>& descending,
                  qsizetype rows, const std::vector<odbc::Param>& after,
                  const std::function<bool(const QString&, const std::vector<odbc::Param>&)>& piece)
 {
-    const QString low = kListDb + QLatin1String(".vestrel_low"), high = kListDb + QLatin1String(".vestrel_high");
+    const QString low = QStringLiteral("temp.vestrel_low"), high = QStringLiteral("temp.vestrel_high");
     QStringList columns;
     for (qsizetype k = 0; k < key.size(); ++k)
         columns << QStringLiteral("c%1").arg(k);
@@ -344,12 +344,9 @@ void OrderedRows::startBuild(bool keptAreAll)
     // own order its identities are listed piece after piece; in another, each
     // piece's identities and sort keys are copied beside the list, and sorted
     // there once all are in, by the columns' own collations: the sort holds no
-    // lock on the file. (Not a key ordered descending in part, which the
-    // database cannot seek as a row value: it is listed in one statement that
-    // gives way to other programs.)
+    // lock on the file.
     const QStringList key = keyNames();
-    const bool byKey = source_.identity == Identity::Key
-        && std::find(source_.keyDescending.begin(), source_.keyDescending.end(), true) == source_.keyDescending.end();
+    const bool byKey = piecesByKey();
     const bool inPieces = source_.identity == Identity::Rowid || byKey;
     const bool sorted = !view_.order.empty();
     QString pieceHead, pieceTail, keysCreate, keysSort;
@@ -451,7 +448,8 @@ void OrderedRows::startFirstRows()
     auto rows = std::make_shared<Page>();
     rows->rows = RowStore(columns_);
     firstRows_ = rows;
-    if (!byRowid || indexed_) {
+    const bool byKey = piecesByKey();
+    if ((!byRowid && !byKey) || indexed_) {
         first_ = BackgroundRead::start(openReader_(), [sql, params = filter_.params, rows, byRowid](BackgroundRead& read) {
             odbc::Statement st = read.statement();
             read.runGivingWay(st, sql, params);
@@ -462,59 +460,83 @@ void OrderedRows::startFirstRows()
     }
     // Otherwise they are found a piece of the table at a time. In the table's
     // order, piece after piece until there are enough; in another, the first
-    // rows of each piece (rowid and keys) are kept aside, and the first of
+    // rows of each piece (identity and keys) are kept aside, and the first of
     // those are the first rows.
     const QString& alias = source_.alias;
     const QString filter = filter_.where.isEmpty() ? QString() : QLatin1String(" AND (") + filter_.where + QLatin1Char(')');
     const QString limit = QLatin1String(" LIMIT ") + QString::number(firstLimit());
     const bool sorted = !view_.order.empty();
     const QString top = QStringLiteral("temp.vestrel_first");
+    const QStringList key = keyNames();
+    // (A table without a rowid: its key's columns, compared as the table holds them.)
+    QStringList same;
+    for (qsizetype k = 0; k < key.size(); ++k)
+        same << QLatin1String("t.") + key[k] + QStringLiteral(" = f.i%1").arg(k);
+    const QString rowidFirst = byKey ? QString() : alias + QLatin1String(", ");
     QString pieceHead, pieceTail, create, result;
     if (sorted) {
         create = keysTable(top);
         pieceHead = QLatin1String("INSERT INTO ") + top + QLatin1String(" SELECT ") + keysOf() + QLatin1String(" FROM main.")
             + source_.table + QLatin1String(" WHERE ");
         pieceTail = filter + QLatin1Char(' ') + order_ + limit + QLatin1Char(';');
-        result = QLatin1String("SELECT t.") + alias + QLatin1String(", t.* FROM ") + top + QLatin1String(" AS f JOIN main.")
-            + source_.table + QLatin1String(" AS t ON t.") + alias + QLatin1String(" = f.rid") + keysOrder(QStringLiteral("f."))
-            + limit + QLatin1Char(';');
+        result = QLatin1String("SELECT ") + (byKey ? QString() : QLatin1String("t.") + rowidFirst)
+            + QLatin1String("t.* FROM ") + top + QLatin1String(" AS f JOIN main.") + source_.table + QLatin1String(" AS t ON ")
+            + (byKey ? same.join(QLatin1String(" AND ")) : QLatin1String("t.") + alias + QLatin1String(" = f.rid"))
+            + keysOrder(QStringLiteral("f.")) + limit + QLatin1Char(';');
     } else {
-        pieceHead = QLatin1String("SELECT ") + alias + QLatin1String(", * FROM main.") + source_.table + QLatin1String(" WHERE ");
-        pieceTail = filter + QLatin1String(" ORDER BY ") + alias + QLatin1String(" LIMIT ");
+        pieceHead = QLatin1String("SELECT ") + rowidFirst + QLatin1String("* FROM main.") + source_.table
+            + QLatin1String(" WHERE ");
+        pieceTail = filter + QLatin1String(" ORDER BY ") + (byKey ? KeyOrder(key, {}) : alias) + QLatin1String(" LIMIT ");
     }
     const qsizetype wanted = firstLimit();
-    const qsizetype pieces = reachBounded ? std::max<qsizetype>(1, kFirstRowsReach / pieceRows) : -1;
+    // (A filter in the table's own order: its first rows are sought among the first rows only, as above.)
+    const qsizetype pieces = reachBounded || (byKey && !sorted && !filter_.where.isEmpty())
+        ? std::max<qsizetype>(1, kFirstRowsReach / pieceRows)
+        : -1;
     first_ = BackgroundRead::start(openReader_(), [=, params = filter_.params, table = source_.table,
                                                    gate = pieces_](BackgroundRead& read) {
         qsizetype piecesLeft = pieces;
+        std::vector<qint64>* rowids = byKey ? nullptr : &rows->rowids;
         {
             // In one statement while no other program waits to write (as the list is).
             odbc::Statement st = read.statement();
             if (read.runUnlessAWriterWaits(st, sql, params)) {
-                FetchRows(st, rows->rows, &rows->rowids);
+                FetchRows(st, rows->rows, rowids);
                 rows->gone.assign(size_t(rows->rows.rows()), 0);
                 return;
             }
         }
         if (sorted)
             FreshTable(read, top, create);
-        InPieces(read, gate.get(), table, alias, pieceRows, params, [&](const QString& range, const std::vector<odbc::Param>& all) {
+        const auto piece = [&](const QString& range, const std::vector<odbc::Param>& all) {
             odbc::Statement st = read.statement();
             read.run(st, pieceHead + range + pieceTail
                              + (sorted ? QString() : QString::number(wanted - rows->rows.rows()) + QLatin1Char(';')),
                      all);
             if (sorted)
                 return true;
-            FetchRows(st, rows->rows, &rows->rowids);
+            FetchRows(st, rows->rows, rowids);
             return rows->rows.rows() < wanted && --piecesLeft != 0;
-        });
+        };
+        if (byKey)
+            InKeyPieces(read, table, key, {}, pieceRows, params, piece);
+        else
+            InPieces(read, gate.get(), table, alias, pieceRows, params, piece);
         if (sorted) {
             odbc::Statement st = read.statement();
             read.run(st, result);
-            FetchRows(st, rows->rows, &rows->rowids);
+            FetchRows(st, rows->rows, rowids);
         }
         rows->gone.assign(size_t(rows->rows.rows()), 0);
     });
+}
+
+bool OrderedRows::piecesByKey() const
+{
+    // (Not a key ordered descending in part, which the database cannot seek
+    // as a row value: its reads give way to other programs whole.)
+    return source_.identity == Identity::Key
+        && std::find(source_.keyDescending.begin(), source_.keyDescending.end(), true) == source_.keyDescending.end();
 }
 
 bool OrderedRows::poll()

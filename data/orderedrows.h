@@ -119,6 +119,7 @@ private:
     QString keysIdentity(const QString& prefix) const; // the identity's columns there
     QString keysOf() const; // the identity and the sort keys, of the table
     QStringList keyNames() const; // Key: the key's columns, quoted, in key order
+    bool piecesByKey() const;     // read a piece of the key at a time
 
     qint64 positionOf(qsizetype row) const; // the list's pos of a row
     qsizetype rowOf(qint64 position) const;

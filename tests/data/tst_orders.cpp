@@ -441,9 +441,36 @@ private slots:
         const qsizetype before = OrderedRows::setPieceRows(64);
         const auto restore = qScopeGuard([before] { OrderedRows::setPieceRows(before); });
         OtherProgram other(path_);
+        const RowView view = sorted ? RowView{{{2, true}}, {{1, "1"}}} : RowView{{}, {{1, "1"}}};
+        {
+            // The first rows, found beside the list, are the order's first.
+            OrderedRows::Source source;
+            source.table = "kt";
+            source.identity = OrderedRows::Identity::Key;
+            source.columns = QStringList{"a", "b", "v"};
+            source.keyColumns = {0, 1};
+            source.keyDescending = {false, false};
+            source.collations = QStringList{"", "NOCASE", ""};
+            const QString path = path_;
+            OrderedRows ordered([path] {
+                auto reader = connectTo(path);
+                return Reader{reader, [reader] { return reader->statement(); }};
+            }, source, view, 50, 2);
+            ordered.pauseForWrite(); // (the list waits, so what arrives is the first rows)
+            QElapsedTimer clock;
+            clock.start();
+            while (!ordered.poll() && clock.elapsed() < 10000)
+                QThread::msleep(2);
+            QCOMPARE(ordered.count(), 50);
+            for (qsizetype r = 0; r < ordered.count(); ++r) {
+                qsizetype index = 0;
+                const RowStore& store = ordered.locate(r, &index);
+                QCOMPARE(QString::fromUtf8(store.bytes(index, 1)), rows[r]);
+            }
+        }
         RecordSet rs;
         open(rs, "kt");
-        rs.setView(sorted ? RowView{{{2, true}}, {{1, "1"}}} : RowView{{}, {{1, "1"}}});
+        rs.setView(view);
         waitReady(rs);
         QCOMPARE(column(rs, 1), rows);
     }
