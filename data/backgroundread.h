@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
 
 #include "error.h"
 
@@ -111,6 +112,13 @@ private:
     std::shared_ptr<BackgroundRead> read_;
     std::shared_ptr<std::optional<T>> result_;
 };
+
+// Drops what it is given (connections, reads) on a thread of its own: closing
+// a connection that held a large temporary database can take a while.
+template <typename T> void LetGoElsewhere(T held)
+{
+    std::thread([held = std::move(held)]() mutable { T dropped = std::move(held); }).detach();
+}
 
 // Runs work on a thread of its own and waits for it while keepGoing says so
 // (asked every few milliseconds; it may process the user's events), cancelling

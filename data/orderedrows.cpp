@@ -108,6 +108,9 @@ OrderedRows::~OrderedRows()
         build_->cancel();
     if (first_)
         first_->cancel();
+    // The list's connection is closed on another thread too: closing it frees
+    // a temporary file as large as the list.
+    LetGoElsewhere(std::make_tuple(std::move(list_), std::move(indexReader_), std::move(build_), std::move(first_)));
 }
 
 QString OrderedRows::identityColumns() const
@@ -371,8 +374,9 @@ void OrderedRows::startBuild(bool keptAreAll)
         }
     }
     const std::vector<odbc::Param> params = filter_.params;
-    auto listed = std::make_shared<qint64>(0);
+    auto listed = std::make_shared<Built>();
     build_ = BackgroundRead::start(list_, [create, fill, params, kept, keptAreAll, listed, inPieces, pieceHead,
+                                           pageQuery = pageQuery(), columns = columns_,
                                            pieceTail, keysCreate, keysSort, keys, source = source_.table,
                                            alias = source_.alias, gate = pieces_, sorted, byKey, key](BackgroundRead& read) {
         // A sort gives way to the first rows read beside it, which the user waits for.
@@ -421,7 +425,17 @@ void OrderedRows::startBuild(bool keptAreAll)
         }
         odbc::Statement last = read.statement();
         read.run(last, QLatin1String("SELECT max(pos) FROM ") + kList + QLatin1Char(';'));
-        *listed = numberOf(last);
+        listed->highest = numberOf(last);
+        // The first page, read here rather than by the grid when the list
+        // arrives (its rows may lie anywhere in a file the system no longer
+        // holds in memory). Taken after the file's version, so that a change
+        // in between reads it again.
+        odbc::Statement version = read.statement();
+        read.run(version, QStringLiteral("PRAGMA data_version;"));
+        listed->version = numberOf(version);
+        odbc::Statement first = read.statement();
+        read.run(first, pageQuery, {odbc::Param::text(QByteArrayLiteral("1"))});
+        listed->firstPage = takePage(first, columns);
     });
     // (The result is taken by poll, once the read has finished.)
     buildListed_ = listed;
@@ -577,13 +591,14 @@ bool OrderedRows::poll()
         ready_ = true;
         readsByIndex_ = false;
         keptFirst_.clear();
-        listed_ = *buildListed_;
+        listed_ = buildListed_->highest;
         holes_.clear();
         count_ = listed_;
-        pages_.clear(); // read again from the list
-        odbc::Statement st = listStatement();
-        st.execute(QStringLiteral("PRAGMA data_version;"));
-        dataVersion_ = numberOf(st);
+        pages_.clear(); // read again from the list, the first page read with it
+        dataVersion_ = buildListed_->version;
+        if (buildListed_->firstPage.rows.rows() > 0)
+            pages_.add(0, std::move(buildListed_->firstPage));
+        buildListed_.reset();
         if (first_)
             first_->cancel();
     }
@@ -701,10 +716,15 @@ OrderedRows::Page& OrderedRows::page(qsizetype index) const
 
 OrderedRows::Page OrderedRows::readFromList(qsizetype index) const
 {
-    Page fresh;
-    fresh.rows = RowStore(columns_);
     odbc::Statement st = listStatement();
     st.execute(pageQuery(), {odbc::Param::text(QByteArray::number(positionOf(index * pageRows_)))});
+    return takePage(st, columns_);
+}
+
+OrderedRows::Page OrderedRows::takePage(odbc::Statement& st, int columns)
+{
+    Page fresh;
+    fresh.rows = RowStore(columns);
     std::vector<std::optional<qint64>> numbers;
     FetchRows(st, fresh.rows, 3, &numbers);
     for (size_t r = 0; r + 2 < numbers.size(); r += 3) {

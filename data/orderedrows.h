@@ -127,6 +127,7 @@ private:
     // Before the list is built: a page read from the index, from whichever end is nearer.
     Page readByIndex(qsizetype index) const;
     Page readFromList(qsizetype index) const;
+    static Page takePage(odbc::Statement& st, int columns); // (of pageQuery)
     QString reversedOrder() const;
     void dropPagesFrom(qsizetype index) const;
     std::vector<odbc::Param> identityParams(const StoredRow& cells, std::optional<qint64> rowid) const;
@@ -151,7 +152,12 @@ private:
     std::shared_ptr<BackgroundRead> first_; // the first rows, read beside it
     std::shared_ptr<PieceGate> pieces_ = std::make_shared<PieceGate>(); // (keeps the two in step)
     std::shared_ptr<Page> firstRows_;       // (filled by first_)
-    std::shared_ptr<qint64> buildListed_;   // (filled by build_: the list's highest pos)
+    struct Built {
+        qint64 highest = 0; // the list's highest pos
+        qint64 version = 0; // the file's data_version when the first page was read
+        Page firstPage;
+    };
+    std::shared_ptr<Built> buildListed_;    // (filled by build_)
     std::vector<qint64> keptFirst_;         // rowids shown first, kept first when the build starts again
     bool ready_ = false;
     bool cancelled_ = false;
