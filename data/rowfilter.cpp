@@ -29,15 +29,18 @@ bool RowView::isPlain() const
     return true;
 }
 
-QByteArray ContainsPattern(const QString& text)
+QString LikeText(const QString& subject, const QString& text, bool whole, std::vector<odbc::Param>& params)
 {
-    QByteArray escaped;
-    for (const char c : text.toUtf8()) {
-        if (c == '%' || c == '_' || c == '\\')
-            escaped += '\\';
-        escaped += c;
+    const QByteArray utf8 = text.toUtf8();
+    const bool wildcards = utf8.contains('%') || utf8.contains('_');
+    QByteArray pattern;
+    for (const char c : utf8) {
+        if (wildcards && (c == '%' || c == '_' || c == '\\'))
+            pattern += '\\';
+        pattern += c;
     }
-    return '%' + escaped + '%';
+    params.push_back(odbc::Param::text(whole ? pattern : '%' + pattern + '%'));
+    return subject + (wildcards ? QLatin1String(" LIKE ? ESCAPE '\\'") : QLatin1String(" LIKE ?"));
 }
 
 FilterSql FilterCondition(const QString& column, const QString& text)
@@ -76,8 +79,7 @@ FilterSql FilterCondition(const QString& column, const QString& text)
         sql.where = column + QLatin1String(" BETWEEN ") + from + QLatin1String(" AND ") + to;
         return sql;
     }
-    sql.where = column + QLatin1String(" LIKE ? ESCAPE '\\'");
-    sql.params.push_back(odbc::Param::text(ContainsPattern(t)));
+    sql.where = LikeText(column, t, false, sql.params);
     return sql;
 }
 
@@ -120,22 +122,18 @@ FilterSql FindCondition(const QStringList& columns, const FindText& find, QStrin
 {
     FilterSql sql;
     QStringList any;
-    QByteArray escaped = ContainsPattern(find.text);
-    escaped = escaped.mid(1, escaped.size() - 2); // without the % on either side
     for (const QString& column : columns) {
         const QString text = QLatin1String("CAST(") + column + QLatin1String(" AS TEXT)");
         if (find.wholeCell && find.matchCase) {
             any << text + QLatin1String(" = ? COLLATE BINARY");
             sql.params.push_back(odbc::Param::text(find.text.toUtf8()));
         } else if (find.wholeCell) {
-            any << text + QLatin1String(" LIKE ? ESCAPE '\\'");
-            sql.params.push_back(odbc::Param::text(escaped));
+            any << LikeText(text, find.text, true, sql.params);
         } else if (find.matchCase) {
             any << QLatin1String("instr(") + text + QLatin1String(", ?) > 0");
             sql.params.push_back(odbc::Param::text(find.text.toUtf8()));
         } else {
-            any << text + QLatin1String(" LIKE ? ESCAPE '\\'");
-            sql.params.push_back(odbc::Param::text(ContainsPattern(find.text)));
+            any << LikeText(text, find.text, false, sql.params);
         }
     }
     if (cellsHolding) {

@@ -37,5 +37,8 @@ QString OrderClause(const QStringList& columns, const std::vector<SortKey>& orde
 // cellsHolding, an expression of which cells hold it ('0' or '1' by column),
 // whose parameters come first (bound before the condition's).
 FilterSql FindCondition(const QStringList& columns, const FindText& find, QString* cellsHolding = nullptr);
-// A LIKE pattern for "contains text": % and _ and the escape character taken literally (ESCAPE '\').
-QByteArray ContainsPattern(const QString& text);
+// "subject LIKE ?" for a cell that holds the text (whole: that is the text),
+// ignoring the case of ASCII letters, its pattern added to params. % and _
+// are taken literally: escaped, and the escape character named, only where
+// the text holds one (naming it costs the database a little on every row).
+QString LikeText(const QString& subject, const QString& text, bool whole, std::vector<odbc::Param>& params);

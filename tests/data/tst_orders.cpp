@@ -158,6 +158,24 @@ private slots:
         QCOMPARE(queried(*db_, "SELECT count(*) FROM t").join(','), QStringLiteral("7"));
     }
 
+    // A backslash is an ordinary character, with or without a wildcard beside it
+    // (the escape character is named only where the text holds % or _).
+    void backslashTakenLiterally()
+    {
+        db_->Execute("CREATE TABLE s(x)");
+        db_->Execute("INSERT INTO s VALUES ('a\\b'), ('a\\\\b'), ('a%\\b'), ('ab'), ('A\\B')");
+        const auto rows = [&](const FilterSql& sql) {
+            return queried(*db_, "SELECT rowid FROM s WHERE " + sql.where + " ORDER BY rowid", sql.params).join(',');
+        };
+        const QStringList columns{"x"};
+        QCOMPARE(rows(FilterWhere(columns, {{0, "a\\b"}})), QStringLiteral("1,5"));
+        QCOMPARE(rows(FilterWhere(columns, {{0, "%\\b"}})), QStringLiteral("3"));
+        QCOMPARE(rows(FilterWhere(columns, {{0, "\\"}})), QStringLiteral("1,2,3,5"));
+        QCOMPARE(rows(FindCondition(columns, FindText{"A\\b", false, true})), QStringLiteral("1,5"));
+        QCOMPARE(rows(FindCondition(columns, FindText{"a%\\B", false, true})), QStringLiteral("3"));
+        QCOMPARE(rows(FindCondition(columns, FindText{"a\\", false, false})), QStringLiteral("1,2,5"));
+    }
+
     void orderClause()
     {
         const QStringList columns{"\"a\"", "\"b\""};
