@@ -755,14 +755,14 @@ OrderedRows::Page OrderedRows::readByIndex(qsizetype index) const
     // (On a connection of its own: the list's is busy building the list.)
     if (!indexReader_.statement)
         indexReader_ = openReader_();
-    odbc::Statement st = indexReader_.statement();
-    st.execute(QLatin1String("SELECT ") + source_.alias + QLatin1String(", * FROM main.") + source_.table
-                   + QLatin1Char(' ') + (backwards ? reversedOrder() : order_) + QLatin1String(" LIMIT ")
-                   + QString::number(rows) + QLatin1String(" OFFSET ") + QString::number(backwards ? fromEnd : start)
-                   + QLatin1Char(';'));
-    if (!backwards) {
-        FetchRows(st, fresh.rows, &fresh.rowids);
-    } else {
+    const QString head = QLatin1String("SELECT ") + source_.alias + QLatin1String(", * FROM main.") + source_.table;
+    const auto take = [&](odbc::Statement& st, bool turn) {
+        fresh.rows = RowStore(columns_);
+        fresh.rowids.clear();
+        if (!turn) {
+            FetchRows(st, fresh.rows, &fresh.rowids);
+            return;
+        }
         RowStore turned(columns_);
         std::vector<qint64> rowids;
         FetchRows(st, turned, &rowids);
@@ -770,9 +770,55 @@ OrderedRows::Page OrderedRows::readByIndex(qsizetype index) const
             fresh.rows.appendRow(turned.row(r));
             fresh.rowids.push_back(rowids[size_t(r)]);
         }
+    };
+    // Next to a page held, the page is sought from the row beside it (its
+    // sort values and rowid, taken from the table by that rowid, so they
+    // compare as the table holds them), with no steps over the entries before.
+    // Where that row has gone or holds NULL, fewer rows come: by OFFSET then.
+    const std::optional<QString> keyset = keysetAfter();
+    const Page* previous = index > 0 ? pages_.find(index - 1) : nullptr;
+    const Page* next = previous ? nullptr : pages_.find(index + 1);
+    if (keyset && ((previous && !previous->rowids.empty()) || (next && !next->rowids.empty()))) {
+        const bool forward = previous != nullptr;
+        const qint64 beside = forward ? previous->rowids.back() : next->rowids.front();
+        // (Ascending, the rows after it are greater; descending, less.)
+        const bool greater = forward != view_.order.front().descending;
+        odbc::Statement st = indexReader_.statement();
+        st.execute(head + QLatin1String(" WHERE (") + *keyset + (greater ? QLatin1String(") > ") : QLatin1String(") < "))
+                       + QLatin1String("(SELECT ") + *keyset + QLatin1String(" FROM main.") + source_.table
+                       + QLatin1String(" WHERE ") + source_.alias + QLatin1String(" = ?) ")
+                       + (forward ? order_ : reversedOrder()) + QLatin1String(" LIMIT ") + QString::number(rows)
+                       + QLatin1Char(';'),
+                   {odbc::Param::text(QByteArray::number(beside))});
+        take(st, !forward);
+        if (fresh.rows.rows() == rows) {
+            fresh.gone.assign(size_t(rows), 0);
+            return fresh;
+        }
     }
+    odbc::Statement st = indexReader_.statement();
+    st.execute(head + QLatin1Char(' ') + (backwards ? reversedOrder() : order_) + QLatin1String(" LIMIT ")
+                   + QString::number(rows) + QLatin1String(" OFFSET ") + QString::number(backwards ? fromEnd : start)
+                   + QLatin1Char(';'));
+    take(st, backwards);
     fresh.gone.assign(size_t(fresh.rows.rows()), 0);
     return fresh;
+}
+
+std::optional<QString> OrderedRows::keysetAfter() const
+{
+    // A row value of the sort keys and the rowid: where every key runs the
+    // same way, the order is that of the row value (or its reverse).
+    if (view_.order.empty())
+        return std::nullopt;
+    QStringList terms;
+    for (const SortKey& key : view_.order) {
+        if (key.descending != view_.order.front().descending)
+            return std::nullopt;
+        terms << source_.columns.value(key.column);
+    }
+    terms << source_.alias;
+    return terms.join(QLatin1String(", "));
 }
 
 const RowStore& OrderedRows::locate(qsizetype row, qsizetype* index) const

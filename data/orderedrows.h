@@ -126,6 +126,9 @@ private:
     Page& page(qsizetype index) const;
     // Before the list is built: a page read from the index, from whichever end is nearer.
     Page readByIndex(qsizetype index) const;
+    // The order's keys and the rowid, whose row value runs in the order (or
+    // against it) where every key runs the same way (keyset reads).
+    std::optional<QString> keysetAfter() const;
     Page readFromList(qsizetype index) const;
     static Page takePage(odbc::Statement& st, int columns); // (of pageQuery)
     QString reversedOrder() const;

@@ -434,6 +434,57 @@ private slots:
         QCOMPARE(column(rs, 2), expected);
     }
 
+    // Before its list is built, an order an index serves is read from the
+    // index: a page next to one held is sought from the row beside it, through
+    // NULLs, several storage classes and a collation, walked either way, with
+    // every other page evicted.
+    void pagesByIndexBesidePagesHeld_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<bool>("descending");
+        QTest::newRow("NULLs and storage classes, ascending") << 0 << false;
+        QTest::newRow("NULLs and storage classes, descending") << 0 << true;
+        QTest::newRow("a collation, ascending") << 1 << false;
+        QTest::newRow("a collation, descending") << 1 << true;
+    }
+    void pagesByIndexBesidePagesHeld()
+    {
+        QFETCH(int, column);
+        QFETCH(bool, descending);
+        db_->Execute("CREATE TABLE ix(a, b TEXT COLLATE NOCASE)");
+        db_->Execute("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 3000) "
+                     "INSERT INTO ix SELECT CASE x % 4 WHEN 0 THEN NULL WHEN 1 THEN x % 37 WHEN 2 THEN CAST(x % 37 AS TEXT) "
+                     "ELSE (x % 37) + 0.5 END, CASE x % 2 WHEN 0 THEN 'K' ELSE 'k' END || (x % 50) FROM c");
+        db_->Execute("CREATE INDEX ix_a ON ix(a)");
+        db_->Execute("CREATE INDEX ix_b ON ix(b)");
+        const QString direction = descending ? " DESC" : " ASC";
+        QStringList expected = queried(*db_, QStringLiteral("SELECT rowid FROM ix ORDER BY %1%2, rowid%2")
+                                                 .arg(column == 0 ? "a" : "b", direction));
+        OrderedRows::Source source;
+        source.table = "ix";
+        source.identity = OrderedRows::Identity::Rowid;
+        source.alias = "rowid";
+        source.columns = QStringList{"a", "b"};
+        source.collations = QStringList{"", "NOCASE"};
+        const QString path = path_;
+        const auto walk = [&](bool up) {
+            OrderedRows ordered([path] {
+                auto reader = connectTo(path);
+                return Reader{reader, [reader] { return reader->statement(); }};
+            }, source, RowView{{{column, descending}}, {}}, 50, 2, 3000);
+            ordered.pauseForWrite(); // (the list waits: every page comes from the index)
+            QStringList rowids;
+            for (qsizetype r = 0; r < 3000; ++r)
+                rowids << QString::number(*ordered.rowid(up ? 2999 - r : r));
+            QVERIFY(!ordered.ready());
+            if (up)
+                std::reverse(rowids.begin(), rowids.end());
+            QCOMPARE(rowids, expected);
+        };
+        walk(false);
+        walk(true);
+    }
+
     // A table without a rowid, its key of several storage classes under a
     // collation of its own, sorted and filtered while another program writes
     // the file: listed a piece of the key at a time, the pieces ending on
