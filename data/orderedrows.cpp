@@ -198,10 +198,10 @@ void FreshTable(BackgroundRead& read, const QString& name, const QString& create
 // order, as InPieces walks rowids: a piece ends at the key `rows` rows on from
 // where the one before ended (found by a seek). The keys a piece lies between
 // are kept in temporary tables, so they are compared as the table holds
-// them (storage class and collation), never as text. (A key ordered
-// descending in part cannot be sought as a row value: see the caller.)
-void InKeyPieces(BackgroundRead& read, const QString& table, const QStringList& key, const std::vector<bool>& descending,
-                 qsizetype rows, const std::vector<odbc::Param>& after,
+// them (storage class and collation), never as text. The key's columns run
+// ascending (one descending in part cannot be sought as a row value: see
+// piecesByKey).
+void InKeyPieces(BackgroundRead& read, const QString& table, const QStringList& key, qsizetype rows, const std::vector<odbc::Param>& after,
                  const std::function<bool(const QString&, const std::vector<odbc::Param>&)>& piece)
 {
     const QString low = QStringLiteral("temp.vestrel_low"), high = QStringLiteral("temp.vestrel_high");
@@ -214,8 +214,9 @@ void InKeyPieces(BackgroundRead& read, const QString& table, const QStringList& 
     const auto valuesOf = [](const QString& bound) {
         return [bound](size_t k) { return QStringLiteral("(SELECT c%1 FROM %2)").arg(k).arg(bound); };
     };
-    const QString pastLow = KeyCondition(key, descending, KeySide::After, valuesOf(low));
-    const QString upToHigh = KeyCondition(key, descending, KeySide::AtOrBefore, valuesOf(high));
+    const std::vector<bool> ascending(size_t(key.size()), false);
+    const QString pastLow = KeyCondition(key, ascending, KeySide::After, valuesOf(low));
+    const QString upToHigh = KeyCondition(key, ascending, KeySide::AtOrBefore, valuesOf(high));
     const auto exec = [&read](const QString& sql) {
         odbc::Statement st = read.statement();
         read.run(st, sql);
@@ -224,7 +225,7 @@ void InKeyPieces(BackgroundRead& read, const QString& table, const QStringList& 
         exec(QLatin1String("DELETE FROM ") + high + QLatin1Char(';'));
         exec(QLatin1String("INSERT INTO ") + high + QLatin1String(" SELECT ") + key.join(QLatin1String(", "))
              + QLatin1String(" FROM main.") + table + (first ? QString() : QLatin1String(" WHERE ") + pastLow)
-             + QLatin1String(" ORDER BY ") + KeyOrder(key, descending) + QLatin1String(" LIMIT 1 OFFSET ")
+             + QLatin1String(" ORDER BY ") + KeyOrder(key, ascending) + QLatin1String(" LIMIT 1 OFFSET ")
              + QString::number(std::max<qsizetype>(1, rows) - 1) + QLatin1Char(';'));
         odbc::Statement ended = read.statement();
         read.run(ended, QLatin1String("SELECT count(*) FROM ") + high + QLatin1Char(';'));
@@ -290,14 +291,14 @@ QString OrderedRows::keysTable(const QString& name) const
         + QLatin1String(");");
 }
 
-QString OrderedRows::keysIdentity(const QString& prefix) const
+QStringList OrderedRows::keysIdentity(const QString& prefix) const
 {
     if (source_.identity != Identity::Key)
-        return prefix + QLatin1String("rid");
+        return {prefix + QLatin1String("rid")};
     QStringList names;
     for (size_t k = 0; k < source_.keyColumns.size(); ++k)
         names << prefix + QStringLiteral("i%1").arg(k);
-    return names.join(QLatin1String(", "));
+    return names;
 }
 
 QString OrderedRows::keysOrder(const QString& prefix) const
@@ -308,7 +309,7 @@ QString OrderedRows::keysOrder(const QString& prefix) const
                 + (view_.order[k].descending ? QLatin1String(" DESC") : QLatin1String(" ASC"));
     const QString direction =
         !view_.order.empty() && view_.order.back().descending ? QLatin1String(" DESC") : QLatin1String(" ASC");
-    for (const QString& name : keysIdentity(prefix).split(QLatin1String(", ")))
+    for (const QString& name : keysIdentity(prefix))
         terms << name + direction;
     return QLatin1String(" ORDER BY ") + terms.join(QLatin1String(", "));
 }
@@ -369,7 +370,7 @@ void OrderedRows::startBuild(bool keptAreAll)
         if (sorted) {
             keysCreate = keysTable(keys);
             keysSort = QLatin1String("INSERT INTO ") + kList + QLatin1Char('(') + identityColumns()
-                + QLatin1String(") SELECT ") + keysIdentity(QString()) + QLatin1String(" FROM ") + keys
+                + QLatin1String(") SELECT ") + keysIdentity(QString()).join(QLatin1String(", ")) + QLatin1String(" FROM ") + keys
                 + keysOrder(QString()) + QLatin1Char(';');
         }
     }
@@ -411,7 +412,7 @@ void OrderedRows::startBuild(bool keptAreAll)
                 return true;
             };
             if (byKey)
-                InKeyPieces(read, source, key, {}, pieceRows, params, piece);
+                InKeyPieces(read, source, key, pieceRows, params, piece);
             else
                 InPieces(read, gate.get(), source, alias, pieceRows, params, piece);
             if (!keysSort.isEmpty()) {
@@ -533,7 +534,7 @@ void OrderedRows::startFirstRows()
             return rows->rows.rows() < wanted && --piecesLeft != 0;
         };
         if (byKey)
-            InKeyPieces(read, table, key, {}, pieceRows, params, piece);
+            InKeyPieces(read, table, key, pieceRows, params, piece);
         else
             InPieces(read, gate.get(), table, alias, pieceRows, params, piece);
         if (sorted) {

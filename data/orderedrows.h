@@ -116,7 +116,7 @@ private:
     // table, with each key column's collation, and their order.
     QString keysTable(const QString& name) const;
     QString keysOrder(const QString& prefix) const;
-    QString keysIdentity(const QString& prefix) const; // the identity's columns there
+    QStringList keysIdentity(const QString& prefix) const; // the identity's columns there
     QString keysOf() const; // the identity and the sort keys, of the table
     QStringList keyNames() const; // Key: the key's columns, quoted, in key order
     bool piecesByKey() const;     // read a piece of the key at a time
